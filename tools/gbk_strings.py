@@ -26,6 +26,8 @@ def unescape(s):
 
 
 def main(src, dst):
+    import os
+    os.makedirs(os.path.dirname(dst) or '.', exist_ok=True)
     rows = []
     with open(src, encoding='utf-8') as f:
         for n, line in enumerate(f, 1):
