@@ -80,7 +80,7 @@ intptr_t RuntimeNotify(int32_t code, intptr_t p1, intptr_t p2) {
     case req::kFree: FreeMemory(reinterpret_cast<void*>(p1)); return 0;
     case req::kRealloc: return reinterpret_cast<intptr_t>(ReallocMemory(reinterpret_cast<void*>(p1), static_cast<size_t>(p2)));
     case req::kReportError: ReportRuntimeError(reinterpret_cast<const char*>(p1), 0);
-    case req::kExit: g_services.ExitProgram(static_cast<int32_t>(p1));
+    case req::kExit: g_services.ExitProgram(static_cast<int32_t>(p1)); return 0;
     default: break;
   }
   auto it = Handlers().find(code);

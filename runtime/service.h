@@ -28,7 +28,7 @@ enum OtherService : int32_t {
 using ExitRoutine = void (*)(int32_t position);
 
 struct RuntimeServiceTable {
-  [[noreturn]] void (*RaiseRuntimeError)(int32_t code);                                         // 0
+  void (*RaiseRuntimeError)(int32_t code);                                         // 0
   void* (*CallDllCommand)(int32_t index);                                                       // 1: bound address
   ValueRecord (*CallLibraryCommand)(CommandFunction fn, int32_t argc, ValueRecord* args);       // 2
   ValueRecord (*CallCoreCommand)(CommandFunction fn, int32_t argc, ValueRecord* args);          // 3
@@ -37,7 +37,7 @@ struct RuntimeServiceTable {
   void* (*AllocMemory)(size_t size);                                                            // 6
   void* (*ReallocMemory)(void* p, size_t size);                                                 // 7
   void (*FreeMemory)(const void* p);                                                            // 8
-  [[noreturn]] void (*ExitProgram)(int32_t code);                                               // 9
+  void (*ExitProgram)(int32_t code);                                               // 9
   void (*RunMessageLoop)();                                                                     // 10
   void (*LoadStartWindow)(uint32_t window);                                                     // 11
   intptr_t (*CallOtherService)(int32_t index, intptr_t a, intptr_t b, intptr_t c, intptr_t d);  // 12
