@@ -1,0 +1,314 @@
+#include <windows.h>
+
+#include "runtime/win32/commands_system.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gbk/runtime_texts.h"
+#include "runtime/args.h"
+#include "runtime/commands.h"
+#include "runtime/memory.h"
+#include "runtime/win32/gbk_win32.h"
+#include "runtime/win32/handles_win32.h"
+#include "runtime/win32/ini_text.h"
+#include "runtime/win32/runtime_app_win32.h"
+
+namespace rt::cmd {
+namespace {
+
+using win32::FileHandle;
+using win32::FindHandle;
+using win32::ObjectHandle;
+using win32::RegKey;
+using win32::WideFromGbk;
+
+// A text argument; a missing argument or one of another type reads as empty.
+const char* TextArg(int32_t argc, const ValueRecord* a, int i) {
+  return i < argc && a[i].tag == tag::Text && a[i].v.text ? a[i].v.text : "";
+}
+
+// A text argument as a wide path; nullopt when it is empty or has no exact
+// UTF-16 form.
+std::optional<std::wstring> WidePath(int32_t argc, const ValueRecord* a, int i) {
+  const char* s = TextArg(argc, a, i);
+  if (!*s) return std::nullopt;
+  auto w = WideFromGbk(s);
+  if (!w || w->empty()) return std::nullopt;
+  return w;
+}
+
+bool ReadAll(HANDLE h, std::string& out) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(h, &size) || size.QuadPart < 0 || size.QuadPart > INT_MAX) return false;
+  out.resize(static_cast<size_t>(size.QuadPart));
+  size_t got = 0;
+  while (got < out.size()) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - got, 1u << 20));
+    if (!::ReadFile(h, out.data() + got, want, &n, nullptr)) return false;
+    if (n == 0) break;
+    got += n;
+  }
+  out.resize(got);
+  return true;
+}
+
+bool WriteAll(HANDLE h, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
+    if (!::WriteFile(h, data, want, &n, nullptr) || n == 0) return false;
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+// Profile rules: a bare file name lives in the Windows directory.
+std::optional<std::wstring> ProfilePath(const std::wstring& name) {
+  if (name.find_first_of(L"\\/:") != std::wstring::npos) return name;
+  wchar_t dir[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(dir, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::nullopt;
+  return std::wstring(dir, n) + L"\\" + name;
+}
+
+bool WriteIni(const std::wstring& path, const char* section, const char* key, const char* value) {
+  std::string text;
+  bool exists = false;
+  {
+    FileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f) {
+      exists = true;
+      if (!ReadAll(f.get(), text)) return false;
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+      return false;
+    }
+  }
+  if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
+    // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
+    // the code page.
+    const auto ws = WideFromGbk(section);
+    const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
+    const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
+    if (!ws || !wk || !wv) return false;
+    return WritePrivateProfileStringW(ws->c_str(), key ? wk->c_str() : nullptr, value ? wv->c_str() : nullptr,
+                                      path.c_str()) != 0;
+  }
+  if (!win32::EditIniText(text, section, key, value)) return true;  // nothing to delete
+  if (!exists && text.empty()) return true;
+  FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
+  return WriteAll(f.get(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+HKEY RootKey(int32_t n) {
+  switch (n) {
+    case 1: return HKEY_CLASSES_ROOT;
+    case 2: return HKEY_CURRENT_CONFIG;
+    case 4: return HKEY_LOCAL_MACHINE;
+    case 5: return HKEY_USERS;
+    default: return HKEY_CURRENT_USER;
+  }
+}
+
+int MapShowCommand(int32_t mode) {
+  static constexpr int kShow[] = {SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNOACTIVATE,
+                                  SW_MINIMIZE};
+  mode = std::clamp(mode, 1, 6);
+  return kShow[mode - 1];
+}
+
+int32_t MapButton(int id) {
+  switch (id) {
+    case IDOK: return 0;
+    case IDCANCEL: return 1;
+    case IDABORT: return 2;
+    case IDRETRY: return 3;
+    case IDIGNORE: return 4;
+    case IDYES: return 5;
+    case IDNO: return 6;
+    default: return 0;
+  }
+}
+
+bool IsShownAsText(TypeTag t) {
+  return IsNumeric(t) || t == tag::Bool || t == tag::DateTime || t == tag::Text;
+}
+
+}  // namespace
+
+void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  args::SetBool(r, path && ::CreateDirectoryW(path->c_str(), nullptr));
+}
+
+void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  if (!path) return args::SetBool(r, false);
+  WIN32_FIND_DATAW fd;
+  FindHandle h(FindFirstFileW(path->c_str(), &fd));
+  args::SetBool(r, static_cast<bool>(h));
+}
+
+void ReadFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  if (!path) return;
+  FileHandle f(CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return;
+  LARGE_INTEGER size;
+  // A byte set's length is a signed 32-bit number.
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart <= 0 ||
+      size.QuadPart > INT32_MAX - static_cast<LONGLONG>(sizeof(ByteSetHeader))) {
+    return;
+  }
+  auto* block = static_cast<ByteSetHeader*>(AllocMemory(sizeof(ByteSetHeader) + static_cast<size_t>(size.QuadPart)));
+  uint8_t* data = ByteSetData(static_cast<void*>(block));
+  size_t got = 0;
+  const size_t want = static_cast<size_t>(size.QuadPart);
+  while (got < want) {
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(want - got, 1u << 20));
+    if (!::ReadFile(f.get(), data + got, chunk, &n, nullptr)) {
+      FreeMemory(block);
+      return;
+    }
+    if (n == 0) break;  // the file shrank: keep what was read
+    got += n;
+  }
+  if (got == 0) {
+    FreeMemory(block);
+    return;
+  }
+  block->dims = 1;
+  block->length = static_cast<int32_t>(got);
+  args::SetPtr(r, block);
+}
+
+void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  if (!path) return args::SetBool(r, false);
+  FileHandle f(CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return args::SetBool(r, false);
+  for (int32_t i = 1; i < argc; ++i) {
+    if (a[i].tag != tag::Bytes) continue;
+    const void* block = a[i].v.ptr;
+    const int32_t len = ByteSetLength(block);
+    if (len <= 0) continue;
+    if (!WriteAll(f.get(), ByteSetData(block), static_cast<size_t>(len))) return args::SetBool(r, false);
+  }
+  args::SetBool(r, true);
+}
+
+void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto name = WidePath(argc, a, 0);
+  if (!name) return args::SetBool(r, false);
+  const auto path = ProfilePath(*name);
+  if (!path) return args::SetBool(r, false);
+  const char* section = TextArg(argc, a, 1);
+  const char* key = args::Given(argc, a, 2) ? TextArg(argc, a, 2) : nullptr;
+  const char* value = args::Given(argc, a, 3) ? TextArg(argc, a, 3) : nullptr;
+  args::SetBool(r, WriteIni(*path, section, key, value));
+}
+
+void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  args::SetBool(r, false);
+  if (argc < 3) return;
+  const auto path = WideFromGbk(TextArg(argc, a, 1));
+  if (!path) return;
+  // Split on the wide form: a GBK trail byte may equal the backslash.
+  const size_t slash = path->find_last_of(L'\\');
+  const std::wstring subKey = slash == std::wstring::npos ? std::wstring() : path->substr(0, slash);
+  const std::wstring valueName = slash == std::wstring::npos ? *path : path->substr(slash + 1);
+
+  const HKEY root = RootKey(args::Int(argc, a, 0, 3));
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS &&
+      RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegKey key(raw);
+  const ValueRecord& v = a[2];
+  LSTATUS status = ERROR_INVALID_DATA;
+  if (IsNumeric(v.tag)) {
+    const DWORD d = static_cast<DWORD>(v.tag == tag::Int ? v.v.i32 : static_cast<int32_t>(RuntimeNotify(
+                                                                         req::kToInt32, reinterpret_cast<intptr_t>(&v), 0)));
+    status = RegSetValueExW(key.get(), valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d), sizeof d);
+  } else if (v.tag == tag::Text) {
+    const auto text = WideFromGbk(v.v.text ? v.v.text : "");
+    if (!text) return;
+    status = RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
+                            static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t)));
+  } else if (v.tag == tag::Bytes) {
+    const int32_t len = std::max(ByteSetLength(v.v.ptr), 0);
+    status = RegSetValueExW(key.get(), valueName.c_str(), 0, REG_BINARY, ByteSetData(v.v.ptr),
+                            static_cast<DWORD>(len));
+  }
+  args::SetBool(r, status == ERROR_SUCCESS);
+}
+
+void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  args::SetBool(r, false);
+  const auto line = WidePath(argc, a, 0);
+  if (!line) return;
+  const bool wait = args::Bool(argc, a, 1, false);
+  const int32_t mode = args::Int(argc, a, 2, 2);
+
+  std::vector<wchar_t> buffer(line->begin(), line->end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = static_cast<WORD>(MapShowCommand(mode));
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+  ObjectHandle process(pi.hProcess);
+  ObjectHandle thread(pi.hThread);
+  if (wait) {
+    WaitForSingleObject(process.get(), INFINITE);
+  } else {
+    WaitForInputIdle(process.get(), 1000);
+  }
+  args::SetBool(r, true);
+}
+
+void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  std::string message;
+  if (argc >= 1 && IsShownAsText(a[0].tag)) {
+    char* t = ValueToText(a[0]);
+    if (t) message = t;
+    FreeMemory(t);
+  }
+  const uint32_t flags = static_cast<uint32_t>(args::Int(argc, a, 1, 0));
+  const uint32_t style = (flags & MB_SYSTEMMODAL) ? flags : (flags | MB_TASKMODAL);
+  const char* caption = args::Given(argc, a, 2) && a[2].tag == tag::Text ? TextArg(argc, a, 2) : gbk::InfoCaption;
+
+  HWND owner = nullptr;
+  if (argc >= 4 && args::Given(argc, a, 3)) {
+    const ValueRecord& o = a[3];
+    if (ClassOf(o.tag) == TagClass::Library) {
+      owner = win32::UnitWindowHandle(o.v.words[0], o.v.words[1]);
+    } else if (IsNumeric(o.tag)) {
+      owner = reinterpret_cast<HWND>(static_cast<intptr_t>(args::Int(argc, a, 3, 0)));
+    }
+    if (owner && !IsWindow(owner)) owner = nullptr;
+  }
+  const int pressed = ::MessageBoxW(owner, win32::ToWide(message).c_str(), win32::ToWide(caption).c_str(), style);
+  args::SetInt(r, MapButton(pressed));
+}
+
+void GetRunDirectory(ValueRecord* r, int32_t, ValueRecord*) {
+  args::SetText(r, CopyText(reinterpret_cast<const char*>(RuntimeNotify(req::kProgramDir, 0, 0))));
+}
+
+void GetExeFileName(ValueRecord* r, int32_t, ValueRecord*) {
+  args::SetText(r, CopyText(reinterpret_cast<const char*>(RuntimeNotify(req::kProgramFile, 0, 0))));
+}
+
+}  // namespace rt::cmd

@@ -1,0 +1,33 @@
+// The core library's system commands: files, INI files, the registry,
+// processes, message boxes and the program's own location. Each is a
+// CommandFunction; texts cross the system boundary as UTF-16.
+#pragma once
+#include "runtime/service.h"
+
+// The system headers define these two names as macros for their own wide
+// functions; here they are the commands.
+#ifdef CreateDirectory
+#undef CreateDirectory
+#endif
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
+namespace rt::cmd {
+
+#define RT_COMMAND(name) void name(ValueRecord* result, int32_t argc, ValueRecord* args)
+
+RT_COMMAND(CreateDirectory);
+RT_COMMAND(FileExists);
+RT_COMMAND(ReadFile);
+RT_COMMAND(WriteFile);
+RT_COMMAND(WriteIniItem);
+RT_COMMAND(WriteRegistryItem);
+RT_COMMAND(RunProgram);
+RT_COMMAND(MessageBox);
+RT_COMMAND(GetRunDirectory);
+RT_COMMAND(GetExeFileName);
+
+#undef RT_COMMAND
+
+}  // namespace rt::cmd

@@ -1,0 +1,38 @@
+// Declared DLL commands: a table of (DLL file name, command name) filled from
+// the ProgramHeader, bound on first call and kept bound until shutdown.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace rt::win32 {
+
+// Sizes the table to count entries and takes the names (GBK texts; a null
+// name counts as empty). Drops any earlier table, unloading its modules.
+void AssignDllCommands(int32_t count, const char* const* fileNames, const char* const* commandNames);
+
+// The bound address of command index, binding it first when needed. A command
+// that cannot be found is a runtime error report (which ends the program).
+void* ResolveDllCommand(int32_t index);
+
+// Slot 1 of the service table.
+void* CallDllCommand(int32_t index);
+
+// Shutdown: unloads every module the table loaded and empties the table.
+void UnloadDllCommands();
+
+// The default DLLs tried, in order, for a command declared without a file.
+inline constexpr const wchar_t* kDefaultDlls[] = {L"Kernel32.dll", L"Gdi32.dll", L"User32.dll",
+                                                  L"Advapi32.dll", L"Mpr.dll",   L"Shell32.dll"};
+
+// The system calls binding uses; tests replace them to watch what happens.
+struct ModuleLoader {
+  HMODULE (*load)(const wchar_t* path);
+  FARPROC (*find)(HMODULE module, const char* nameOrOrdinal);
+  void (*unload)(HMODULE module);
+};
+ModuleLoader SystemModuleLoader();
+void SetModuleLoader(const ModuleLoader& loader);
+
+}  // namespace rt::win32
