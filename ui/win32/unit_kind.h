@@ -347,4 +347,17 @@ constexpr UINT kMsgWindowReady = 0x8076;         // to every unit once the windo
 // window kind (and by containers); transparent kinds use it for their backdrop.
 constexpr UINT kMsgPaintParentBackground = 0x8389;
 
+// Notifications a control sends its parent (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM,
+// WM_MEASUREITEM, WM_CTLCOLOR*, WM_HSCROLL, WM_VSCROLL) come back to the
+// control that sent them as kMsgReflectBase + the message, with the same
+// wParam and lParam: a button sees its own BN_CLICKED as
+// kMsgReflectBase + WM_COMMAND. For WM_CTLCOLOR* the control answers the
+// brush (0: the parent's default). The window kind does this for its
+// children; a container kind calls ReflectToChild from its own window
+// procedure first thing.
+constexpr UINT kMsgReflectBase = 0xBC00;
+// True when msg is one of the reflected notifications and it went to the
+// child that sent it; *result is then the answer.
+bool ReflectToChild(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+
 }  // namespace ui
