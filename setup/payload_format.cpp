@@ -1,0 +1,345 @@
+#include "setup/payload_format.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace payload {
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+void PutU32(Bytes& out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+uint32_t GetU32(ByteView b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+void Append(Bytes& out, ByteView b) { out.insert(out.end(), b.begin(), b.end()); }
+void Append(Bytes& out, std::string_view s) { Append(out, AsBytes(s)); }
+
+BuildResult Fail(Error e, size_t item, std::string message) {
+  BuildResult r;
+  r.error = e;
+  r.item = item;
+  r.message = std::move(message);
+  return r;
+}
+
+// Names and fields: GBK text that survives being joined with "|", split again
+// and read up to the first zero byte.
+Error CheckText(std::string_view text) {
+  if (!IsWellFormedGbk(text)) return Error::BadText;
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return Error::BadText;
+  if (FindGbkChar(text, '|') != npos) return Error::TextHasBar;
+  if (text.find(SectionMarker) != npos) return Error::TextHasMarker;
+  return Error::None;
+}
+
+const char* TextProblem(Error e) {
+  switch (e) {
+    case Error::BadText: return "is not valid GBK text or contains a control character";
+    case Error::TextHasBar: return "contains \"|\", which separates the entries";
+    case Error::TextHasMarker: return "contains the section marker";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+size_t FindBytes(ByteView hay, ByteView needle, size_t from) {
+  if (needle.empty() || from > hay.size() || hay.size() - from < needle.size()) return npos;
+  const uint8_t first = needle[0];
+  const uint8_t* p = hay.data() + from;
+  const uint8_t* last = hay.data() + (hay.size() - needle.size());
+  while (p <= last) {
+    p = static_cast<const uint8_t*>(std::memchr(p, first, size_t(last - p) + 1));
+    if (!p) return npos;
+    if (std::memcmp(p, needle.data(), needle.size()) == 0) return size_t(p - hay.data());
+    ++p;
+  }
+  return npos;
+}
+
+std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep) {
+  std::vector<ByteView> pieces;
+  size_t start = 0;
+  for (;;) {
+    size_t at = FindBytes(data, AsBytes(sep), start);
+    if (at == npos) break;
+    pieces.push_back(data.subspan(start, at - start));
+    start = at + sep.size();
+  }
+  pieces.push_back(data.subspan(start));
+  return pieces;
+}
+
+std::string_view ToText(ByteView data) {
+  const void* zero = data.empty() ? nullptr : std::memchr(data.data(), 0, data.size());
+  size_t n = zero ? size_t(static_cast<const uint8_t*>(zero) - data.data()) : data.size();
+  return {reinterpret_cast<const char*>(data.data()), n};
+}
+
+bool IsWellFormedGbk(std::string_view text) {
+  for (size_t i = 0; i < text.size(); i++) {
+    uint8_t b = uint8_t(text[i]);
+    if (b == 0xFF) return false;
+    if (!IsGbkLead(b)) continue;
+    if (i + 1 >= text.size()) return false;
+    uint8_t t = uint8_t(text[++i]);
+    if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
+  }
+  return true;
+}
+
+size_t FindGbkChar(std::string_view text, char c) {
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == c) return i;
+    if (IsGbkLead(uint8_t(text[i]))) i++;
+  }
+  return npos;
+}
+
+std::vector<std::string> SplitGbkText(std::string_view text, char sep) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == sep) {
+      pieces.emplace_back(text.substr(start, i - start));
+      start = i + 1;
+    } else if (IsGbkLead(uint8_t(text[i]))) {
+      i++;
+    }
+  }
+  if (start < text.size()) pieces.emplace_back(text.substr(start));
+  return pieces;
+}
+
+bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress) {
+  out.clear();
+  if (data.size() > MaxUncompressedSize) return false;
+  z_stream z{};
+  // Same parameters as compress2: 32 KB window, zlib header, default memory.
+  if (deflateInit(&z, level) != Z_OK) return false;
+  out.reserve(BlockHeaderSize + deflateBound(&z, uLong(data.size())));
+  PutU32(out, BlockMagic);
+  PutU32(out, uint32_t(data.size()));
+  constexpr size_t kChunk = size_t(1) << 20;
+  size_t fed = 0;
+  int rc = Z_OK;
+  uint8_t buf[1 << 16];
+  while (rc != Z_STREAM_END) {
+    if (z.avail_in == 0 && fed < data.size()) {
+      size_t n = std::min(kChunk, data.size() - fed);
+      z.next_in = const_cast<Bytef*>(data.data() + fed);
+      z.avail_in = uInt(n);
+      fed += n;
+    }
+    const int flush = fed == data.size() ? Z_FINISH : Z_NO_FLUSH;
+    z.next_out = buf;
+    z.avail_out = sizeof buf;
+    rc = deflate(&z, flush);
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
+    out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    if (progress && z.avail_in == 0) progress(fed, data.size());
+  }
+  deflateEnd(&z);
+  if (rc != Z_STREAM_END) {
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
+bool DecompressBlock(ByteView block, Bytes& out) {
+  out.clear();
+  if (block.size() < BlockHeaderSize || GetU32(block, 0) != BlockMagic) return false;
+  const uint32_t stored = GetU32(block, 4);
+  if (stored == 0 || stored > MaxUncompressedSize) return false;
+  const uint64_t capacity = uint64_t(stored) * 2;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  ByteView in = block.subspan(BlockHeaderSize);
+  // Start at the stored size, but never beyond what the input can inflate to
+  // (deflate expands at most about 1032 times): a forged size field must not
+  // make a few bytes of input allocate a gigabyte. Grow towards the capacity.
+  const uint64_t reachable = uint64_t(in.size()) * 1032 + 65536;
+  out.resize(size_t(std::min({capacity, uint64_t(stored), reachable})));
+  size_t fedIn = 0;
+  int rc;
+  for (;;) {
+    if (z.total_out == out.size() && out.size() < capacity)
+      out.resize(size_t(std::min<uint64_t>(capacity, uint64_t(out.size()) * 2)));
+    if (z.avail_in == 0 && fedIn < in.size()) {
+      size_t n = std::min<size_t>(in.size() - fedIn, 1u << 30);
+      z.next_in = const_cast<Bytef*>(in.data() + fedIn);
+      z.avail_in = uInt(n);
+      fedIn += n;
+    }
+    // With the buffer full at capacity inflate is still called: the stream's
+    // last bytes (its Adler-32) need no output room.
+    z.next_out = out.data() + z.total_out;
+    z.avail_out = uInt(std::min<size_t>(out.size() - z.total_out, 1u << 30));
+    rc = inflate(&z, Z_NO_FLUSH);
+    if (rc == Z_OK) continue;
+    // Z_BUF_ERROR: no progress, because the input ended before the stream
+    // did or the output would not fit in the setup's buffer.
+    break;
+  }
+  const size_t produced = z.total_out;
+  inflateEnd(&z);
+  if (rc != Z_STREAM_END || produced == 0) {
+    out.clear();
+    return false;
+  }
+  out.resize(produced);
+  return true;
+}
+
+BuildResult BuildPayload(const PayloadInput& in) {
+  if (in.files.empty()) return Fail(Error::NoFiles, 0, "there are no files to pack");
+  if (in.names.size() != in.files.size())
+    return Fail(Error::NameCountMismatch, 0,
+                std::to_string(in.files.size()) + " files but " +
+                    std::to_string(in.names.size()) + " names");
+  for (size_t i = 0; i < in.names.size(); i++) {
+    if (in.names[i].empty()) return Fail(Error::EmptyName, i, "file " + std::to_string(i + 1) + " has an empty name");
+    if (Error e = CheckText(in.names[i]); e != Error::None)
+      return Fail(e, i, "file name \"" + in.names[i] + "\" " + TextProblem(e));
+  }
+  if (in.fields.size() < ConfigFieldCount)
+    return Fail(Error::TooFewFields, in.fields.size(),
+                "the configuration needs at least 6 fields, got " + std::to_string(in.fields.size()));
+  for (size_t i = 0; i < in.fields.size(); i++)
+    if (Error e = CheckText(in.fields[i]); e != Error::None)
+      return Fail(e, i, "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" " + TextProblem(e));
+
+  uint64_t total = 0;
+  for (size_t i = 0; i < in.files.size(); i++) {
+    if (ContainsBytes(in.files[i], FileSeparator))
+      return Fail(Error::FileHasSeparator, i,
+                  "file \"" + in.names[i] + "\" contains the file separator \"" + std::string(FileSeparator) +
+                      "\"; the setup would cut it apart");
+    total += in.files[i].size() + (i ? FileSeparator.size() : 0);
+  }
+  if (total > MaxUncompressedSize)
+    return Fail(Error::TooLarge, 0,
+                "the files come to " + std::to_string(total) + " bytes; the setup takes at most " +
+                    std::to_string(MaxUncompressedSize) + " (1 GiB)");
+  if (total == 0)
+    return Fail(Error::EmptyStream, 0, "the only file is empty; the setup would install nothing");
+  if (ContainsBytes(in.welcome, SectionMarker))
+    return Fail(Error::PictureHasMarker, 0, "the welcome picture contains the section marker");
+  if (ContainsBytes(in.banner, SectionMarker))
+    return Fail(Error::PictureHasMarker, 1, "the banner picture contains the section marker");
+
+  Bytes stream;
+  stream.reserve(size_t(total));
+  for (size_t i = 0; i < in.files.size(); i++) {
+    if (i) Append(stream, FileSeparator);
+    Append(stream, in.files[i]);
+  }
+
+  // A compressed stream can contain the marker by chance; another level gives
+  // different bytes.
+  std::vector<int> levels{in.level};
+  for (int l = 9; l >= 1; l--)
+    if (l != in.level) levels.push_back(l);
+  Bytes block;
+  int used = 0;
+  for (int level : levels) {
+    if (!CompressBlock(stream, level, block, in.progress))
+      return Fail(Error::CompressFailed, 0, "zlib could not compress the files");
+    if (!ContainsBytes(block, SectionMarker)) {
+      used = level;
+      break;
+    }
+  }
+  if (!used)
+    return Fail(Error::StreamHasMarker, 0,
+                "the compressed files contain the section marker at every compression level");
+
+  BuildResult r;
+  r.level = used;
+  r.uncompressedSize = total;
+  r.compressedSize = block.size();
+  Bytes& out = r.payload;
+  out.reserve(block.size() + in.welcome.size() + in.banner.size() + 4096);
+  Append(out, block);
+  Append(out, SectionMarker);
+  for (const std::string& name : in.names) {
+    Append(out, name);
+    out.push_back('|');
+  }
+  Append(out, SectionMarker);
+  for (size_t i = 0; i < in.fields.size(); i++) {
+    if (i) out.push_back('|');
+    Append(out, in.fields[i]);
+  }
+  Append(out, SectionMarker);
+  Append(out, in.welcome);
+  Append(out, SectionMarker);
+  Append(out, in.banner);
+  return r;
+}
+
+ParsedPayload ParsePayload(ByteView data) {
+  ParsedPayload p;
+  if (data.empty()) {
+    p.error = "the payload is empty";
+    return p;
+  }
+  p.sections = SplitBytes(data, SectionMarker);
+  p.sectionCount = p.sections.size();
+  if (p.sectionCount < SectionCount) {
+    p.error = "the payload has " + std::to_string(p.sectionCount) + " sections; at least 5 are needed";
+    return p;
+  }
+  p.ok = true;
+  if (p.sections[0].size() >= BlockHeaderSize) p.storedSize = GetU32(p.sections[0], 4);
+  p.blockOk = DecompressBlock(p.sections[0], p.stream);
+  if (p.blockOk) p.files = SplitBytes(p.stream, FileSeparator);
+  p.names = SplitGbkText(ToText(p.sections[1]), '|');
+  p.fields = SplitGbkText(ToText(p.sections[2]), '|');
+  p.welcome = p.sections[3];
+  p.banner = p.sections[4];
+  return p;
+}
+
+std::vector<std::string> CheckPayload(const ParsedPayload& p) {
+  std::vector<std::string> problems;
+  if (!p.ok) {
+    problems.push_back(p.error);
+    return problems;
+  }
+  if (p.sectionCount > SectionCount)
+    problems.push_back(std::to_string(p.sectionCount) + " sections instead of 5 (a piece contains the section marker)");
+  if (!p.blockOk) {
+    problems.push_back("the compressed file stream is damaged; the setup would install nothing");
+  } else if (p.storedSize != p.stream.size()) {
+    problems.push_back("the compressed block says " + std::to_string(p.storedSize) + " bytes but holds " +
+                       std::to_string(p.stream.size()));
+  }
+  if (p.blockOk && p.names.size() < p.files.size())
+    problems.push_back(std::to_string(p.files.size()) + " files but only " + std::to_string(p.names.size()) + " names");
+  else if (p.blockOk && p.names.size() > p.files.size())
+    problems.push_back(std::to_string(p.names.size()) + " names but only " + std::to_string(p.files.size()) +
+                       " files (a file is missing or one was cut apart)");
+  std::string_view list = ToText(p.sections[1]);
+  if (!list.empty() && list.back() != '|') problems.push_back("the name list does not end with \"|\"");
+  for (size_t i = 0; i < p.names.size(); i++)
+    if (p.names[i].empty()) problems.push_back("name " + std::to_string(i + 1) + " is empty");
+  if (p.fields.size() < ConfigFieldCount) {
+    problems.push_back("the configuration has " + std::to_string(p.fields.size()) + " fields; 6 are needed");
+  } else if (std::find(p.names.begin(), p.names.end(), p.fields[FieldMainProgram]) == p.names.end()) {
+    problems.push_back("the main program \"" + p.fields[FieldMainProgram] + "\" is not among the files");
+  }
+  return problems;
+}
+
+}  // namespace payload

@@ -1,0 +1,175 @@
+// The install payload: the bytes of resource RT_RCDATA 1000 of the setup.
+//
+//   section 0  compressed block: u32 LE BlockMagic, u32 LE uncompressed size,
+//              zlib stream of the product files joined by FileSeparator
+//   section 1  GBK file names, each followed by "|"
+//   section 2  GBK configuration fields separated by "|" (six or more)
+//   section 3  welcome picture bytes
+//   section 4  banner picture bytes
+//
+// Sections are joined by SectionMarker. Nothing in the payload records a
+// length or an offset: the setup finds every boundary by searching for the
+// marker and the separator, so a payload is only sound when no piece contains
+// the bytes that delimit it. BuildPayload refuses such pieces; ParsePayload
+// reads exactly the way the setup does and CheckPayload says what a strict
+// reader would object to.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace payload {
+
+using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
+
+inline constexpr std::string_view SectionMarker = "$#@*&$*&";
+inline constexpr std::string_view FileSeparator = "&%*%*&$";
+inline constexpr uint32_t BlockMagic = 0x033E0F0D;
+// The setup's decompressor refuses a stored size of 0x40000000 or more (its
+// output buffer is twice the stored size and must stay a positive int32).
+inline constexpr uint64_t MaxUncompressedSize = 0x3FFFFFFF;
+inline constexpr size_t BlockHeaderSize = 8;
+inline constexpr size_t SectionCount = 5;
+inline constexpr size_t ConfigFieldCount = 6;
+
+// Where the setup looks for its payload.
+inline constexpr uint16_t ResourceType = 10;  // RT_RCDATA
+inline constexpr uint16_t ResourceName = 1000;
+inline constexpr uint16_t ResourceLanguage = 0;
+
+// Zero-based indices of the configuration fields the setup uses.
+enum Field : size_t {
+  FieldProductName = 0,
+  FieldVersion = 1,
+  FieldInstallDir = 2,
+  FieldWelcomeSource = 3,
+  FieldBannerSource = 4,
+  FieldMainProgram = 5,
+};
+
+inline ByteView AsBytes(std::string_view s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+// ---- byte and text helpers shared by the reader and the writer ----
+
+// Position of the first occurrence of needle at or after from, or npos.
+size_t FindBytes(ByteView hay, ByteView needle, size_t from = 0);
+inline bool ContainsBytes(ByteView hay, std::string_view needle) {
+  return FindBytes(hay, AsBytes(needle)) != std::string_view::npos;
+}
+
+// Splits at every occurrence of sep, scanning left to right and resuming
+// after each match. Always yields at least one piece.
+std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep);
+
+// The text of a byte set: the bytes up to the first zero byte.
+std::string_view ToText(ByteView data);
+
+// A byte that starts a two-byte character in code page 936.
+constexpr bool IsGbkLead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
+// True when every lead byte is followed by a valid trail byte and no byte is
+// outside the code page (0xFF). A text that ends in a lone lead byte would
+// swallow the "|" that follows it when the setup splits the list.
+bool IsWellFormedGbk(std::string_view text);
+// Position of the first single-byte character c, stepping over two-byte
+// characters as units (their trail byte may equal c); npos when absent.
+size_t FindGbkChar(std::string_view text, char c);
+// Splits at the single-byte character sep, stepping over two-byte characters;
+// a final empty piece after a trailing separator is not an element, so "a|b|"
+// gives two pieces and "" gives none.
+std::vector<std::string> SplitGbkText(std::string_view text, char sep);
+
+// ---- compressed block ----
+
+// Called while compressing with the input bytes consumed so far and in all.
+using Progress = std::function<void(uint64_t done, uint64_t total)>;
+
+// Header plus a zlib stream at the given level (the same stream compress2
+// makes). False only when zlib itself fails (out of memory, bad level).
+bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress = {});
+
+// The setup's decompression: the magic must match, the stored size s must be
+// 1..0x3FFFFFFF, the stream must end (Adler-32 checked) within 2*s bytes of
+// output and inflate to at least one byte. Bytes after the stream's end are
+// ignored. False on any failure, and out is then empty.
+bool DecompressBlock(ByteView block, Bytes& out);
+
+// ---- building ----
+
+enum class Error {
+  None,
+  NoFiles,
+  NameCountMismatch,   // names and files differ in number
+  EmptyName,
+  BadText,             // name or field: not well-formed GBK, or a control character
+  TextHasBar,          // name or field contains "|"
+  TextHasMarker,       // name or field contains the SectionMarker
+  FileHasSeparator,    // a file's contents contain the FileSeparator
+  PictureHasMarker,    // a picture contains the SectionMarker
+  TooFewFields,
+  EmptyStream,         // the joined files are zero bytes: the setup would install nothing
+  TooLarge,            // joined files above MaxUncompressedSize
+  StreamHasMarker,     // every compression level produced the SectionMarker
+  CompressFailed,
+};
+
+struct PayloadInput {
+  std::vector<ByteView> files;
+  std::vector<std::string> names;   // GBK, in the order of files
+  std::vector<std::string> fields;  // GBK, six or more
+  ByteView welcome;
+  ByteView banner;
+  int level = 9;                    // tried first; the others follow if needed
+  Progress progress;
+};
+
+struct BuildResult {
+  Error error = Error::None;
+  size_t item = 0;         // index of the offending file, name or field
+  std::string message;     // a sentence in English for the person packing
+  Bytes payload;
+  int level = 0;           // compression level that was used
+  uint64_t uncompressedSize = 0;
+  size_t compressedSize = 0;  // section 0 including its header
+  bool ok() const { return error == Error::None; }
+};
+
+// Checks every piece against the delimiters, joins and compresses the files,
+// and assembles the five sections.
+BuildResult BuildPayload(const PayloadInput& in);
+
+// ---- reading ----
+
+struct ParsedPayload {
+  bool ok = false;            // five or more sections: the setup accepts it
+  std::string error;          // why not
+  size_t sectionCount = 0;
+  std::vector<ByteView> sections;   // into the parsed resource
+  bool blockOk = false;       // section 0 decompressed
+  uint32_t storedSize = 0;    // the block's size field (0 when unreadable)
+  Bytes stream;               // the decompressed files, empty when !blockOk
+  std::vector<ByteView> files;      // into stream
+  std::vector<std::string> names;
+  std::vector<std::string> fields;
+  ByteView welcome;
+  ByteView banner;
+};
+
+// Reads a payload as the setup does. The views point into data and into the
+// result's own stream, so data must outlive the result, and the result must
+// not be copied while its file views are in use (moving is fine).
+ParsedPayload ParsePayload(ByteView data);
+
+// What a strict reader objects to in a payload the setup would accept: a
+// damaged block, a stored size that differs from the real one, fewer names
+// than files, empty names, fewer than six fields, a main program that is not
+// among the names, extra sections. Empty when the payload is sound.
+std::vector<std::string> CheckPayload(const ParsedPayload& p);
+
+}  // namespace payload
