@@ -199,9 +199,8 @@ Bytes MakeGif(const Indexed& img, const GifOptions& opt) {
       b.insert(b.end(), {c.r, c.g, c.b});
     }
   };
-  Bytes b;
   const char* sig = opt.gif89 ? "GIF89a" : "GIF87a";
-  b.insert(b.end(), sig, sig + 6);
+  Bytes b(sig, sig + 6);
   Put16(b, opt.screenWidth ? opt.screenWidth : img.width);
   Put16(b, opt.screenHeight ? opt.screenHeight : img.height);
   if (opt.localTable) {
