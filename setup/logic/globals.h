@@ -1,0 +1,37 @@
+// The setup's global state. Assigning a new value frees the old one; the
+// cleanup routine frees everything when the process ends.
+#pragma once
+#include "setup/logic/runtime_facade.h"
+
+namespace setup {
+
+struct SetupGlobals {
+  Text ProductName;
+  Text ProductTitle;
+  Text InstallDir;
+  Text MainProgram;
+  ByteSet WelcomePicture;
+  ByteSet BannerPicture;
+  BlockArray PayloadFiles{rt::tag::Bytes, nullptr};
+  BlockArray PayloadNames{rt::tag::Text, nullptr};
+  Text UninstallIni;
+  Text PendingRename;
+  int32_t LeavingForBack = 0;
+  // Files that could not be written by the last installation (kept files are
+  // not failures).
+  int32_t FailedWrites = 0;
+
+  // The question dialog's state.
+  Text QuestionCaption;
+  Text QuestionText;
+  Text ButtonText[3];
+  int16_t QuestionButtonCount = 1;
+  int16_t QuestionResult = 0;
+};
+
+extern SetupGlobals g;
+
+// Frees every global (the exit routine).
+void CleanupGlobals(int32_t position);
+
+}  // namespace setup

@@ -1,0 +1,120 @@
+// The installation engine: writes the payload's files into the install
+// directory, asks before overwriting, records the files for the uninstaller and
+// turns the ready page into the finish page.
+#include "gbk/setup_texts.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/pages.h"
+#include "setup/logic/question.h"
+#include "setup/logic/window_ids.h"
+
+namespace setup {
+namespace {
+
+bool Exists(const Text& path) { return CoreInt(g_cmd.FileExists, {path.Value()}) != 0; }
+
+bool WriteBytes(const Text& path, ValueRecord bytes) { return CoreInt(g_cmd.WriteFile, {path.Value(), bytes}) != 0; }
+
+void WriteIni(const char* section, const Text& key, const Text& value) {
+  Core(g_cmd.WriteIniItem, {g.UninstallIni.Value(), rt::TextValue(section), key.Value(), value.Value()});
+}
+
+void SetReady(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kReady, unit, property, value); }
+
+// Overwrite answers: the pressed button of the question.
+constexpr int16_t kAnswerNo = 2;
+constexpr int16_t kAnswerAll = 3;
+
+void ShowFinishPage() {
+  using namespace ids::ready;
+  SetTextProperty(ids::kReady, kFinish, prop::ButtonCaption, Lit(gbk::FinishButton));
+  if (g.FailedWrites > 0) {
+    // Files that could not be written are not reported as a success.
+    Text text = ReplaceAll(Lit(gbk::IncompleteText), gbk::Placeholder, g.ProductTitle);
+    text = ReplaceAll(text, gbk::CountPlaceholder, DecimalText(g.FailedWrites));
+    SetTextProperty(ids::kReady, kText, prop::LabelCaption, text);
+    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::IncompleteHeading));
+  } else {
+    SetTextProperty(ids::kReady, kText, prop::LabelCaption, ReplaceAll(Lit(gbk::FinishText), gbk::Placeholder, g.ProductTitle));
+    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::FinishHeading));
+  }
+  SetReady(kDesktop, prop::Visible, 0);
+  SetReady(kMenu, prop::Visible, 0);
+  SetReady(kRunAfter, prop::Visible, 1);
+  SetReady(kBack, prop::Visible, 0);
+  SetReady(kNext, prop::Visible, 0);
+  SetReady(kAddOn1, prop::Visible, 0);
+  SetReady(kAddOn, prop::Visible, 0);
+  SetReady(kAddOnNote, prop::Visible, 0);
+}
+
+}  // namespace
+
+void CreateDirectoryPath(Text& path) {
+  const Text backslash = Lit(gbk::Backslash);
+  if (CoreText(g_cmd.RightText, {path.Value(), Int(1)}) == backslash) {
+    path = CoreText(g_cmd.LeftText, {path.Value(), Int(Length(path) - 1)});
+  }
+  // Levels from the fourth byte on: the drive part ("C:\") is never created.
+  for (int32_t at = CoreInt(g_cmd.FindText, {path.Value(), backslash.Value(), Int(4)}); at != -1;
+       at = CoreInt(g_cmd.FindText, {path.Value(), backslash.Value(), Int(at + 1)})) {
+    const Text prefix = CoreText(g_cmd.LeftText, {path.Value(), Int(at - 1)});
+    if (!Exists(prefix)) Core(g_cmd.CreateDirectory, {prefix.Value()});
+  }
+  Core(g_cmd.CreateDirectory, {path.Value()});
+}
+
+void InstallFiles() {
+  using namespace ids::ready;
+  SetReady(kBack, prop::Disabled, 1);
+  SetReady(kNext, prop::Disabled, 1);
+  g.FailedWrites = 0;
+
+  Text dir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
+  const Text dirWithoutBackslash = dir;
+  if (!Exists(dir)) CreateDirectoryPath(dir);
+  const Text runDir = CoreText(g_cmd.GetRunDirectory, {}) + gbk::Backslash;
+
+  g.UninstallIni = g.InstallDir + gbk::UninstallIni;
+  WriteIni(gbk::IniInfo, Lit(gbk::IniTitle), g.ProductTitle);
+  WriteIni(gbk::IniInfo, Lit(gbk::IniInstallDir), dirWithoutBackslash);
+
+  const int32_t n = g.PayloadFiles.size();
+  SetReady(kProgress, prop::ProgressMaximum, n);
+  int16_t answer = 0;
+  for (int32_t i = 1; i <= n; ++i) {
+    Core(g_cmd.ProcessEvents, {});
+    const Text name = Text::Copy(g.PayloadNames.TextAt(i));
+    const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
+    if (p > 0) {
+      Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
+      if (!Exists(sub)) CreateDirectoryPath(sub);
+    }
+    const Text target = g.InstallDir + name;
+    const ValueRecord contents = g.PayloadFiles.BytesValueAt(i);
+    if (!Exists(target)) {
+      if (!WriteBytes(target, contents)) ++g.FailedWrites;
+    } else if (!(runDir == g.InstallDir && name == g.MainProgram)) {
+      if (answer < kAnswerAll) {
+        answer = AskQuestion(Lit(gbk::OverwriteStart) + target + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
+                             Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
+      }
+      if (answer != kAnswerNo && !WriteBytes(target, contents)) ++g.FailedWrites;
+    } else {
+      // The setup runs from the install directory and this is the program it
+      // would replace: write it aside; the finish step swaps it in.
+      // When that write fails there is nothing to swap in, and the swap would
+      // delete the working program: forget it.
+      g.PendingRename = target + gbk::DatSuffix;
+      if (!WriteBytes(g.PendingRename, contents)) {
+        ++g.FailedWrites;
+        g.PendingRename = Text();
+      }
+    }
+    if (i != n) WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name);
+    SetReady(kProgress, prop::ProgressValue, i);
+  }
+  SetReady(kTimer, prop::TimerPeriod, 1);
+  ShowFinishPage();
+}
+
+}  // namespace setup

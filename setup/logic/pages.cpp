@@ -1,0 +1,140 @@
+// The three wizard pages. Each page is a window loaded modally by the handler
+// of the page before it, so the handlers nest; the welcome page stays loaded
+// (hidden) for the whole run.
+#include "setup/logic/pages.h"
+
+#include "gbk/setup_texts.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/payload.h"
+#include "setup/logic/window_ids.h"
+
+namespace setup {
+namespace {
+
+ValueRecord WindowRef(uint32_t window, uint32_t self) { return Unit(rt::tag::Window, window, self); }
+ValueRecord Welcome() { return WindowRef(ids::kWelcome, ids::welcome::kSelf); }
+ValueRecord Directory() { return WindowRef(ids::kDirectory, ids::directory::kSelf); }
+ValueRecord Ready() { return WindowRef(ids::kReady, ids::ready::kSelf); }
+
+void LoadModal(ValueRecord window, ValueRecord parent) { Core(g_cmd.LoadWindow, {window, parent, Bool(true)}); }
+void Unload(ValueRecord window) { Core(g_cmd.UnloadWindow, {window}); }
+
+Text WithTitle(const char* templ) { return ReplaceAll(Lit(templ), gbk::Placeholder, g.ProductTitle); }
+
+// The banner of the directory and ready pages, hidden when the payload has none.
+void ShowBanner(uint32_t window, uint32_t banner) {
+  if (!g.BannerPicture.empty()) {
+    SetBytesProperty(window, banner, prop::PicBoxPicture, g.BannerPicture);
+  } else {
+    SetIntProperty(window, banner, prop::Visible, 0);
+  }
+}
+
+}  // namespace
+
+void ShowProductTitle() { SetTextProperty(ids::kWelcome, ids::welcome::kSelf, prop::WindowCaption, g.ProductTitle); }
+
+// ---- Welcome page ----
+
+void OnWelcomeCreated() {
+  LoadPayload();
+  ShowProductTitle();
+  SetTextProperty(ids::kWelcome, ids::welcome::kHeading, prop::TransLabelCaption,
+                  Lit(gbk::WelcomeHeadingStart) + g.ProductTitle + gbk::WelcomeHeadingEnd);
+  SetTextProperty(ids::kWelcome, ids::welcome::kText, prop::TransLabelCaption, WithTitle(gbk::WelcomeText));
+  SetBytesProperty(ids::kWelcome, ids::welcome::kPicture, prop::PicBoxPicture, g.WelcomePicture);
+}
+
+void OnWelcomeNext() {
+  SetIntProperty(ids::kWelcome, ids::welcome::kSelf, prop::Visible, 0);
+  LoadModal(Directory(), Omit());
+}
+
+void OnWelcomeCancel() { Unload(Welcome()); }
+
+// ---- Directory page ----
+
+void OnDirectoryCreated() {
+  SetTextProperty(ids::kDirectory, ids::directory::kText, prop::LabelCaption, WithTitle(gbk::DirectoryText));
+  SetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent, g.InstallDir);
+  SetTextProperty(ids::kDirectory, ids::directory::kHeading, prop::TransLabelCaption, Lit(gbk::DirectoryHeading));
+  ShowBanner(ids::kDirectory, ids::directory::kBanner);
+}
+
+void OnDirectoryNext() {
+  Text dir = GetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent);
+  if (dir.empty()) {
+    Core(g_cmd.SetFocus, {Unit(rt::tag::EditBox, ids::kDirectory, ids::directory::kDirEdit)});
+    return;
+  }
+  if (CoreText(g_cmd.RightText, {dir.Value(), Int(1)}) == Lit(gbk::Backslash)) {
+    g.InstallDir = dir;
+  } else {
+    g.InstallDir = dir + gbk::Backslash;
+  }
+  Unload(Directory());
+  LoadModal(Ready(), Welcome());
+}
+
+void OnDirectoryBack() {
+  Unload(Directory());
+  SetIntProperty(ids::kWelcome, ids::welcome::kSelf, prop::Visible, 1);
+  LoadModal(Welcome(), Welcome());
+}
+
+void OnDirectoryCancel() {
+  Unload(Directory());
+  Unload(Welcome());
+}
+
+Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
+  if (chosen.empty()) return Text();
+  const int32_t n = Length(installDir);
+  const int32_t p = CoreInt(g_cmd.FindTextReverse, {installDir.Value(), rt::TextValue(gbk::Backslash), Int(n - 1)});
+  const Text leaf = CoreText(g_cmd.MidText, {installDir.Value(), Int(p + 1), Int(n - p - 1)});
+  if (CoreInt(g_cmd.FindTextReverse, {chosen.Value(), leaf.Value(), Omit(), Bool(false)}) == -1) {
+    const bool endsInBackslash = CoreText(g_cmd.RightText, {chosen.Value(), Int(1)}) == Lit(gbk::Backslash);
+    return endsInBackslash ? chosen + leaf : chosen + gbk::Backslash + leaf;
+  }
+  return chosen;
+}
+
+void OnDirectoryBrowse() {
+  const Text chosen = Text::Adopt(Library(g_cmd.BrowseForFolder, {rt::TextValue(gbk::BrowseTitle)}).v.text);
+  const Text field = BrowsedDirectory(g.InstallDir, chosen);
+  if (field.empty()) return;
+  SetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent, field);
+}
+
+// ---- Ready page ----
+
+void OnReadyCreated() {
+  // A ready page entered again after Back must still end the setup when it
+  // is closed, so the flag set by Back is cleared for the new page.
+  g.LeavingForBack = 0;
+  SetTextProperty(ids::kReady, ids::ready::kText, prop::LabelCaption, WithTitle(gbk::ReadyText));
+  SetTextProperty(ids::kReady, ids::ready::kHeading, prop::TransLabelCaption, Lit(gbk::ReadyHeading));
+  ShowBanner(ids::kReady, ids::ready::kBanner);
+  SetIntProperty(ids::kReady, ids::ready::kAddOn, prop::CheckBoxChecked, 1);
+  SetIntProperty(ids::kReady, ids::ready::kAddOn1, prop::CheckBoxChecked, 1);
+}
+
+void OnReadyNext() { InstallFiles(); }
+
+void OnReadyBack() {
+  g.LeavingForBack = 1;
+  Unload(Ready());
+  LoadModal(Directory(), Welcome());
+}
+
+void OnReadyDestroyed() {
+  if (g.LeavingForBack != 0) return;
+  SetIntProperty(ids::kReady, ids::ready::kSelf, prop::Visible, 0);
+  SetIntProperty(ids::kWelcome, ids::welcome::kSelf, prop::Visible, 0);
+  Unload(Welcome());
+  Exit(0);
+}
+
+void OnAddOnClicked() {}
+
+}  // namespace setup

@@ -1,0 +1,150 @@
+#include "setup/logic/payload.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "gbk/setup_texts.h"
+#include "runtime/win32/dll_command.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/pages.h"
+
+namespace setup {
+namespace {
+
+constexpr intptr_t kPayloadResource = 1000;
+constexpr intptr_t kRcData = 10;
+
+// Portable views of the three resource calls: module and handles as pointers.
+const rt::win32::DllCommand<void*(void*, const char*, const char*)> FindResourceA{kFindResourceA};
+const rt::win32::DllCommand<uint32_t(void*, void*)> SizeofResource{kSizeofResource};
+const rt::win32::DllCommand<void*(void*, void*)> LoadResource{kLoadResource};
+
+ValueRecord AddressValue(const void* p) {
+  // The address travels as an integer: a long integer where pointers are 64 bits.
+  if (sizeof(void*) == 8) {
+    ValueRecord r = rt::MakeValue(rt::tag::Long);
+    r.v.ptr = const_cast<void*>(p);
+    return r;
+  }
+  return Int(static_cast<int32_t>(reinterpret_cast<intptr_t>(p)));
+}
+
+ByteSet ToBytes(const Text& t) { return ByteSet::Adopt(Core(g_cmd.ToBytes, {t.Value()}).v.ptr); }
+
+BlockArray SplitBytesAt(const ByteSet& data, const ByteSet& delimiter) {
+  return BlockArray(rt::tag::Bytes, Core(g_cmd.SplitBytes, {data.Value(), delimiter.Value()}).v.ptr);
+}
+
+BlockArray SplitTextAt(const Text& text, const char* delimiter) {
+  return BlockArray(rt::tag::Text, Core(g_cmd.SplitText, {text.Value(), rt::TextValue(delimiter)}).v.ptr);
+}
+
+Text TextOf(ValueRecord bytes) { return CoreText(g_cmd.ToText, {bytes}); }
+
+bool IsReservedDeviceName(std::string_view part) {
+  // The name before any extension decides: "con.txt" is as reserved as "con".
+  const std::string_view stem = part.substr(0, part.find('.'));
+  auto eq = [&](const char* s) {
+    if (stem.size() != std::strlen(s)) return false;
+    for (size_t i = 0; i < stem.size(); ++i) {
+      if (std::toupper(static_cast<unsigned char>(stem[i])) != s[i]) return false;
+    }
+    return true;
+  };
+  if (eq("CON") || eq("PRN") || eq("AUX") || eq("NUL")) return true;
+  if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9') {
+    const std::string_view head = stem.substr(0, 3);
+    auto eq3 = [&](const char* s) {
+      for (int i = 0; i < 3; ++i) {
+        if (std::toupper(static_cast<unsigned char>(head[i])) != s[i]) return false;
+      }
+      return true;
+    };
+    return eq3("COM") || eq3("LPT");
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsSafePayloadName(std::string_view name) {
+  if (name.empty()) return false;
+  // Walk characters, splitting components at single-byte separators only:
+  // a trail byte equal to "\" or "/" belongs to its character.
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size();) {
+    const bool end = i == name.size();
+    const unsigned char c = end ? 0 : static_cast<unsigned char>(name[i]);
+    if (!end && (c & 0x80)) {
+      if (i + 1 >= name.size()) return false;  // a lead byte without its trail byte
+      i += 2;
+      continue;
+    }
+    if (end || c == '\\' || c == '/') {
+      const std::string_view part = name.substr(start, i - start);
+      if (part.empty() || part == "." || part == "..") return false;
+      const char last = part.back();
+      if (last == ' ' || last == '.') {  // trail bytes are never below 0x40
+        return false;
+      }
+      if (IsReservedDeviceName(part)) return false;
+      if (end) break;
+      start = i + 1;
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') return false;
+    ++i;
+  }
+  return true;
+}
+
+ByteSet ReadPayloadResource() {
+  void* res = FindResourceA(nullptr, reinterpret_cast<const char*>(kPayloadResource), reinterpret_cast<const char*>(kRcData));
+  if (!res) return ByteSet();
+  const uint32_t size = SizeofResource(nullptr, res);
+  if (size == 0) return ByteSet();
+  void* data = LoadResource(nullptr, res);
+  if (!data) return ByteSet();
+  return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {AddressValue(data), Int(static_cast<int32_t>(size))}).v.ptr);
+}
+
+void RejectDamagedPayload() {
+  Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
+  Exit(0);
+}
+
+void LoadPayload() {
+  ByteSet resource = ReadPayloadResource();
+  if (resource.empty()) Exit(0);
+
+  const ByteSet marker = ToBytes(Lit(gbk::SectionMarkerHead) + gbk::SectionMarkerTail);
+  BlockArray sections = SplitBytesAt(resource, marker);
+  resource = ByteSet();  // the sections hold their own copies
+  if (sections.size() <= 4) RejectDamagedPayload();
+
+  // A stream that is there but does not inflate is a damaged payload, not an
+  // empty product: installing nothing and announcing success would be a lie.
+  ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {sections.BytesValueAt(1)}).v.ptr);
+  if (stream.empty() && rt::ByteSetLength(sections.At(1)) > 0) RejectDamagedPayload();
+  g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
+  stream = ByteSet();
+
+  g.PayloadNames = SplitTextAt(TextOf(sections.BytesValueAt(2)), gbk::Bar);
+  for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
+    const char* name = g.PayloadNames.TextAt(i);
+    if (!IsSafePayloadName(name)) RejectDamagedPayload();
+  }
+
+  BlockArray fields = SplitTextAt(TextOf(sections.BytesValueAt(3)), gbk::Bar);
+  g.ProductName = Text::Copy(fields.TextAt(1));
+  g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
+  ShowProductTitle();
+  g.InstallDir = Text::Copy(fields.TextAt(3));
+  g.WelcomePicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(4)}).v.ptr);
+  g.BannerPicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(5)}).v.ptr);
+  g.MainProgram = Text::Copy(fields.TextAt(6));
+  ShowProductTitle();
+}
+
+}  // namespace setup

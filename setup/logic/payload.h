@@ -1,0 +1,27 @@
+// Loading the install payload from the program's own resource into the
+// globals, and the checks that refuse a damaged payload before any page shows.
+#pragma once
+#include <string_view>
+
+#include "setup/logic/runtime_facade.h"
+
+namespace setup {
+
+// Reads resource 1000 of type RT_RCDATA of the program itself through the
+// declared DLL commands; the empty byte set when it is missing or empty.
+ByteSet ReadPayloadResource();
+
+// Fills the SetupConfig globals and the file lists. Ends the process (exit
+// code 0) silently for a missing resource, and with the "file error" message
+// for a damaged payload.
+void LoadPayload();
+
+// A payload name must stay inside the install directory and be a plain
+// relative path: no drive, no root, no "..", no ":", no control characters,
+// no reserved device names, no component ending in a space or a full stop.
+bool IsSafePayloadName(std::string_view gbkName);
+
+// Shows "文件错误！" and ends the process with exit code 0.
+[[noreturn]] void RejectDamagedPayload();
+
+}  // namespace setup

@@ -1,0 +1,165 @@
+// The question box. Created: caption, message and button captions, then the
+// window grows to fit the measured message. Resized (raised once right after
+// creation and again when created grows the window): the buttons are laid out
+// in one row, centred, 10 pixels apart.
+#include "setup/logic/question.h"
+
+#include <cmath>
+
+#include "gbk/setup_texts.h"
+#include "runtime/win32/dll_command.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/window_ids.h"
+
+namespace setup {
+namespace {
+
+using namespace ids::question;
+
+struct Extent {
+  int32_t cx, cy;
+};
+const rt::win32::DllCommand<void*(void*)> GetDC{kGetDC};
+const rt::win32::DllCommand<int32_t(void*, const char*, int32_t, Extent*)> GetTextExtentPoint32A{kGetTextExtentPoint32A};
+const rt::win32::DllCommand<int32_t(void*, void*)> ReleaseDC{kReleaseDC};
+
+ValueRecord Dialog() { return Unit(rt::tag::Window, ids::kQuestion, kSelf); }
+ValueRecord ButtonRef(uint32_t id) { return Unit(rt::tag::Button, ids::kQuestion, id); }
+int32_t Trunc(double v) { return static_cast<int32_t>(std::trunc(v)); }
+int32_t Get(uint32_t unit, int32_t property) { return GetIntProperty(ids::kQuestion, unit, property); }
+void Set(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kQuestion, unit, property, value); }
+
+}  // namespace
+
+int16_t AskQuestion(const Text& text, const Text& caption, int16_t buttonCount, const Text& button1,
+                    const Text& button2, const Text& button3) {
+  g.QuestionCaption = caption;
+  g.QuestionText = text;
+  g.ButtonText[0] = button1;
+  g.ButtonText[1] = button2;
+  g.ButtonText[2] = button3;
+  g.QuestionButtonCount = buttonCount == 0 ? 1 : buttonCount;
+  Core(g_cmd.LoadWindow, {Dialog(), Omit(), Bool(true)});
+  return g.QuestionResult;
+}
+
+void MeasureText(int32_t windowHandle, const Text& text, int32_t& width, int32_t& height) {
+  Text longest = text;
+  int32_t lines = 1;
+  if (CoreInt(g_cmd.FindText, {text.Value(), rt::TextValue(gbk::CrLf)}) != -1) {
+    BlockArray pieces(rt::tag::Text, Core(g_cmd.SplitText, {text.Value(), rt::TextValue(gbk::CrLf)}).v.ptr);
+    lines = pieces.size();
+    int32_t best = -1;
+    for (int32_t i = 1; i <= pieces.size(); ++i) {
+      const Text piece = Text::Copy(pieces.TextAt(i));
+      if (Length(piece) > best) {
+        best = Length(piece);
+        longest = piece;
+      }
+    }
+  }
+  void* window = reinterpret_cast<void*>(static_cast<intptr_t>(windowHandle));
+  void* dc = GetDC(window);
+  Extent size{0, 0};
+  GetTextExtentPoint32A(dc, longest.c_str(), Length(longest), &size);
+  ReleaseDC(window, dc);
+  width = size.cx;
+  height = Trunc(static_cast<double>(size.cy) * lines + lines);
+}
+
+QuestionSize QuestionLayoutForText(int32_t w, int32_t h) {
+  QuestionSize s{0, 0, w, h, false, false};
+  if (w > 256) {
+    const int32_t label = Trunc(w - w / 6.0);
+    s = QuestionSize{Trunc(label + 8.0), 0, label, s.labelHeight, true, false};
+  }
+  if (h > 40) {
+    const int32_t label = Trunc(h + h / 2.0);
+    s.labelHeight = label;
+    s.windowHeight = Trunc(label + 40.0);
+    s.heightChanged = true;
+  }
+  return s;
+}
+
+ButtonRow QuestionButtonRow(int32_t count, int32_t W, int32_t H, int32_t b1Width, int32_t b1Height, int32_t b2Width) {
+  ButtonRow row{Trunc(H - b1Height - 10.0), {0, 0, 0}, false, false};
+  if (count == 1) {
+    row.left[0] = Trunc(W / 2.0 - b1Width / 2.0);
+  } else if (count == 2) {
+    const int32_t m = Trunc(W / 2.0);
+    row.left[0] = Trunc(m - b1Width - 10.0);
+    row.left[1] = Trunc(m + 10.0);
+    row.show2 = true;
+  } else if (count == 3) {
+    const int32_t m = Trunc(W / 2.0);
+    row.left[2] = Trunc(m - b1Width / 2.0);
+    row.left[0] = Trunc(row.left[2] - b1Width - 10.0);
+    row.left[1] = Trunc(row.left[2] + b2Width + 10.0);
+    row.show2 = row.show3 = true;
+  }
+  return row;
+}
+
+void OnQuestionCreated() {
+  if (g.QuestionCaption.empty()) g.QuestionCaption = Lit(gbk::QuestionDefaultCaption);
+  SetTextProperty(ids::kQuestion, kSelf, prop::WindowCaption, g.QuestionCaption);
+  SetTextProperty(ids::kQuestion, kLabel, prop::LabelCaption, g.QuestionText);
+  g.QuestionResult = 0;
+  const uint32_t buttons[3] = {kButton1, kButton2, kButton3};
+  for (int i = 0; i < 3; ++i) {
+    if (g.ButtonText[i].empty()) continue;
+    SetTextProperty(ids::kQuestion, buttons[i], prop::ButtonCaption, g.ButtonText[i]);
+    g.ButtonText[i] = Text();
+  }
+  const int32_t handle = CoreInt(g_cmd.GetUnitWindowHandle, {Unit(rt::tag::Label, ids::kQuestion, kLabel)});
+  int32_t w = 0, h = 0;
+  MeasureText(handle, g.QuestionText, w, h);
+  const QuestionSize size = QuestionLayoutForText(w, h);
+  if (size.widthChanged) {
+    Set(kSelf, prop::Width, size.windowWidth);
+    Set(kLabel, prop::Width, size.labelWidth);
+  }
+  if (size.heightChanged) {
+    Set(kSelf, prop::Height, size.windowHeight);
+    Set(kLabel, prop::Height, size.labelHeight);
+  }
+  Core(g_cmd.RedirectUnitEvents, {ButtonRef(kButton2), ButtonRef(kButton1)});
+  Core(g_cmd.RedirectUnitEvents, {ButtonRef(kButton3), ButtonRef(kButton1)});
+  g.QuestionText = Text();
+}
+
+void OnQuestionButton() {
+  const ValueRecord unit = Core(g_cmd.GetEventUnit, {});
+  if (unit.tag != rt::tag::Button) rt::g_services.RaiseRuntimeError(5);
+  const Text tag = GetTextProperty(unit.v.words[0], unit.v.words[1], prop::Tag);
+  g.QuestionResult = static_cast<int16_t>(CoreInt(g_cmd.ToInteger, {tag.Value()}));
+  Core(g_cmd.UnloadWindow, {Dialog()});
+}
+
+void OnQuestionResized() {
+  const int32_t W = CoreInt(g_cmd.GetClientWidth, {Dialog()});
+  const int32_t H = CoreInt(g_cmd.GetClientHeight, {Dialog()});
+  const ButtonRow row = QuestionButtonRow(g.QuestionButtonCount, W, H, Get(kButton1, prop::Width),
+                                          Get(kButton1, prop::Height), Get(kButton2, prop::Width));
+  Set(kButton1, prop::Top, row.top);
+  Set(kButton2, prop::Top, row.top);
+  Set(kButton3, prop::Top, row.top);
+  if (g.QuestionButtonCount < 1 || g.QuestionButtonCount > 3) return;
+  Set(kButton1, prop::Left, row.left[0]);
+  if (row.show2) {
+    Set(kButton2, prop::Left, row.left[1]);
+    Set(kButton2, prop::Visible, 1);
+  }
+  if (row.show3) {
+    Set(kButton3, prop::Left, row.left[2]);
+    Set(kButton3, prop::Visible, 1);
+  }
+}
+
+void OnQuestionDestroyed() {
+  g.QuestionCaption = Text();
+  g.QuestionText = Text();
+}
+
+}  // namespace setup

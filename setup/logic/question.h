@@ -1,0 +1,37 @@
+// The setup's own question box: a small modal window that sizes itself to its
+// message and returns the number of the pressed button (0 when closed).
+#pragma once
+#include <cstdint>
+
+#include "setup/logic/runtime_facade.h"
+
+namespace setup {
+
+int16_t AskQuestion(const Text& text, const Text& caption, int16_t buttonCount, const Text& button1,
+                    const Text& button2, const Text& button3);
+
+// Width and height in pixels of a possibly multi-line text in a window.
+void MeasureText(int32_t windowHandle, const Text& text, int32_t& width, int32_t& height);
+
+// The dialog's layout rules, separated from the window so they can be checked
+// on their own: the size the window and label take for a measured text, and
+// the button positions for a client size.
+struct QuestionSize {
+  int32_t windowWidth, windowHeight, labelWidth, labelHeight;
+  bool widthChanged, heightChanged;
+};
+QuestionSize QuestionLayoutForText(int32_t measuredWidth, int32_t measuredHeight);
+struct ButtonRow {
+  int32_t top;
+  int32_t left[3];
+  bool show2, show3;
+};
+ButtonRow QuestionButtonRow(int32_t count, int32_t clientWidth, int32_t clientHeight, int32_t buttonWidth,
+                            int32_t buttonHeight, int32_t button2Width);
+
+void OnQuestionCreated();
+void OnQuestionButton();
+void OnQuestionResized();
+void OnQuestionDestroyed();
+
+}  // namespace setup

@@ -1,0 +1,57 @@
+// The registration step after the files: shortcuts and the Start-menu group the
+// user asked for, the uninstall registry values and their records in
+// "uninst.ini". Runs once, on the first tick of the ready page's timer.
+#include "gbk/setup_texts.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/pages.h"
+#include "setup/logic/window_ids.h"
+
+namespace setup {
+namespace {
+
+constexpr int32_t kDesktopFolder = 3;
+constexpr int32_t kProgramsGroup = 1;
+constexpr int32_t kLocalMachine = 4;
+
+void WriteIni(const char* section, const char* key, const Text& value) {
+  Core(g_cmd.WriteIniItem, {g.UninstallIni.Value(), rt::TextValue(section), rt::TextValue(key), value.Value()});
+}
+
+void WriteRegistry(const Text& keyPath, const char* valueName, const Text& value) {
+  const Text path = keyPath + gbk::Backslash + valueName;
+  Core(g_cmd.WriteRegistryItem, {Int(kLocalMachine), path.Value(), value.Value()});
+}
+
+bool Checked(uint32_t unit) { return GetIntProperty(ids::kReady, unit, prop::CheckBoxChecked) != 0; }
+
+}  // namespace
+
+void RegisterProduct() {
+  SetIntProperty(ids::kReady, ids::ready::kTimer, prop::TimerPeriod, 0);
+  const Text target = g.InstallDir + g.MainProgram;
+  if (Checked(ids::ready::kDesktop)) {
+    const Text desktop = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kDesktopFolder)}).v.text);
+    const Text link = desktop + g.ProductName;
+    const Text workDir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
+    Library(g_cmd.CreateShortcut, {link.Value(), target.Value(), rt::TextValue(gbk::ShortcutDescription), Omit(), workDir.Value()});
+    WriteIni(gbk::IniInfo, gbk::IniLinkFileName, link + gbk::LnkSuffix);
+  }
+  if (Checked(ids::ready::kMenu)) {
+    const Text& group = g.ProductName;
+    Library(g_cmd.CreateProgramGroup, {group.Value(), Int(kProgramsGroup)});
+    Library(g_cmd.CreateGroupShortcut, {group.Value(), g.ProductTitle.Value(), target.Value(), Int(kProgramsGroup)});
+    const Text uninstallName = Lit(gbk::UninstallShortcutPrefix) + g.ProductName;
+    const Text uninstaller = g.InstallDir + gbk::UninstallExe;
+    Library(g_cmd.CreateGroupShortcut, {group.Value(), uninstallName.Value(), uninstaller.Value(), Int(kProgramsGroup)});
+    WriteIni(gbk::IniInfo, gbk::IniMenuGroupName, group);
+  }
+  const Text key = Lit(gbk::UninstallKey) + g.ProductName;
+  WriteRegistry(key, gbk::DisplayIcon, target + gbk::DisplayIconSuffix);
+  WriteRegistry(key, gbk::DisplayName, g.ProductTitle);
+  WriteRegistry(key, gbk::UninstString, g.InstallDir + gbk::UninstallExe);
+  WriteIni(gbk::IniUnreg, gbk::IniOne, key);
+}
+
+void OnRegisterTimer() { RegisterProduct(); }
+
+}  // namespace setup

@@ -1,0 +1,156 @@
+// The program logic's view of the runtime: owned values, command calls through
+// the service table's call frame, and unit properties. The logic never calls
+// the system; every effect goes through these.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "runtime/service.h"
+#include "runtime/value.h"
+
+namespace setup {
+
+using rt::ValueRecord;
+
+// The commands the program uses, as the program's import table. The platform
+// (or a test) fills it before the entry routine runs.
+struct CommandTable {
+  // core library: texts and conversions
+  rt::CommandFunction TextLength, LeftText, RightText, MidText, FindText, FindTextReverse, ReplaceSubtext,
+      SplitText, SplitBytes, ToText, ToInteger, ToBytes, BytesFromMemory;
+  // core library: system
+  rt::CommandFunction CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram,
+      MessageBox, GetRunDirectory;
+  // core library: windows
+  rt::CommandFunction LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus,
+      GetEventUnit, RedirectUnitEvents, ProcessEvents;
+  // data library
+  rt::CommandFunction DecompressData;
+  // shell library
+  rt::CommandFunction GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder,
+      ExecuteShellOperation;
+};
+extern CommandTable g_cmd;
+
+// The program's declared DLL commands, by index.
+enum DllCommand : int32_t {
+  kFindResourceA = 0,
+  kSizeofResource = 1,
+  kLoadResource = 2,
+  kGetDC = 3,
+  kGetTextExtentPoint32A = 4,
+  kReleaseDC = 5,
+};
+
+// An owned runtime text; null stands for the empty text.
+class Text {
+ public:
+  Text() = default;
+  static Text Adopt(char* p) { Text t; t.p_ = p; return t; }
+  static Text Copy(const char* s);
+  Text(const Text& o) : Text(Copy(o.p_)) {}
+  Text(Text&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  Text& operator=(Text o) noexcept { std::swap(p_, o.p_); return *this; }
+  ~Text();
+  const char* c_str() const { return p_ ? p_ : rt::kEmptyText; }
+  bool empty() const { return !p_ || !*p_; }
+  ValueRecord Value() const { return rt::TextValue(c_str()); }
+  friend Text operator+(const Text& a, const Text& b);
+  friend Text operator+(const Text& a, const char* b);
+  friend Text operator+(const char* a, const Text& b);
+  bool operator==(const Text& o) const;
+
+ private:
+  char* p_ = nullptr;
+};
+
+// An owned byte set; null stands for the empty byte set.
+class ByteSet {
+ public:
+  ByteSet() = default;
+  static ByteSet Adopt(void* p) { ByteSet b; b.p_ = p; return b; }
+  ByteSet(const ByteSet&) = delete;
+  ByteSet(ByteSet&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ByteSet& operator=(ByteSet o) noexcept { std::swap(p_, o.p_); return *this; }
+  ~ByteSet();
+  ByteSet Clone() const;
+  int32_t size() const { return rt::ByteSetLength(p_); }
+  bool empty() const { return size() <= 0; }
+  const void* block() const { return p_ ? p_ : &rt::kEmptyByteSet; }
+  ValueRecord Value() const { return rt::BytesValue(block()); }
+
+ private:
+  void* p_ = nullptr;
+};
+
+// An owned one-dimensional array of texts or byte sets, with the runtime's
+// bounds check on element access (1-based).
+class BlockArray {
+ public:
+  BlockArray() = default;
+  BlockArray(rt::TypeTag element, void* block) : tag_(element), p_(block) {}
+  BlockArray(const BlockArray&) = delete;
+  BlockArray(BlockArray&& o) noexcept : tag_(o.tag_), p_(std::exchange(o.p_, nullptr)) {}
+  BlockArray& operator=(BlockArray o) noexcept { std::swap(tag_, o.tag_); std::swap(p_, o.p_); return *this; }
+  ~BlockArray();
+  static BlockArray Empty(rt::TypeTag element);
+  int32_t size() const { return static_cast<int32_t>(rt::ArrayCount(p_)); }
+  // Element i (1-based) as it is stored: a borrowed text or byte-set block.
+  const void* At(int32_t i) const;
+  const char* TextAt(int32_t i) const {
+    const void* e = At(i);
+    return e ? static_cast<const char*>(e) : rt::kEmptyText;
+  }
+  ValueRecord BytesValueAt(int32_t i) const {
+    const void* e = At(i);
+    return rt::BytesValue(e ? e : &rt::kEmptyByteSet);
+  }
+
+ private:
+  rt::TypeTag tag_ = rt::tag::Text;
+  void* p_ = nullptr;
+};
+
+// Command calls through the call frame (core and add-on libraries).
+ValueRecord Core(rt::CommandFunction f, std::initializer_list<ValueRecord> args);
+ValueRecord Library(rt::CommandFunction f, std::initializer_list<ValueRecord> args);
+inline Text CoreText(rt::CommandFunction f, std::initializer_list<ValueRecord> args) { return Text::Adopt(Core(f, args).v.text); }
+inline int32_t CoreInt(rt::CommandFunction f, std::initializer_list<ValueRecord> args) { return Core(f, args).v.i32; }
+
+inline ValueRecord Int(int32_t i) { return rt::IntValue(i); }
+inline ValueRecord Bool(bool b) { return rt::BoolValue(b); }
+inline ValueRecord Omit() { return rt::Omitted(); }
+inline ValueRecord Unit(rt::TypeTag kind, uint32_t window, uint32_t unit) { return rt::UnitValue(kind, window, unit); }
+
+// Text helpers used throughout the pages.
+Text Lit(const char* gbkLiteral);
+Text DecimalText(int32_t n);
+int32_t Length(const Text& t);
+Text ReplaceAll(const Text& text, const char* sought, const Text& replacement);
+
+// Unit properties (member index -1: the whole property).
+Text GetTextProperty(uint32_t window, uint32_t unit, int32_t property);
+int32_t GetIntProperty(uint32_t window, uint32_t unit, int32_t property);
+void SetTextProperty(uint32_t window, uint32_t unit, int32_t property, const Text& value);
+void SetIntProperty(uint32_t window, uint32_t unit, int32_t property, int32_t value);
+void SetBytesProperty(uint32_t window, uint32_t unit, int32_t property, const ByteSet& value);
+
+// Common and kind property numbers the program writes.
+namespace prop {
+constexpr int32_t Left = 0, Top = 1, Width = 2, Height = 3, Tag = 4, Visible = 5, Disabled = 6;
+constexpr int32_t WindowCaption = 8;
+constexpr int32_t LabelCaption = 8;
+constexpr int32_t TransLabelCaption = 8;
+constexpr int32_t ButtonCaption = 10;
+constexpr int32_t CheckBoxChecked = 18;
+constexpr int32_t EditContent = 8;
+constexpr int32_t PicBoxPicture = 10;
+constexpr int32_t ProgressMaximum = 12, ProgressValue = 13;
+constexpr int32_t TimerPeriod = 8;
+}  // namespace prop
+
+[[noreturn]] void Exit(int32_t code);
+
+}  // namespace setup

@@ -1,0 +1,382 @@
+// The wizard's program logic run against the scripted runtime: payload
+// loading, the installation engine, registration, the finish step and the
+// question box's layout, checked effect by effect.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "gbk/setup_texts.h"
+#include "gbk/test_texts.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/pages.h"
+#include "setup/logic/payload.h"
+#include "setup/logic/question.h"
+#include "setup/logic/window_ids.h"
+#include "tests/setup/scripted_runtime.h"
+
+namespace {
+
+using scripted::S;
+
+std::string Le32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+struct PayloadSpec {
+  std::vector<std::pair<std::string, std::string>> files;  // name, contents
+  std::string fields;
+  std::string welcome = "WELCOME-PICTURE", banner = "BANNER-PICTURE";
+};
+
+std::string Build(const PayloadSpec& p) {
+  std::string stream, names;
+  for (size_t i = 0; i < p.files.size(); ++i) {
+    if (i) stream += "&%*%*&$";
+    stream += p.files[i].second;
+    names += p.files[i].first + "|";
+  }
+  uLongf n = compressBound(stream.size());
+  std::string z(n, '\0');
+  compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(stream.data()), stream.size(), 9);
+  z.resize(n);
+  const std::string m = "$#@*&$*&";
+  return Le32(0x033E0F0D) + Le32(static_cast<uint32_t>(stream.size())) + z + m + names + m + p.fields + m + p.welcome + m + p.banner;
+}
+
+std::string Fields(const std::string& dir = gbk::DefaultDir, const std::string& main = "app.exe") {
+  return std::string(gbk::ProductName) + "|" + gbk::Version + "|" + dir + "|w.jpg|b.jpg|" + main;
+}
+
+class Logic : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scripted::Install();
+    setup::g = setup::SetupGlobals();
+  }
+  void TearDown() override { setup::CleanupGlobals(0); }
+
+  int32_t Load(const std::string& resource) {
+    S().resource = resource;
+    return scripted::RunUntilExit(setup::LoadPayload);
+  }
+  void LoadDemo(const std::string& dir = "C:\\App\\", const std::string& main = "app.exe") {
+    PayloadSpec p;
+    p.files = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+    p.fields = Fields(dir, main);
+    ASSERT_EQ(Load(Build(p)), -1000);
+  }
+};
+
+TEST_F(Logic, PayloadFillsTheGlobals) {
+  PayloadSpec p;
+  p.files = {{"a.txt", "A"}, {"", ""}};
+  p.files = {{"a.txt", "A"}, {"sub\\b.bin", std::string("\0\1\2", 3)}, {"uninst.exe", "U"}};
+  p.fields = Fields() + "|extra|fields|ignored";
+  ASSERT_EQ(Load(Build(p)), -1000);
+  EXPECT_STREQ(setup::g.ProductName.c_str(), gbk::ProductName);
+  EXPECT_STREQ(setup::g.ProductTitle.c_str(), gbk::Title);
+  EXPECT_STREQ(setup::g.InstallDir.c_str(), gbk::DefaultDir);
+  EXPECT_STREQ(setup::g.MainProgram.c_str(), "app.exe");
+  ASSERT_EQ(setup::g.PayloadFiles.size(), 3);
+  ASSERT_EQ(setup::g.PayloadNames.size(), 3);
+  EXPECT_STREQ(setup::g.PayloadNames.TextAt(2), "sub\\b.bin");
+  EXPECT_EQ(rt::ByteSetLength(setup::g.PayloadFiles.At(2)), 3);
+  EXPECT_EQ(setup::g.WelcomePicture.size(), 15);
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), gbk::Title);
+}
+
+TEST_F(Logic, EmptyVersionLeavesTheSpace) {
+  PayloadSpec p;
+  p.files = {{"a", "x"}};
+  p.fields = std::string("P||C:\\P\\|w|b|a");
+  ASSERT_EQ(Load(Build(p)), -1000);
+  EXPECT_STREQ(setup::g.ProductTitle.c_str(), "P ");
+}
+
+TEST_F(Logic, MissingOrEmptyResourceExitsSilently) {
+  S().hasResource = false;
+  EXPECT_EQ(Load(""), 0);
+  S().hasResource = true;
+  EXPECT_EQ(Load(""), 0);
+  EXPECT_TRUE(S().messageBoxes.empty());
+}
+
+TEST_F(Logic, DamagedPayloadsAreRefusedWithTheFileErrorBox) {
+  const std::string box = std::string(gbk::PayloadDamagedCaption) + "|" + gbk::PayloadDamaged + "|48";
+  PayloadSpec p;
+  p.files = {{"a.txt", "A"}};
+  p.fields = Fields();
+  std::string good = Build(p);
+  // Four sections: the last marker removed.
+  std::string four = good;
+  four.erase(four.rfind("$#@*&$*&"), 8);
+  EXPECT_EQ(Load(four), 0);
+  // A stream that does not inflate.
+  std::string broken = good;
+  broken[10] ^= 0x55;
+  EXPECT_EQ(Load(broken), 0);
+  // Names that would leave the install directory or name a device.
+  for (const std::string bad : {"..\\evil.dll", "C:\\Windows\\x.dll", "\\root.txt", "a\\..\\..\\b", "con.txt", "a:b",
+                                "trail.", "sp \\x"}) {
+    PayloadSpec q = p;
+    q.files = {{bad, "x"}};
+    EXPECT_EQ(Load(Build(q)), 0) << bad;
+  }
+  EXPECT_EQ(S().messageBoxes.size(), 10u);
+  for (const auto& m : S().messageBoxes) EXPECT_EQ(m, box);
+  // Six sections are accepted: the extra one is ignored.
+  S().messageBoxes.clear();
+  EXPECT_EQ(Load(good + "$#@*&$*&more"), -1000);
+  EXPECT_TRUE(S().messageBoxes.empty());
+}
+
+TEST_F(Logic, NamesWithTwoByteCharactersAreSafe) {
+  EXPECT_TRUE(setup::IsSafePayloadName(gbk::BackslashTrailName));
+  EXPECT_TRUE(setup::IsSafePayloadName("bin\\app.exe"));
+  EXPECT_FALSE(setup::IsSafePayloadName("bin\\\\app.exe"));
+  EXPECT_FALSE(setup::IsSafePayloadName("LPT1"));
+  EXPECT_TRUE(setup::IsSafePayloadName("LPT10"));
+  EXPECT_FALSE(setup::IsSafePayloadName(std::string("a\x01") + "b"));
+}
+
+TEST_F(Logic, TooFewFieldsIsAnIndexError) {
+  PayloadSpec p;
+  p.files = {{"a", "x"}};
+  p.fields = "P|1|C:\\P\\|w|b";
+  S().resource = Build(p);
+  try {
+    setup::LoadPayload();
+    FAIL() << "expected a runtime error";
+  } catch (const scripted::RuntimeError& e) {
+    EXPECT_EQ(e.code, 1);
+  }
+}
+
+TEST_F(Logic, InstallWritesFilesDirectoriesAndTheRemovalList) {
+  LoadDemo("C:\\Program Files\\Deep\\App\\");
+  S().dirs.insert("C:\\Program Files");
+  setup::InstallFiles();
+  EXPECT_EQ(S().files["C:\\Program Files\\Deep\\App\\app.exe"], "MZ-app");
+  EXPECT_EQ(S().files["C:\\Program Files\\Deep\\App\\doc\\readme.txt"], "hello");
+  EXPECT_EQ(S().files["C:\\Program Files\\Deep\\App\\uninst.exe"], "MZ-uninst");
+  EXPECT_EQ(S().createdDirs, (std::vector<std::string>{"C:\\Program Files\\Deep", "C:\\Program Files\\Deep\\App",
+                                                        "C:\\Program Files\\Deep\\App\\doc"}));
+  const auto& ini = S().ini["C:\\Program Files\\Deep\\App\\uninst.ini"];
+  EXPECT_EQ(ini.at("Info").at("InstallDir"), "C:\\Program Files\\Deep\\App");
+  EXPECT_STREQ(ini.at("Info").at("title").c_str(), gbk::Title);
+  EXPECT_EQ(ini.at("uninst").size(), 2u);  // the last file (the uninstaller) is not listed
+  EXPECT_EQ(ini.at("uninst").at("2"), "C:\\Program Files\\Deep\\App\\doc\\readme.txt");
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kProgress, 12), 3);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kProgress, 13), 3);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kTimer, 8), 1);
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8), gbk::FinishTextFor);
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), gbk::FinishHeading);
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kFinish, 10), gbk::FinishButton);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kRunAfter, 5), 1);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kNext, 5), 0);
+  EXPECT_TRUE(S().questions.empty());
+}
+
+TEST_F(Logic, OverwriteAnswers) {
+  LoadDemo();
+  S().dirs.insert("C:\\App");
+  S().dirs.insert("C:\\App\\doc");
+  S().files["C:\\App\\app.exe"] = "old";
+  S().files["C:\\App\\doc\\readme.txt"] = "old";
+  S().files["C:\\App\\uninst.exe"] = "old";
+  // Yes, No, then the dialog closed without a button (counts as overwrite).
+  S().answers = {1, 2, 0};
+  setup::InstallFiles();
+  EXPECT_EQ(S().files["C:\\App\\app.exe"], "MZ-app");
+  EXPECT_EQ(S().files["C:\\App\\doc\\readme.txt"], "old");
+  EXPECT_EQ(S().files["C:\\App\\uninst.exe"], "MZ-uninst");
+  EXPECT_TRUE(S().answers.empty());
+  // The skipped file is still listed for removal, and keeping it is no failure.
+  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["uninst"].size(), 2u);
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), gbk::FinishHeading);
+}
+
+TEST_F(Logic, YesToAllAsksOnce) {
+  LoadDemo();
+  S().dirs.insert("C:\\App");
+  S().dirs.insert("C:\\App\\doc");
+  S().files["C:\\App\\app.exe"] = "old";
+  S().files["C:\\App\\uninst.exe"] = "old";
+  S().answers = {3, 2};
+  setup::InstallFiles();
+  EXPECT_EQ(S().answers.size(), 1u);  // one question only
+  EXPECT_EQ(S().files["C:\\App\\uninst.exe"], "MZ-uninst");
+}
+
+TEST_F(Logic, FailedWritesTurnTheFinishPageIntoAnIncompleteOne) {
+  LoadDemo();
+  S().unwritable = {"C:\\App\\app.exe", "C:\\App\\uninst.exe"};
+  setup::InstallFiles();
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), gbk::IncompleteHeading);
+  EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8), gbk::IncompleteTextFor);
+}
+
+TEST_F(Logic, InPlaceUpdateWritesTheMainProgramAside) {
+  LoadDemo("C:\\Temp\\", "app.exe");
+  S().files["C:\\Temp\\app.exe"] = "running";
+  S().files["C:\\Temp\\uninst.exe"] = "old";
+  S().answers = {1};
+  setup::InstallFiles();
+  EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "running");
+  EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], "MZ-app");
+  EXPECT_STREQ(setup::g.PendingRename.c_str(), "C:\\Temp\\app.exe.dat");
+  EXPECT_TRUE(S().answers.empty());  // asked about uninst.exe only
+}
+
+TEST_F(Logic, RegistrationWritesShortcutsRegistryAndRecords) {
+  LoadDemo();
+  setup::InstallFiles();
+  setup::RegisterProduct();
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kTimer, 8), 0);
+  const std::string name = gbk::ProductName;
+  ASSERT_EQ(S().shell.size(), 4u);
+  EXPECT_EQ(S().shell[0], "shortcut|C:\\Users\\u\\Desktop\\" + name + "|C:\\App\\app.exe|" + gbk::ShortcutDescription + "|-|C:\\App");
+  EXPECT_EQ(S().shell[1], "group|" + name + "|1");
+  EXPECT_EQ(S().shell[2], "groupshortcut|" + name + "|" + gbk::Title + "|C:\\App\\app.exe|1");
+  EXPECT_EQ(S().shell[3], "groupshortcut|" + name + "|" + gbk::UninstallShortcut + "|C:\\App\\uninst.exe|1");
+  const std::string key = std::string("4:SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\") + name;
+  EXPECT_EQ(S().registry[key + "\\DisplayIcon"], "C:\\App\\app.exe,-0");
+  EXPECT_EQ(S().registry[key + "\\DisplayName"], gbk::Title);
+  EXPECT_EQ(S().registry[key + "\\uninstString"], "C:\\App\\uninst.exe");
+  auto& info = S().ini["C:\\App\\uninst.ini"];
+  EXPECT_EQ(info["Info"]["LinkFileName"], "C:\\Users\\u\\Desktop\\" + name + ".lnk");
+  EXPECT_EQ(info["Info"]["MenuGroupName"], name);
+  EXPECT_EQ(info["unreg"]["1"], key.substr(2));
+}
+
+TEST_F(Logic, RegistrationWithoutShortcuts) {
+  LoadDemo();
+  S().intProps[{ids::kReady, ids::ready::kDesktop, 18}] = 0;
+  S().intProps[{ids::kReady, ids::ready::kMenu, 18}] = 0;
+  setup::InstallFiles();
+  setup::RegisterProduct();
+  EXPECT_TRUE(S().shell.empty());
+  EXPECT_EQ(S().registry.size(), 3u);
+  EXPECT_FALSE(S().ini["C:\\App\\uninst.ini"]["Info"].count("LinkFileName"));
+  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["unreg"].size(), 1u);
+}
+
+TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
+  LoadDemo();
+  S().intProps[{ids::kReady, ids::ready::kRunAfter, 5}] = 1;
+  S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 1;
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), -1000);
+  ASSERT_EQ(S().shell.size(), 1u);
+  EXPECT_EQ(S().shell[0], "execute|-|C:\\App\\app.exe|-|C:\\App\\");
+  EXPECT_TRUE(S().programsRun.empty());
+
+  // After an in-place update of a program in a subfolder: the batch file.
+  S().shell.clear();
+  setup::g.MainProgram = setup::Text::Copy("bin\\app.exe");
+  setup::g.PendingRename = setup::Text::Copy("C:\\Temp\\bin\\app.exe.dat");
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
+  EXPECT_TRUE(S().shell.empty());
+  EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
+            "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\n"
+            "start \"\" \"bin\\app.exe\"\r\nDel %0");
+  EXPECT_EQ(S().programsRun, (std::vector<std::string>{"\"C:\\Temp\\cmmwj.bat\"|1"}));
+  // Without the box: four lines.
+  S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 0;
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
+  EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
+            "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\nDel %0");
+}
+
+TEST_F(Logic, DirectoryPageNavigation) {
+  LoadDemo();
+  setup::OnDirectoryCreated();
+  EXPECT_EQ(scripted::TextProp(ids::kDirectory, ids::directory::kDirEdit, 8), "C:\\App\\");
+  S().textProps[{ids::kDirectory, ids::directory::kDirEdit, 8}] = "";
+  setup::OnDirectoryNext();
+  EXPECT_EQ(S().focus.size(), 1u);
+  EXPECT_TRUE(S().loads.empty());
+  S().textProps[{ids::kDirectory, ids::directory::kDirEdit, 8}] = "D:\\Soft";
+  setup::OnDirectoryNext();
+  EXPECT_STREQ(setup::g.InstallDir.c_str(), "D:\\Soft\\");
+  EXPECT_EQ(S().loads.back(), std::to_string(ids::kReady));
+  S().textProps[{ids::kDirectory, ids::directory::kDirEdit, 8}] = "D:\\Other\\";
+  setup::OnDirectoryNext();
+  EXPECT_STREQ(setup::g.InstallDir.c_str(), "D:\\Other\\");
+}
+
+TEST_F(Logic, BrowsedFolderKeepsTheProductFolderName) {
+  const auto browse = [](const char* dir, const char* chosen) {
+    return std::string(setup::BrowsedDirectory(setup::Text::Copy(dir), setup::Text::Copy(chosen)).c_str());
+  };
+  EXPECT_EQ(browse("C:\\Program Files\\Tool\\", "D:\\Apps"), "D:\\Apps\\Tool");
+  EXPECT_EQ(browse("C:\\Program Files\\Tool\\", "D:\\Tool\\bin"), "D:\\Tool\\bin");
+  EXPECT_EQ(browse("C:\\Program Files\\Tool\\", "E:\\"), "E:\\Tool");
+  EXPECT_EQ(browse("C:\\Program Files\\Tool\\", ""), "");
+}
+
+TEST_F(Logic, ReadyPageAfterBackStillEndsTheSetupWhenClosed) {
+  LoadDemo();
+  setup::OnReadyCreated();
+  setup::OnReadyBack();
+  EXPECT_EQ(setup::g.LeavingForBack, 1);
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnReadyDestroyed), -1000);  // closed by Back: nothing
+  setup::OnReadyCreated();
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnReadyDestroyed), 0);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kAddOn, 18), 1);
+}
+
+TEST_F(Logic, WelcomeTexts) {
+  PayloadSpec p;
+  p.files = {{"app.exe", "x"}};
+  p.fields = Fields();
+  S().resource = Build(p);
+  setup::OnWelcomeCreated();
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kHeading, 8), gbk::Welcome);
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kText, 8), gbk::WelcomeTextFor);
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kPicture, 10), "WELCOME-PICTURE");
+}
+
+TEST_F(Logic, QuestionLayout) {
+  // Short message: the template size stays.
+  auto s = setup::QuestionLayoutForText(200, 16);
+  EXPECT_FALSE(s.widthChanged);
+  EXPECT_FALSE(s.heightChanged);
+  s = setup::QuestionLayoutForText(600, 51);
+  EXPECT_EQ(s.labelWidth, 500);
+  EXPECT_EQ(s.windowWidth, 508);
+  EXPECT_EQ(s.labelHeight, 76);
+  EXPECT_EQ(s.windowHeight, 116);
+  auto one = setup::QuestionButtonRow(1, 265, 109, 70, 28, 70);
+  EXPECT_EQ(one.left[0], 97);
+  EXPECT_EQ(one.top, 71);
+  auto two = setup::QuestionButtonRow(2, 265, 109, 70, 28, 70);
+  EXPECT_EQ(two.left[1] - (two.left[0] + 70), 20);
+  auto three = setup::QuestionButtonRow(3, 265, 109, 70, 28, 70);
+  EXPECT_EQ(three.left[2], 97);  // the third button is the centred one
+  EXPECT_EQ(three.left[0], 17);
+  EXPECT_EQ(three.left[1], 177);
+}
+
+TEST_F(Logic, AskQuestionRunsTheDialog) {
+  S().answers = {3};
+  const int16_t r = setup::AskQuestion(setup::Text::Copy(gbk::Question), setup::Text::Copy(gbk::OverwriteCaption), 3,
+                                       setup::Text::Copy(gbk::AnswerYes), setup::Text::Copy(gbk::AnswerNo),
+                                       setup::Text::Copy(gbk::AnswerAll));
+  EXPECT_EQ(r, 3);
+  using namespace ids::question;
+  EXPECT_EQ(scripted::TextProp(ids::kQuestion, kSelf, 8), gbk::OverwriteCaption);
+  EXPECT_EQ(scripted::TextProp(ids::kQuestion, kButton3, 10), gbk::AnswerAll);
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kButton3, 5), 1);
+  // Two lines of 16 pixels measure 34: below 40, the height stays.
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kSelf, 3), 137);
+  EXPECT_TRUE(setup::g.QuestionText.empty());
+  // Closed without a button: 0, and no caption given shows the default one.
+  S().answers = {0};
+  EXPECT_EQ(setup::AskQuestion(setup::Text::Copy("x"), setup::Text(), 0, setup::Text(), setup::Text(), setup::Text()), 0);
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+#include "tests/setup/scripted_runtime.h"
+
+#include <cstring>
+
+#include "libs/data/data_library.h"
+#include "runtime/args.h"
+#include "runtime/commands.h"
+#include "runtime/memory.h"
+#include "runtime/service.h"
+#include "setup/logic/question.h"
+#include "setup/logic/runtime_facade.h"
+#include "setup/logic/window_ids.h"
+
+namespace scripted {
+namespace {
+
+using rt::ValueRecord;
+
+State g_state;
+struct EventUnit {
+  uint32_t window = 0, unit = 0;
+  rt::TypeTag tag = 0;
+} g_eventUnit;
+
+std::string Arg(int32_t argc, ValueRecord* a, int i) { return rt::args::Text(argc, a, i); }
+void ReturnText(ValueRecord* r, const std::string& s) { r->v.text = rt::CopyText(s.c_str()); }
+std::string Parent(const std::string& p) {
+  const size_t k = p.find_last_of('\\');
+  return k == std::string::npos ? "" : p.substr(0, k);
+}
+
+// ---- system commands ----
+void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string p = Arg(argc, a, 0);
+  const bool ok = !g_state.dirs.count(p) && !g_state.files.count(p) && (g_state.dirs.count(Parent(p)) || Parent(p).size() == 2);
+  if (ok) {
+    g_state.dirs.insert(p);
+    g_state.createdDirs.push_back(p);
+  }
+  r->v.i32 = ok;
+}
+void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string p = Arg(argc, a, 0);
+  r->v.i32 = g_state.files.count(p) || g_state.dirs.count(p);
+}
+void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string p = Arg(argc, a, 0);
+  if (p.empty() || g_state.unwritable.count(p) || !g_state.dirs.count(Parent(p))) return;
+  std::string data;
+  for (int i = 1; i < argc; ++i) {
+    const void* b = a[i].v.ptr;
+    if (rt::ByteSetLength(b) > 0) data.append(reinterpret_cast<const char*>(rt::ByteSetData(b)), rt::ByteSetLength(b));
+  }
+  g_state.files[p] = data;
+  r->v.i32 = 1;
+}
+void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string file = Arg(argc, a, 0), section = Arg(argc, a, 1), key = Arg(argc, a, 2);
+  g_state.ini[file][section][key] = Arg(argc, a, 3);
+  g_state.iniOrder.push_back(section + "/" + key);
+  r->v.i32 = 1;
+}
+void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = Arg(argc, a, 2);
+  r->v.i32 = 1;
+}
+void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.programsRun.push_back(Arg(argc, a, 0) + "|" + std::to_string(rt::args::Int(argc, a, 2, 2)));
+  r->v.i32 = 1;
+}
+void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  char* text = rt::ValueToText(a[0]);
+  g_state.messageBoxes.push_back(Arg(argc, a, 2) + "|" + (text ? text : "") + "|" + std::to_string(rt::args::Int(argc, a, 1, 0)));
+  rt::FreeMemory(text);
+}
+void GetRunDirectory(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.runDirectory); }
+
+// ---- windows ----
+void LoadWindow(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const uint32_t window = a[0].v.words[0];
+  g_state.loads.push_back(std::to_string(window));
+  r->v.i32 = 1;
+  if (window != ids::kQuestion) return;
+  setup::OnQuestionCreated();
+  setup::OnQuestionResized();
+  const int answer = g_state.answers.empty() ? 1 : g_state.answers.front();
+  if (!g_state.answers.empty()) g_state.answers.erase(g_state.answers.begin());
+  if (answer == 0) {
+    setup::OnQuestionDestroyed();
+    return;
+  }
+  const uint32_t buttons[3] = {ids::question::kButton1, ids::question::kButton2, ids::question::kButton3};
+  g_eventUnit = {ids::kQuestion, buttons[answer - 1], rt::tag::Button};
+  setup::OnQuestionButton();
+  g_eventUnit = {};
+}
+void UnloadWindow(ValueRecord*, int32_t, ValueRecord* a) {
+  const uint32_t window = a[0].v.words[0];
+  g_state.unloads.push_back(std::to_string(window));
+  if (window == ids::kQuestion) setup::OnQuestionDestroyed();
+}
+void GetUnitWindowHandle(ValueRecord* r, int32_t, ValueRecord*) { r->v.i32 = 0x1234; }
+void GetClientWidth(ValueRecord* r, int32_t, ValueRecord* a) {
+  r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 2) - 6;
+}
+void GetClientHeight(ValueRecord* r, int32_t, ValueRecord* a) {
+  r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 3) - 28;
+}
+void SetFocus(ValueRecord*, int32_t, ValueRecord* a) { g_state.focus.emplace_back(a[0].v.words[0], a[0].v.words[1], 0); }
+void GetEventUnit(ValueRecord* r, int32_t, ValueRecord*) {
+  if (!g_eventUnit.window) throw RuntimeError{0};
+  r->v.words[0] = g_eventUnit.window;
+  r->v.words[1] = g_eventUnit.unit;
+  r->tag = g_eventUnit.tag;
+}
+void RedirectUnitEvents(ValueRecord* r, int32_t, ValueRecord*) { r->v.i32 = 1; }
+void ProcessEvents(ValueRecord*, int32_t, ValueRecord*) {}
+
+// ---- shell ----
+void GetSpecialFolder(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  ReturnText(r, rt::args::Int(argc, a, 0, 0) == 3 ? "C:\\Users\\u\\Desktop\\" : "");
+}
+void Record(const char* what, int32_t argc, ValueRecord* a) {
+  std::string s = what;
+  for (int i = 0; i < argc; ++i) {
+    s += "|";
+    if (a[i].tag == rt::tag::Text) s += a[i].v.text ? a[i].v.text : "";
+    else if (a[i].tag == 0) s += "-";
+    else s += std::to_string(a[i].v.i32);
+  }
+  g_state.shell.push_back(s);
+}
+void CreateShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("shortcut", argc, a); r->v.i32 = 1; }
+void CreateProgramGroup(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("group", argc, a); r->v.i32 = 1; }
+void CreateGroupShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("groupshortcut", argc, a); r->v.i32 = 1; }
+void BrowseForFolder(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.browseResult); }
+void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) { Record("execute", argc, a); }
+
+// ---- services ----
+uint64_t GetUnitProperty(uint32_t w, uint32_t u, int32_t p, int32_t) {
+  auto key = std::make_tuple(w, u, p);
+  if (auto it = g_state.textProps.find(key); it != g_state.textProps.end()) {
+    return reinterpret_cast<uintptr_t>(rt::CopyText(it->second.c_str()));
+  }
+  return static_cast<uint32_t>(IntProp(w, u, p, 0));
+}
+
+bool IsTextProperty(uint32_t w, uint32_t u, int32_t p) {
+  if (p == 4) return true;                         // Tag
+  if (p == 8) {                                    // captions, edit content, label captions
+    return !(w == ids::kReady && u == ids::ready::kTimer);
+  }
+  if (p == 10) {                                   // button caption, but picture on picture boxes
+    return !(u == ids::welcome::kPicture || u == ids::directory::kBanner || u == ids::ready::kBanner);
+  }
+  return false;
+}
+
+void SetUnitProperty(uint32_t w, uint32_t u, int32_t p, int32_t, uint64_t value) {
+  auto key = std::make_tuple(w, u, p);
+  if (IsTextProperty(w, u, p)) {
+    const char* s = reinterpret_cast<const char*>(static_cast<uintptr_t>(value));
+    g_state.textProps[key] = s ? s : "";
+  } else if (p == 10) {
+    const void* block = reinterpret_cast<const void*>(static_cast<uintptr_t>(value));
+    g_state.textProps[key] = rt::ByteSetLength(block) > 0
+                                 ? std::string(reinterpret_cast<const char*>(rt::ByteSetData(block)), rt::ByteSetLength(block))
+                                 : std::string();
+  } else {
+    g_state.intProps[key] = static_cast<int32_t>(value);
+  }
+}
+
+void RaiseError(int32_t code) { throw RuntimeError{code}; }
+void ExitProgram(int32_t code) { throw ExitCalled{code}; }
+
+intptr_t OtherService(int32_t, intptr_t, intptr_t, intptr_t, intptr_t) { return 0; }
+
+// ---- declared DLL commands ----
+void* FindResourceA(void*, const char* name, const char* type) {
+  return g_state.hasResource && reinterpret_cast<intptr_t>(name) == 1000 && reinterpret_cast<intptr_t>(type) == 10
+             ? &g_state
+             : nullptr;
+}
+uint32_t SizeofResource(void*, void*) { return static_cast<uint32_t>(g_state.resource.size()); }
+void* LoadResource(void*, void*) { return g_state.resource.data(); }
+void* GetDC(void*) { return &g_state; }
+int32_t GetTextExtentPoint32A(void*, const char*, int32_t n, int32_t* size) {
+  size[0] = n * g_state.textWidthPerByte;
+  size[1] = g_state.textHeight;
+  return 1;
+}
+int32_t ReleaseDC(void*, void*) { return 1; }
+
+void* DllCommand(int32_t index) {
+  switch (index) {
+    case setup::kFindResourceA: return reinterpret_cast<void*>(&FindResourceA);
+    case setup::kSizeofResource: return reinterpret_cast<void*>(&SizeofResource);
+    case setup::kLoadResource: return reinterpret_cast<void*>(&LoadResource);
+    case setup::kGetDC: return reinterpret_cast<void*>(&GetDC);
+    case setup::kGetTextExtentPoint32A: return reinterpret_cast<void*>(&GetTextExtentPoint32A);
+    case setup::kReleaseDC: return reinterpret_cast<void*>(&ReleaseDC);
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+State& S() { return g_state; }
+
+int32_t IntProp(uint32_t window, uint32_t unit, int32_t property, int32_t fallback) {
+  auto it = g_state.intProps.find(std::make_tuple(window, unit, property));
+  return it == g_state.intProps.end() ? fallback : it->second;
+}
+
+std::string TextProp(uint32_t window, uint32_t unit, int32_t property) {
+  auto it = g_state.textProps.find(std::make_tuple(window, unit, property));
+  return it == g_state.textProps.end() ? std::string("<unset>") : it->second;
+}
+
+void Reset() {
+  g_state = State();
+  g_eventUnit = {};
+  using namespace ids::question;
+  // The question box's template values the logic reads.
+  g_state.intProps[{ids::kQuestion, kSelf, 2}] = 271;
+  g_state.intProps[{ids::kQuestion, kSelf, 3}] = 137;
+  for (uint32_t b : {kButton1, kButton2, kButton3}) {
+    g_state.intProps[{ids::kQuestion, b, 2}] = 70;
+    g_state.intProps[{ids::kQuestion, b, 3}] = 28;
+  }
+  g_state.textProps[{ids::kQuestion, kButton1, 4}] = "1";
+  g_state.textProps[{ids::kQuestion, kButton2, 4}] = "2";
+  g_state.textProps[{ids::kQuestion, kButton3, 4}] = "3";
+  g_state.intProps[{ids::kReady, ids::ready::kDesktop, 18}] = 1;
+  g_state.intProps[{ids::kReady, ids::ready::kMenu, 18}] = 1;
+  g_state.dirs.insert("C:");
+  g_state.dirs.insert("C:\\Temp");
+}
+
+void Install() {
+  Reset();
+  rt::g_services.RaiseRuntimeError = RaiseError;
+  rt::g_services.ExitProgram = ExitProgram;
+  rt::g_services.GetUnitProperty = GetUnitProperty;
+  rt::g_services.SetUnitProperty = SetUnitProperty;
+  rt::g_services.CallOtherService = OtherService;
+  rt::g_services.CallDllCommand = DllCommand;
+  datalib::LibraryNotify(rt::req::kInit, reinterpret_cast<intptr_t>(&rt::RuntimeNotify), 0);
+  setup::g_cmd = setup::CommandTable{
+      rt::cmd::TextLength, rt::cmd::LeftText, rt::cmd::RightText, rt::cmd::MidText, rt::cmd::FindText,
+      rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
+      rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
+      CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram, MessageBox, GetRunDirectory,
+      LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
+      RedirectUnitEvents, ProcessEvents,
+      datalib::DecompressData,
+      GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation};
+}
+
+int32_t RunUntilExit(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const ExitCalled& e) {
+    return e.code;
+  }
+  return -1000;
+}
+
+}  // namespace scripted

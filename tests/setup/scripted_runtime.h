@@ -1,0 +1,64 @@
+// A scripted runtime for the program logic: real memory, call frame and text
+// commands; files, INI entries, registry values, shell actions and message
+// boxes recorded in memory; unit properties kept in a table; windows "loaded"
+// by calling their handlers directly. Lets the whole wizard logic run on the
+// host, step by step, with every effect checked.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace scripted {
+
+struct ExitCalled {
+  int32_t code;
+};
+struct RuntimeError {
+  int32_t code;
+};
+
+struct State {
+  // Files (GBK paths as given), directories, INI files (file -> section -> key -> value).
+  std::map<std::string, std::string> files;
+  std::set<std::string> dirs;
+  std::set<std::string> unwritable;  // paths whose write fails
+  std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
+  std::vector<std::string> iniOrder;  // "section/key" in write order
+  std::map<std::string, std::string> registry;  // "root:path" -> value
+  std::vector<std::string> createdDirs;          // in creation order
+  std::vector<std::string> messageBoxes;         // "caption|text|flags"
+  std::vector<std::string> shell;                // recorded shell actions
+  std::vector<std::string> programsRun;          // RunProgram command lines
+  std::vector<std::string> loads;                // windows loaded, by name
+  std::vector<std::string> unloads;
+  std::string runDirectory = "C:\\Temp";
+  std::string resource;  // the payload resource bytes
+  bool hasResource = true;
+  // Unit properties: (window, unit, property) -> value; texts as strings.
+  std::map<std::tuple<uint32_t, uint32_t, int32_t>, std::string> textProps;
+  std::map<std::tuple<uint32_t, uint32_t, int32_t>, int32_t> intProps;
+  std::vector<std::tuple<uint32_t, uint32_t, int32_t>> focus;
+  // Answers for the question box, taken in order (button number, 0 = closed).
+  std::vector<int> answers;
+  std::vector<std::string> questions;
+  std::string browseResult;
+  int textWidthPerByte = 7, textHeight = 16;
+};
+
+State& S();
+void Install();  // fills the service table and the program's command table
+void Reset();
+
+int32_t IntProp(uint32_t window, uint32_t unit, int32_t property, int32_t fallback = -999);
+std::string TextProp(uint32_t window, uint32_t unit, int32_t property);
+
+// Runs fn, turning the program's exit into a returned code (or -1000 when it
+// returned normally).
+int32_t RunUntilExit(const std::function<void()>& fn);
+
+}  // namespace scripted
