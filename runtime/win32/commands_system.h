@@ -2,10 +2,12 @@
 // processes, message boxes and the program's own location. Each is a
 // CommandFunction; texts cross the system boundary as UTF-16.
 #pragma once
+#include <windows.h>
+
 #include "runtime/service.h"
 
 // The system headers define these two names as macros for their own wide
-// functions; here they are the commands.
+// functions; here they are the commands (include the system headers first).
 #ifdef CreateDirectory
 #undef CreateDirectory
 #endif

@@ -298,7 +298,7 @@ intptr_t AnswerRequest(int32_t code, intptr_t p1, intptr_t p2) {
     case req::kProgramFile: return reinterpret_cast<intptr_t>(S().programFile.c_str());
     case req::kProcessEvents: ProcessEvents(); return 0;
     case req::kKindCode:
-      return KindCode(FindKindDescriptor(LibraryTable(), LibraryTableCount(), static_cast<TypeTag>(p1)));
+      return KindCode(FindKindDescriptor(LoadedLibraries(), LoadedLibraryCount(), static_cast<TypeTag>(p1)));
     default: return 0;
   }
 }
@@ -474,8 +474,8 @@ bool ReportingError() { return S().reportingError; }
 int32_t ProgramMode() { return S().programMode; }
 int32_t ReservedWord() { return S().reservedWord; }
 int32_t BuildWord() { return S().buildWord; }
-const LibraryInfo* const* LibraryTable() { return S().libraries.empty() ? nullptr : S().libraries.data(); }
-int32_t LibraryTableCount() { return static_cast<int32_t>(S().libraries.size()); }
+const LibraryInfo* const* LoadedLibraries() { return S().libraries.empty() ? nullptr : S().libraries.data(); }
+int32_t LoadedLibraryCount() { return static_cast<int32_t>(S().libraries.size()); }
 Application* App() { return &TheApp(); }
 
 }  // namespace rt::win32

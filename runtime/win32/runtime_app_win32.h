@@ -104,8 +104,8 @@ bool ReportingError();
 int32_t ProgramMode();
 int32_t ReservedWord();
 int32_t BuildWord();
-const LibraryInfo* const* LibraryTable();
-int32_t LibraryTableCount();
+const LibraryInfo* const* LoadedLibraries();
+int32_t LoadedLibraryCount();
 Application* App();
 
 }  // namespace rt::win32

@@ -1,0 +1,496 @@
+// The test driver: starts a program and works its windows like a user, from a
+// small command language given on the command line or in a script file.
+//
+//   driver [/out FILE] [/script FILE] COMMAND [key=value ...] COMMAND ...
+//
+// A command is a word followed by its key=value arguments; in a script file
+// each line holds one command (blank lines and lines starting with # are
+// skipped; values may be quoted with "..."). Output lines are UTF-8, one item
+// per line, with \r, \n and \\ escaped, on standard output or in the /out file.
+//
+//   start cmd="prog.exe args" [dir=D]      start the program
+//   wait-window [class=C] [title=T] [title-file=F] [timeout=ms]
+//                                          wait for a visible top-level window
+//                                          of the program; it becomes current
+//   read-text [id=N]                       print caption=... and text=... (the
+//                                          message text, or control N's text)
+//   read-controls                          print control=ID CLASS TEXT for
+//                                          every child of the current window
+//   click (id=N | text=T | text-file=F) [via=command]
+//                                          press a button of the current window
+//   type (text=T | file=F) [id=N]          type characters into control N (or
+//                                          the focused control)
+//   close                                  ask the current window to close
+//   screenshot file=F.bmp                  the current window, as a 24-bit BMP
+//   wait-gone [timeout=ms]                 wait for the current window to go
+//   wait-exit [timeout=ms]                 print exit=CODE (signed)
+//   sleep ms=N
+//
+// Texts given in files (text-file=, title-file=, file=) are UTF-8: passing
+// non-ASCII text on a command line is not reliable everywhere. The driver
+// exits 0 when every command succeeded; otherwise it prints error=... ,
+// ends the program it started (by its process id) and exits 1.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- UTF-8 <-> UTF-16, by hand ------------------------------------------------
+
+std::string Utf8(const std::wstring& w) {
+  std::string out;
+  for (size_t i = 0; i < w.size(); ++i) {
+    uint32_t c = w[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring Utf16(const std::string& s) {
+  std::wstring out;
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    uint32_t c;
+    size_t n;
+    if (b < 0x80) { c = b; n = 1; }
+    else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; n = 2; }
+    else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; n = 3; }
+    else if ((b & 0xF8) == 0xF0) { c = b & 0x07; n = 4; }
+    else { out += L'\xFFFD'; ++i; continue; }
+    if (i + n > s.size()) { out += L'\xFFFD'; break; }
+    for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += n;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (c >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\\') out += "\\\\";
+    else out += c;
+  }
+  return out;
+}
+
+std::string ReadUtf8File(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  std::string s = ss.str();
+  if (s.size() >= 3 && s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+// --- commands -------------------------------------------------------------------
+
+struct Command {
+  std::string name;
+  std::map<std::string, std::string> args;
+  bool Has(const std::string& k) const { return args.count(k) != 0; }
+  std::string Get(const std::string& k, const std::string& fallback = "") const {
+    auto it = args.find(k);
+    return it == args.end() ? fallback : it->second;
+  }
+  long Num(const std::string& k, long fallback) const {
+    auto it = args.find(k);
+    return it == args.end() ? fallback : std::strtol(it->second.c_str(), nullptr, 0);
+  }
+  // A text given directly (key) or in a UTF-8 file (key-file).
+  bool Text(const std::string& k, std::wstring* out) const {
+    if (Has(k)) { *out = Utf16(Get(k)); return true; }
+    if (Has(k + "-file")) { *out = Utf16(ReadUtf8File(Get(k + "-file"))); return true; }
+    return false;
+  }
+};
+
+class Driver {
+ public:
+  explicit Driver(FILE* out) : out_(out) {}
+  ~Driver() {
+    if (process_) CloseHandle(process_);
+  }
+
+  bool Run(const Command& c) {
+    if (c.name == "start") return Start(c);
+    if (c.name == "wait-window") return WaitWindow(c);
+    if (c.name == "read-text") return ReadText(c);
+    if (c.name == "read-controls") return ReadControls();
+    if (c.name == "click") return Click(c);
+    if (c.name == "type") return Type(c);
+    if (c.name == "close") return Close();
+    if (c.name == "screenshot") return Screenshot(c);
+    if (c.name == "wait-gone") return WaitGone(c);
+    if (c.name == "wait-exit") return WaitExit(c);
+    if (c.name == "sleep") { Sleep(static_cast<DWORD>(c.Num("ms", 100))); return true; }
+    return Fail("unknown command " + c.name);
+  }
+
+  bool Fail(const std::string& why) {
+    Print("error=" + why);
+    return false;
+  }
+
+  // Ends the program this driver started, if it still runs.
+  void EndStarted() {
+    if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+  }
+
+ private:
+  void Print(const std::string& line) {
+    std::fputs(line.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+
+  bool Start(const Command& c) {
+    std::wstring cmd = Utf16(c.Get("cmd"));
+    if (cmd.empty()) return Fail("start needs cmd=");
+    std::wstring dir = Utf16(c.Get("dir"));
+    std::vector<wchar_t> buf(cmd.begin(), cmd.end());
+    buf.push_back(0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
+                        &si, &pi)) {
+      return Fail("cannot start (" + std::to_string(GetLastError()) + ")");
+    }
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return true;
+  }
+
+  struct Search {
+    DWORD pid;
+    const std::wstring* cls;
+    const std::wstring* title;
+    HWND found;
+  };
+
+  static BOOL CALLBACK Match(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
+    if (!s->cls->empty() && ClassName(h) != *s->cls) return TRUE;
+    if (s->title && WindowText(h) != *s->title) return TRUE;
+    s->found = h;
+    return FALSE;
+  }
+
+  static std::wstring ClassName(HWND h) {
+    wchar_t buf[256];
+    const int n = GetClassNameW(h, buf, 256);
+    return std::wstring(buf, n > 0 ? n : 0);
+  }
+
+  static std::wstring WindowText(HWND h) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &len)) return L"";
+    std::wstring s(len + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(s.data()), SMTO_ABORTIFHUNG, 5000, &got);
+    s.resize(got);
+    return s;
+  }
+
+  bool WaitWindow(const Command& c) {
+    if (!pid_) return Fail("no program started");
+    const std::wstring cls = Utf16(c.Get("class"));
+    std::wstring title;
+    const bool byTitle = c.Text("title", &title);
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    for (;;) {
+      Search s{pid_, &cls, byTitle ? &title : nullptr, nullptr};
+      EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+      if (s.found) {
+        window_ = s.found;
+        Sleep(200);  // let it finish painting and take the focus
+        return true;
+      }
+      if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return Fail("program ended before the window came");
+      if (static_cast<LONG>(GetTickCount() - until) > 0) return Fail("no such window");
+      Sleep(50);
+    }
+  }
+
+  bool ReadText(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    Print("caption=" + Escape(Utf8(WindowText(window_))));
+    HWND text = nullptr;
+    if (c.Has("id")) {
+      text = GetDlgItem(window_, static_cast<int>(c.Num("id", 0)));
+    } else {
+      text = GetDlgItem(window_, 0xFFFF);  // a message box's text
+      for (HWND h = GetWindow(window_, GW_CHILD); !text && h; h = GetWindow(h, GW_HWNDNEXT)) {
+        if (ClassName(h) == L"Static" && !WindowText(h).empty()) text = h;
+      }
+    }
+    if (!text) return Fail("no text control");
+    Print("text=" + Escape(Utf8(WindowText(text))));
+    return true;
+  }
+
+  bool ReadControls() {
+    if (!IsWindow(window_)) return Fail("no window");
+    for (HWND h = GetWindow(window_, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      Print("control=" + std::to_string(GetDlgCtrlID(h)) + " " + Utf8(ClassName(h)) + " " +
+            Escape(Utf8(WindowText(h))));
+    }
+    return true;
+  }
+
+  static std::wstring WithoutMnemonic(std::wstring s) {
+    std::wstring out;
+    for (wchar_t ch : s) {
+      if (ch != L'&') out += ch;
+    }
+    return out;
+  }
+
+  HWND FindControl(const Command& c) {
+    if (c.Has("id")) return GetDlgItem(window_, static_cast<int>(c.Num("id", 0)));
+    std::wstring want;
+    if (!c.Text("text", &want)) return nullptr;
+    want = WithoutMnemonic(want);
+    for (HWND h = GetWindow(window_, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      if (WithoutMnemonic(WindowText(h)) == want) return h;
+    }
+    return nullptr;
+  }
+
+  bool Click(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HWND button = FindControl(c);
+    if (!button) return Fail("no such button");
+    if (c.Get("via") == "command") {
+      PostMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+    } else {
+      PostMessageW(button, BM_CLICK, 0, 0);
+    }
+    return true;
+  }
+
+  bool Type(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    std::wstring text;
+    if (c.Has("file")) {
+      text = Utf16(ReadUtf8File(c.Get("file")));
+    } else if (!c.Text("text", &text)) {
+      return Fail("type needs text= or file=");
+    }
+    HWND target = c.Has("id") ? GetDlgItem(window_, static_cast<int>(c.Num("id", 0))) : nullptr;
+    if (!target) {
+      GUITHREADINFO gi{};
+      gi.cbSize = sizeof gi;
+      if (GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &gi)) target = gi.hwndFocus;
+    }
+    if (!target) return Fail("no control to type into");
+    for (wchar_t ch : text) PostMessageW(target, WM_CHAR, ch, 1);
+    return true;
+  }
+
+  bool Close() {
+    if (!IsWindow(window_)) return Fail("no window");
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return true;
+  }
+
+  bool Screenshot(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    const std::string file = c.Get("file");
+    if (file.empty()) return Fail("screenshot needs file=");
+    SetForegroundWindow(window_);
+    BringWindowToTop(window_);
+    Sleep(300);
+    RECT r;
+    GetWindowRect(window_, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return Fail("empty window");
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // bottom-up, as a BMP file stores it
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
+    const DWORD size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + size;
+    bi.bmiHeader.biSizeImage = size;
+    std::ofstream f(Utf16(file).c_str(), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
+    f.write(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
+    f.write(static_cast<const char*>(bits), size);
+    const bool ok = static_cast<bool>(f);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok ? true : Fail("cannot write " + file);
+  }
+
+  bool WaitGone(const Command& c) {
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    while (IsWindow(window_)) {
+      if (static_cast<LONG>(GetTickCount() - until) > 0) return Fail("window still there");
+      Sleep(50);
+    }
+    return true;
+  }
+
+  bool WaitExit(const Command& c) {
+    if (!process_) return Fail("no program started");
+    if (WaitForSingleObject(process_, static_cast<DWORD>(c.Num("timeout", 10000))) != WAIT_OBJECT_0) {
+      return Fail("program still running");
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    Print("exit=" + std::to_string(static_cast<int32_t>(code)));
+    return true;
+  }
+
+  FILE* out_;
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  HWND window_ = nullptr;
+};
+
+// Splits a script line into tokens; "..." quotes a value (\" and \\ inside).
+std::vector<std::string> Tokenize(const std::string& line) {
+  std::vector<std::string> tokens;
+  std::string cur;
+  bool quoted = false, any = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (quoted) {
+      if (ch == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+        cur += line[++i];
+      } else if (ch == '"') {
+        quoted = false;
+      } else {
+        cur += ch;
+      }
+    } else if (ch == '"') {
+      quoted = any = true;
+    } else if (ch == ' ' || ch == '\t' || ch == '\r') {
+      if (any) tokens.push_back(cur);
+      cur.clear();
+      any = false;
+    } else {
+      cur += ch;
+      any = true;
+    }
+  }
+  if (any) tokens.push_back(cur);
+  return tokens;
+}
+
+// Groups tokens into commands: a token without "=" starts a new command.
+std::vector<Command> Parse(const std::vector<std::string>& tokens) {
+  std::vector<Command> cmds;
+  for (const std::string& t : tokens) {
+    const size_t eq = t.find('=');
+    if (eq == std::string::npos) {
+      cmds.push_back({t, {}});
+    } else if (!cmds.empty()) {
+      cmds.back().args[t.substr(0, eq)] = t.substr(eq + 1);
+    } else {
+      cmds.push_back({"?" + t, {}});
+    }
+  }
+  return cmds;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> tokens;
+  std::string outPath;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = Utf8(argv[i]);
+    if ((a == "/out" || a == "/script") && i + 1 < argc) {
+      const std::string v = Utf8(argv[++i]);
+      if (a == "/out") {
+        outPath = v;
+      } else {
+        std::ifstream f(Utf16(v).c_str());
+        if (!f) {
+          std::fprintf(stderr, "error=cannot read script %s\n", v.c_str());
+          return 1;
+        }
+        std::string line;
+        while (std::getline(f, line)) {
+          const size_t first = line.find_first_not_of(" \t\r");
+          if (first == std::string::npos || line[first] == '#') continue;
+          for (auto& t : Tokenize(line)) tokens.push_back(t);
+        }
+      }
+    } else {
+      tokens.push_back(a);
+    }
+  }
+  FILE* out = stdout;
+  if (!outPath.empty()) {
+    out = _wfopen(Utf16(outPath).c_str(), L"wb");
+    if (!out) return 1;
+  }
+  Driver d(out);
+  int rc = 0;
+  for (const Command& c : Parse(tokens)) {
+    if (!d.Run(c)) {
+      d.EndStarted();
+      rc = 1;
+      break;
+    }
+  }
+  if (out != stdout) std::fclose(out);
+  return rc;
+}

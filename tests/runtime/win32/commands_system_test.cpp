@@ -1,0 +1,294 @@
+// The system commands against the real system (under Wine): files, INI files
+// read back byte for byte, registry values with their types, process start.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/memory.h"
+#include "runtime/win32/commands_system.h"
+#include "runtime/win32/gbk_win32.h"
+#include "runtime/win32/handles_win32.h"
+#include "tests/runtime/win32/test_support_win32.h"
+
+namespace {
+
+using rt::ValueRecord;
+using rtt::ScratchDir;
+
+ValueRecord Call(rt::CommandFunction fn, std::initializer_list<ValueRecord> args) {
+  ValueRecord a[8];
+  int32_t n = 0;
+  for (const ValueRecord& v : args) a[n++] = v;
+  return rt::CallCommand(fn, n, a);
+}
+bool RunBool(rt::CommandFunction fn, std::initializer_list<ValueRecord> args) { return Call(fn, args).v.i32 != 0; }
+ValueRecord Text(const std::string& s) { return rt::TextValue(s.c_str()); }
+
+// "深层测试" in GBK: a name that only converts right through code page 936.
+const std::string kChineseName = "\xC9\xEE\xB2\xE3\xB2\xE2\xCA\xD4";
+const std::wstring kChineseWide = L"\x6DF1\x5C42\x6D4B\x8BD5";
+
+// --- files ----------------------------------------------------------------------
+
+TEST(FileCommands, CreateDirectoryMakesOneLevel) {
+  ScratchDir dir;
+  EXPECT_TRUE(RunBool(rt::cmd::CreateDirectory, {Text(dir.FileGbk(L"") + kChineseName)}));
+  EXPECT_NE(GetFileAttributesW(dir.File(kChineseWide).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(RunBool(rt::cmd::CreateDirectory, {Text(dir.FileGbk(L"") + kChineseName)}));  // exists
+  EXPECT_FALSE(RunBool(rt::cmd::CreateDirectory, {Text(dir.FileGbk(L"a\\b"))}));              // no parent
+  EXPECT_FALSE(RunBool(rt::cmd::CreateDirectory, {Text("")}));
+  EXPECT_FALSE(RunBool(rt::cmd::CreateDirectory, {}));
+}
+
+TEST(FileCommands, FileExistsFindsFilesAndPatterns) {
+  ScratchDir dir;
+  rtt::WriteBytes(dir.File(L"a.txt"), "x");
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"a.txt"))}));
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.txt"))}));
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.dat"))}));
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text("")}));
+  // A value of another type is no path.
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {rt::IntValue(12345)}));
+}
+
+TEST(FileCommands, WriteFileJoinsByteSetsAndReadFileGivesThemBack) {
+  ScratchDir dir;
+  const std::string name = dir.FileGbk(L"") + kChineseName + ".bin";
+  void* a = rt::MakeByteSet("abc", 3);
+  void* b = rt::MakeByteSet("\0\x01", 2);
+  ASSERT_TRUE(RunBool(rt::cmd::WriteFile, {Text(name), rt::BytesValue(a), rt::BytesValue(&rt::kEmptyByteSet),
+                                           rt::IntValue(7), rt::BytesValue(b)}));
+  std::string bytes;
+  ASSERT_TRUE(rtt::ReadBytes(dir.File(kChineseWide + L".bin"), &bytes));
+  EXPECT_EQ(bytes, std::string("abc\0\x01", 5));
+
+  ValueRecord r = Call(rt::cmd::ReadFile, {Text(name)});
+  ASSERT_NE(r.v.ptr, nullptr);
+  EXPECT_EQ(rt::ByteSetLength(r.v.ptr), 5);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::ByteSetData(r.v.ptr)), 5), bytes);
+  rt::FreeMemory(r.v.ptr);
+
+  // Writing again truncates.
+  ASSERT_TRUE(RunBool(rt::cmd::WriteFile, {Text(name), rt::BytesValue(b)}));
+  rtt::ReadBytes(dir.File(kChineseWide + L".bin"), &bytes);
+  EXPECT_EQ(bytes, std::string("\0\x01", 2));
+  rt::FreeMemory(a);
+  rt::FreeMemory(b);
+}
+
+TEST(FileCommands, ReadFileGivesNullForMissingAndEmptyFiles) {
+  ScratchDir dir;
+  rtt::WriteBytes(dir.File(L"empty"), "");
+  EXPECT_EQ(Call(rt::cmd::ReadFile, {Text(dir.FileGbk(L"empty"))}).v.ptr, nullptr);
+  EXPECT_EQ(Call(rt::cmd::ReadFile, {Text(dir.FileGbk(L"missing"))}).v.ptr, nullptr);
+  EXPECT_EQ(Call(rt::cmd::ReadFile, {Text("")}).v.ptr, nullptr);
+}
+
+TEST(FileCommands, WriteFileFailsForAnEmptyNameOrADirectoryInTheWay) {
+  ScratchDir dir;
+  CreateDirectoryW(dir.File(L"d").c_str(), nullptr);
+  void* a = rt::MakeByteSet("abc", 3);
+  EXPECT_FALSE(RunBool(rt::cmd::WriteFile, {Text(""), rt::BytesValue(a)}));
+  EXPECT_FALSE(RunBool(rt::cmd::WriteFile, {Text(dir.FileGbk(L"d")), rt::BytesValue(a)}));
+  rt::FreeMemory(a);
+}
+
+// --- INI files ------------------------------------------------------------------
+
+class IniCommand : public ::testing::Test {
+ protected:
+  std::string Path() const { return dir_.FileGbk(L"uninst.ini"); }
+  bool Write(const char* section, const char* key, const char* value) {
+    const std::string path = Path();
+    ValueRecord a[4] = {Text(path), rt::TextValue(section), key ? rt::TextValue(key) : rt::Omitted(),
+                        value ? rt::TextValue(value) : rt::Omitted()};
+    return rt::CallCommand(rt::cmd::WriteIniItem, 4, a).v.i32 != 0;
+  }
+  std::string Bytes() const {
+    std::string s;
+    rtt::ReadBytes(dir_.File(L"uninst.ini"), &s);
+    return s;
+  }
+  void SetBytes(const std::string& s) { rtt::WriteBytes(dir_.File(L"uninst.ini"), s); }
+  ScratchDir dir_;
+};
+
+TEST_F(IniCommand, BuildsAFileInGbkKeyByKeyAndSectionBySection) {
+  const std::string title = "\xB2\xFA\xC6\xB7 1.0";  // "产品 1.0"
+  ASSERT_TRUE(Write("Info", "title", title.c_str()));
+  EXPECT_EQ(Bytes(), "[Info]\r\ntitle=" + title + "\r\n");
+  ASSERT_TRUE(Write("uninst", "1", "C:\\P\\a.exe"));
+  ASSERT_TRUE(Write("Info", "InstallDir", "C:\\P\\"));
+  EXPECT_EQ(Bytes(), "[Info]\r\ntitle=" + title + "\r\nInstallDir=C:\\P\\\r\n[uninst]\r\n1=C:\\P\\a.exe\r\n");
+  // Replaced where it stands; the key is found whatever its letter case.
+  ASSERT_TRUE(Write("INFO", "TITLE", "x"));
+  EXPECT_EQ(Bytes(), "[Info]\r\ntitle=x\r\nInstallDir=C:\\P\\\r\n[uninst]\r\n1=C:\\P\\a.exe\r\n");
+}
+
+TEST_F(IniCommand, OmittedValueDeletesTheKeyAndOmittedKeyTheSection) {
+  SetBytes("[A]\r\nk=1\r\nj=2\r\n[B]\r\nm=3\r\n");
+  ASSERT_TRUE(Write("A", "k", nullptr));
+  EXPECT_EQ(Bytes(), "[A]\r\nj=2\r\n[B]\r\nm=3\r\n");
+  ASSERT_TRUE(Write("A", nullptr, nullptr));
+  EXPECT_EQ(Bytes(), "[B]\r\nm=3\r\n");
+  // Deleting what is not there changes nothing and is no failure.
+  EXPECT_TRUE(Write("Z", nullptr, nullptr));
+  EXPECT_TRUE(Write("B", "zz", nullptr));
+  EXPECT_EQ(Bytes(), "[B]\r\nm=3\r\n");
+}
+
+TEST_F(IniCommand, KeepsEveryOtherByteOfAnExistingFile) {
+  // Comments, blanks around names, blank lines, LF-only lines and a last line
+  // without a line break all survive.
+  SetBytes("; note\n[ Info ]\n  title = old \n\n[Other]\nx=1");
+  ASSERT_TRUE(Write("info", "Title", "new"));
+  ASSERT_TRUE(Write("Info", "added", "v"));
+  ASSERT_TRUE(Write("Other", "y", "2"));
+  EXPECT_EQ(Bytes(), "; note\n[ Info ]\ntitle=new\nadded=v\r\n\n[Other]\nx=1\r\ny=2\r\n");
+}
+
+TEST_F(IniCommand, TwoByteCharactersAreNotFoldedAsLetters) {
+  // 0x81 0x41 and 0x81 0x61 are two different characters whose trail bytes
+  // look like 'A' and 'a'.
+  ASSERT_TRUE(Write("S", "\x81\x41", "1"));
+  ASSERT_TRUE(Write("S", "\x81\x61", "2"));
+  EXPECT_EQ(Bytes(), "[S]\r\n\x81\x41=1\r\n\x81\x61=2\r\n");
+}
+
+TEST_F(IniCommand, AUnicodeFileStaysUnicode) {
+  const std::wstring content = L"\xFEFF[Info]\r\nk=1\r\n";
+  SetBytes(std::string(reinterpret_cast<const char*>(content.data()), content.size() * 2));
+  ASSERT_TRUE(Write("Info", "title", "\xB2\xFA\xC6\xB7"));
+  const std::string b = Bytes();
+  const std::wstring wide(reinterpret_cast<const wchar_t*>(b.data()), b.size() / 2);
+  EXPECT_EQ(wide.substr(0, 1), L"\xFEFF");
+  EXPECT_NE(wide.find(L"title=\x4EA7\x54C1"), std::wstring::npos);
+}
+
+TEST(IniCommandPaths, ABareNameLivesInTheWindowsDirectoryAndAnEmptyNameFails) {
+  wchar_t win[MAX_PATH];
+  GetWindowsDirectoryW(win, MAX_PATH);
+  const std::wstring path = std::wstring(win) + L"\\rtw32_probe.ini";
+  DeleteFileW(path.c_str());
+  ValueRecord a[4] = {Text("rtw32_probe.ini"), Text("S"), Text("k"), Text("v")};
+  EXPECT_TRUE(rt::CallCommand(rt::cmd::WriteIniItem, 4, a).v.i32);
+  std::string bytes;
+  EXPECT_TRUE(rtt::ReadBytes(path, &bytes));
+  EXPECT_EQ(bytes, "[S]\r\nk=v\r\n");
+  DeleteFileW(path.c_str());
+  a[0] = Text("");
+  EXPECT_FALSE(rt::CallCommand(rt::cmd::WriteIniItem, 4, a).v.i32);
+}
+
+// --- registry -------------------------------------------------------------------
+
+class RegistryCommand : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\rtw32test");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\rtw32test");
+  }
+  static bool Read(HKEY root, const wchar_t* key, const wchar_t* value, DWORD* type, std::string* data) {
+    BYTE buf[512];
+    DWORD size = sizeof buf;
+    if (RegGetValueW(root, key, value, RRF_RT_ANY | RRF_NOEXPAND, type, buf, &size) != ERROR_SUCCESS) return false;
+    data->assign(reinterpret_cast<const char*>(buf), size);
+    return true;
+  }
+};
+
+TEST_F(RegistryCommand, TextBecomesAStringValueWithItsTerminator) {
+  ASSERT_TRUE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(4), Text("Software\\rtw32test\\A\\B"), Text("x")}));
+  DWORD type = 0;
+  std::string data;
+  ASSERT_TRUE(Read(HKEY_LOCAL_MACHINE, L"Software\\rtw32test\\A", L"B", &type, &data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, std::string("x\0\0\0", 4));
+
+  // GBK text arrives as the same characters, whatever the code page.
+  ASSERT_TRUE(RunBool(rt::cmd::WriteRegistryItem,
+                      {rt::IntValue(3), Text("Software\\rtw32test\\" + kChineseName), Text(kChineseName)}));
+  ASSERT_TRUE(Read(HKEY_CURRENT_USER, L"Software\\rtw32test", kChineseWide.c_str(), &type, &data));
+  EXPECT_EQ(data, std::string(reinterpret_cast<const char*>(kChineseWide.c_str()), (kChineseWide.size() + 1) * 2));
+}
+
+TEST_F(RegistryCommand, NumbersBecomeDwordsAndByteSetsBinary) {
+  const struct {
+    ValueRecord v;
+    uint32_t want;
+  } numbers[] = {{rt::IntValue(5), 5}, {rt::ShortValue(-2), 0xFFFFFFFE}, {rt::DoubleValue(3.9), 3}};
+  for (const auto& n : numbers) {
+    ASSERT_TRUE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(3), Text("Software\\rtw32test\\n"), n.v}));
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(Read(HKEY_CURRENT_USER, L"Software\\rtw32test", L"n", &type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    ASSERT_EQ(data.size(), 4u);
+    EXPECT_EQ(*reinterpret_cast<const uint32_t*>(data.data()), n.want);
+  }
+  void* b = rt::MakeByteSet("\x01\x00\x02", 3);
+  ASSERT_TRUE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(3), Text("Software\\rtw32test\\b"), rt::BytesValue(b)}));
+  DWORD type = 0;
+  std::string data;
+  ASSERT_TRUE(Read(HKEY_CURRENT_USER, L"Software\\rtw32test", L"b", &type, &data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(data, std::string("\x01\x00\x02", 3));
+  rt::FreeMemory(b);
+}
+
+TEST_F(RegistryCommand, OtherTypesWriteNothing) {
+  EXPECT_FALSE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(3), Text("Software\\rtw32test\\t"),
+                                                    rt::BoolValue(true)}));
+  DWORD type = 0;
+  std::string data;
+  EXPECT_FALSE(Read(HKEY_CURRENT_USER, L"Software\\rtw32test", L"t", &type, &data));
+  EXPECT_FALSE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(3), Text("Software\\rtw32test\\t")}));
+}
+
+// --- processes ------------------------------------------------------------------
+
+std::string ProbeLine(const std::string& role, const std::wstring& marker, const std::string& extra = "") {
+  return rt::win32::GbkFromWide(rtt::BuiltProgram(RTT_PROBE_EXE)).value() + " " + role + " " +
+         rt::win32::GbkFromWide(marker).value() + (extra.empty() ? "" : " " + extra);
+}
+
+TEST(RunProgramCommand, WaitsForTheEndOnlyWhenAsked) {
+  ScratchDir dir;
+  const std::wstring marker = dir.File(L"m.txt");
+  std::string got;
+  ASSERT_TRUE(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("sleep-write", marker, "300")), rt::BoolValue(true)}));
+  ASSERT_TRUE(rtt::ReadBytes(marker, &got));
+  EXPECT_EQ(got, "done ");
+
+  DeleteFileW(marker.c_str());
+  const DWORD start = GetTickCount();
+  ASSERT_TRUE(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("sleep-write", marker, "4000"))}));
+  EXPECT_LT(GetTickCount() - start, 3500u);
+  EXPECT_FALSE(rtt::ReadBytes(marker, &got));
+  for (int i = 0; i < 100 && !rtt::ReadBytes(marker, &got); ++i) Sleep(100);  // let it finish
+}
+
+TEST(RunProgramCommand, DisplayModesBecomeShowCommands) {
+  const struct {
+    ValueRecord mode;
+    const char* shown;
+  } cases[] = {
+      {rt::Omitted(), "1 "},   {rt::IntValue(1), "0 "}, {rt::IntValue(3), "2 "}, {rt::IntValue(4), "3 "},
+      {rt::IntValue(5), "4 "}, {rt::IntValue(9), "6 "}, {rt::IntValue(-4), "0 "},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const std::wstring marker = dir.File(L"m.txt");
+    ASSERT_TRUE(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("show-mode", marker)), rt::BoolValue(true), c.mode}));
+    std::string got;
+    rtt::ReadBytes(marker, &got);
+    EXPECT_EQ(got, c.shown) << c.mode.v.i32;
+  }
+}
+
+TEST(RunProgramCommand, FailsForNothingToStart) {
+  EXPECT_FALSE(RunBool(rt::cmd::RunProgram, {Text("")}));
+  EXPECT_FALSE(RunBool(rt::cmd::RunProgram, {Text("Z:\\no\\such\\program.exe")}));
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// Binding declared DLL commands: by name and by ordinal, the default DLL list
+// and its order, binding once, the not-found reports, unloading.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gbk/runtime_texts.h"
+#include "runtime/errors.h"
+#include "runtime/win32/declared_dll_commands.h"
+#include "runtime/win32/dll_binding_win32.h"
+#include "runtime/win32/runtime_app_win32.h"
+#include "tests/runtime/win32/test_support_win32.h"
+
+namespace {
+
+using rt::win32::AssignDllCommands;
+using rt::win32::ResolveDllCommand;
+
+// The ordinal under which a module exports a name, read from its export table.
+int OrdinalOf(HMODULE m, const char* name) {
+  auto* base = reinterpret_cast<const uint8_t*>(m);
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  auto* exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+  auto* names = reinterpret_cast<const DWORD*>(base + exp->AddressOfNames);
+  auto* ordinals = reinterpret_cast<const WORD*>(base + exp->AddressOfNameOrdinals);
+  for (DWORD i = 0; i < exp->NumberOfNames; ++i) {
+    if (std::string(reinterpret_cast<const char*>(base + names[i])) == name) {
+      return static_cast<int>(exp->Base + ordinals[i]);
+    }
+  }
+  return -1;
+}
+
+// Records every load, lookup and unload, and answers from a fixed plan.
+struct Recorder {
+  static std::vector<std::string> log;
+  static std::string exportingDll;  // the only DLL that has the command
+  static std::vector<std::string> missing;  // paths that do not load
+  static HMODULE Load(const wchar_t* path) {
+    std::string p;
+    for (const wchar_t* c = path; *c; ++c) p += static_cast<char>(*c);
+    log.push_back("load " + p);
+    for (const std::string& m : missing) {
+      if (m == p) return nullptr;
+    }
+    return reinterpret_cast<HMODULE>(new std::string(p));
+  }
+  static FARPROC Find(HMODULE m, const char* key) {
+    const auto* dll = reinterpret_cast<std::string*>(m);
+    const std::string k = reinterpret_cast<uintptr_t>(key) < 0x10000
+                              ? "#" + std::to_string(reinterpret_cast<uintptr_t>(key))
+                              : std::string(key);
+    log.push_back("find " + *dll + " " + k);
+    return *dll == exportingDll ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Recorder::Load)) : nullptr;
+  }
+  static void Unload(HMODULE m) {
+    const auto* dll = reinterpret_cast<std::string*>(m);
+    log.push_back("unload " + *dll);
+    delete dll;
+  }
+};
+std::vector<std::string> Recorder::log;
+std::string Recorder::exportingDll;
+std::vector<std::string> Recorder::missing;
+
+class DllBinding : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    rt::win32::UnloadDllCommands();
+    rt::win32::SetModuleLoader(rt::win32::SystemModuleLoader());
+  }
+  void Record(const std::string& exporting) {
+    rt::win32::UnloadDllCommands();  // with the loader that loaded them
+    Recorder::log.clear();
+    Recorder::missing.clear();
+    Recorder::exportingDll = exporting;
+    rt::win32::SetModuleLoader({Recorder::Load, Recorder::Find, Recorder::Unload});
+  }
+};
+
+TEST_F(DllBinding, DeclaredCommandsBindByNameAndCallThrough) {
+  AssignDllCommands(rt::dll::kDeclaredCount, rt::dll::kDeclaredFiles, rt::dll::kDeclaredNames);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  EXPECT_EQ(ResolveDllCommand(0), reinterpret_cast<void*>(GetProcAddress(kernel, "FindResourceA")));
+  EXPECT_EQ(ResolveDllCommand(5),
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ReleaseDC")));
+  // Through the typed helper, as the program logic calls them.
+  rt::g_services.CallDllCommand = rt::win32::CallDllCommand;
+  EXPECT_EQ(rt::dll::FindResourceA(nullptr, MAKEINTRESOURCEA(1000), MAKEINTRESOURCEA(10)), nullptr);
+  HDC dc = rt::dll::GetDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  SIZE size{};
+  EXPECT_TRUE(rt::dll::GetTextExtentPoint32A(dc, "Wide", 4, &size));
+  EXPECT_GT(size.cx, 0);
+  EXPECT_EQ(rt::dll::ReleaseDC(nullptr, dc), 1);
+}
+
+TEST_F(DllBinding, HashNameLooksUpTheOrdinalFromItsLowSixteenBits) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const int ordinal = OrdinalOf(kernel, "GetTickCount");
+  ASSERT_GT(ordinal, 0);
+  const std::string byOrdinal = "#" + std::to_string(ordinal + 0x10000);  // high bits are dropped
+  const char* files[] = {"kernel32.dll"};
+  const char* names[] = {byOrdinal.c_str()};
+  AssignDllCommands(1, files, names);
+  EXPECT_EQ(ResolveDllCommand(0), reinterpret_cast<void*>(GetProcAddress(kernel, "GetTickCount")));
+
+  Record("kernel32.dll");
+  const char* seventeen[] = {"#17"};
+  AssignDllCommands(1, files, seventeen);
+  ResolveDllCommand(0);
+  EXPECT_EQ(Recorder::log.back(), "find kernel32.dll #17");
+}
+
+TEST_F(DllBinding, EmptyFileNameSearchesTheDefaultListInOrderAndBindsOnce) {
+  Record("User32.dll");
+  const char* files[] = {""};
+  const char* names[] = {"MessageBeep"};
+  AssignDllCommands(1, files, names);
+  void* first = ResolveDllCommand(0);
+  ASSERT_NE(first, nullptr);
+  const std::vector<std::string> expected = {
+      "load Kernel32.dll", "find Kernel32.dll MessageBeep", "unload Kernel32.dll",
+      "load Gdi32.dll",    "find Gdi32.dll MessageBeep",    "unload Gdi32.dll",
+      "load User32.dll",   "find User32.dll MessageBeep"};
+  EXPECT_EQ(Recorder::log, expected);
+  // A second call does no loading or lookup.
+  EXPECT_EQ(ResolveDllCommand(0), first);
+  EXPECT_EQ(Recorder::log.size(), expected.size());
+  // Shutdown unloads the module that was kept.
+  rt::win32::UnloadDllCommands();
+  EXPECT_EQ(Recorder::log.back(), "unload User32.dll");
+}
+
+TEST_F(DllBinding, NamedFileIsTriedInTheProgramDirectoryThenByItsBareName) {
+  static const rt::ProgramHeader header{};
+  rt::win32::InstallRuntimeServices(header);
+  rt::win32::InitializeRuntime();
+  rt::SetErrorSink(nullptr);
+  rt::SetFatalExit(nullptr);
+  const std::string inProgramDir = rt::win32::ProgramDirectory() + "\\user32";
+  const char* files[] = {"user32", "C:\\x\\y.dll"};
+  const char* names[] = {"GetDC", "F"};
+
+  // Found in the program's directory: loading stops there.
+  Record(inProgramDir);
+  AssignDllCommands(2, files, names);
+  ResolveDllCommand(0);
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"load " + inProgramDir, "find " + inProgramDir + " GetDC"}));
+
+  // Not there: the bare name, so that the system's search order applies.
+  Record("user32");
+  Recorder::missing = {inProgramDir};
+  AssignDllCommands(2, files, names);
+  ResolveDllCommand(0);
+  EXPECT_EQ(Recorder::log,
+            (std::vector<std::string>{"load " + inProgramDir, "load user32", "find user32 GetDC"}));
+
+  // A path with a drive is loaded as it is, once.
+  Record("C:\\x\\y.dll");
+  AssignDllCommands(2, files, names);
+  ResolveDllCommand(1);
+  EXPECT_EQ(Recorder::log.front(), "load C:\\x\\y.dll");
+}
+
+TEST(DllBindingReports, MissingCommandsReportTheirNamesAndEndTheProgram) {
+  const struct {
+    const char* scenario;
+    std::string message;
+  } cases[] = {
+      {"dll-named", "kernel32.dll|NoSuchExport"},
+      {"dll-default", "|NoSuchExport"},
+      {"dll-nofile", "nosuch_probe_zz.dll|X"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const size_t bar = c.message.find('|');
+    const std::string file = c.message.substr(0, bar), name = c.message.substr(bar + 1);
+    char text[256];
+    if (file.empty()) {
+      std::snprintf(text, sizeof text, gbk::DllExportMissing, name.c_str());
+    } else {
+      std::snprintf(text, sizeof text, gbk::DllFileExportMissing, file.c_str(), name.c_str());
+    }
+    rtt::ScratchDir dir;
+    const std::wstring scenario(c.scenario, c.scenario + std::strlen(c.scenario));
+    const rtt::DriverResult r = rtt::RunDriver(L"start \"cmd=" + rtt::BuiltProgram(RTT_PROBE_EXE) + L" " + scenario +
+                                               L" " + dir.File(L"m.txt") +
+                                               L"\" wait-window class=#32770 read-text click id=1 wait-exit");
+    ASSERT_EQ(r.exitCode, 0) << r.Value("error");
+    EXPECT_EQ(r.Value("text"), rtt::Utf8FromGbk(rt::FormatRuntimeError(text, 0)));
+    EXPECT_EQ(r.Value("exit"), "-1");
+  }
+}
+
+}  // namespace
