@@ -1,0 +1,99 @@
+// The window commands: loading and unloading windows, unit handles and client
+// sizes, focus, the event unit, event redirection and message processing.
+// Units are looked up through the runtime's requests, as every library does.
+#include "ui/win32/commands_window.h"
+
+#include <windows.h>
+
+#include "gbk/runtime_texts.h"
+#include "runtime/args.h"
+#include "ui/win32/window_system.h"
+
+namespace ui::cmd {
+namespace {
+
+struct UnitRef {
+  uint32_t window = 0;
+  uint32_t unit = 0;  // the window itself when equal to window (or 0)
+};
+
+UnitRef RefOf(int32_t argc, const rt::ValueRecord* args, int i) {
+  if (i >= argc) return {};
+  UnitRef r{args[i].v.words[0], args[i].v.words[1]};
+  if (r.unit == 0) r.unit = r.window;
+  return r;
+}
+
+// Request 2007: a unit that does not exist or whose window is not loaded ends
+// the program.
+UnitObject* CheckedUnit(const UnitRef& r) {
+  return reinterpret_cast<UnitObject*>(rt::RuntimeNotify(rt::req::kUnitObjectChecked, r.window, r.unit));
+}
+
+HWND CheckedHandle(int32_t argc, const rt::ValueRecord* args) {
+  const UnitObject* o = CheckedUnit(RefOf(argc, args, 0));
+  return o ? o->hwnd : nullptr;
+}
+
+}  // namespace
+
+void LoadWindow(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  LoadWindowRequest request;
+  request.window = RefOf(argc, args, 0).window;
+  if (rt::args::Given(argc, args, 1)) {
+    const UnitRef parent = RefOf(argc, args, 1);
+    request.parent = reinterpret_cast<UnitObject*>(rt::RuntimeNotify(rt::req::kUnitObject, parent.window, 0));
+    if (!request.parent) {
+      rt::args::SetBool(result, false);
+      return;
+    }
+  }
+  request.modal = rt::args::Bool(argc, args, 2, false) ? 1 : 0;
+  rt::args::SetBool(result, rt::RuntimeNotify(rt::req::kLoadWindow, reinterpret_cast<intptr_t>(&request), 0) == 0);
+}
+
+void UnloadWindow(rt::ValueRecord*, int32_t argc, rt::ValueRecord* args) {
+  const UnitRef r = RefOf(argc, args, 0);
+  CheckedUnit(r);
+  UnloadUnit(r.window, r.unit, rt::args::Bool(argc, args, 1, false));
+}
+
+void GetUnitWindowHandle(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  // Window handles keep their meaning in 32 bits on both builds.
+  rt::args::SetInt(result, static_cast<int32_t>(reinterpret_cast<intptr_t>(CheckedHandle(argc, args))));
+}
+
+void GetClientWidth(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  RECT r{};
+  GetClientRect(CheckedHandle(argc, args), &r);
+  rt::args::SetInt(result, r.right - r.left);
+}
+
+void GetClientHeight(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  RECT r{};
+  GetClientRect(CheckedHandle(argc, args), &r);
+  rt::args::SetInt(result, r.bottom - r.top);
+}
+
+void SetFocus(rt::ValueRecord*, int32_t argc, rt::ValueRecord* args) { ::SetFocus(CheckedHandle(argc, args)); }
+
+void GetEventUnit(rt::ValueRecord* result, int32_t, rt::ValueRecord*) {
+  uint32_t ref[2] = {0, 0};
+  if (!rt::RuntimeNotify(rt::req::kEventUnit, reinterpret_cast<intptr_t>(ref), 0))
+    rt::RuntimeNotify(rt::req::kReportError, reinterpret_cast<intptr_t>(gbk::EventUnitOutside), 0);
+  const auto tag = static_cast<rt::TypeTag>(rt::RuntimeNotify(rt::req::kUnitTag, ref[0], ref[1]));
+  *result = rt::UnitValue(tag, ref[0], ref[1]);
+}
+
+void RedirectUnitEvents(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  const UnitRef unit = RefOf(argc, args, 0);
+  UnitRef target;
+  if (rt::args::Given(argc, args, 1)) target = RefOf(argc, args, 1);
+  rt::args::SetBool(result, ui::RedirectUnitEvents(unit.window, unit.unit, target.window, target.unit));
+}
+
+void ProcessEvents(rt::ValueRecord*, int32_t, rt::ValueRecord*) {
+  rt::RuntimeNotify(rt::req::kProcessEvents, 0, 0);
+}
+
+}  // namespace ui::cmd

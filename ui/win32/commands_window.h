@@ -1,0 +1,19 @@
+// The window commands of the core library. Each is an rt::CommandFunction.
+#pragma once
+#include "runtime/service.h"
+
+namespace ui::cmd {
+
+#define UI_COMMAND(name) void name(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args)
+UI_COMMAND(LoadWindow);
+UI_COMMAND(UnloadWindow);
+UI_COMMAND(GetUnitWindowHandle);
+UI_COMMAND(GetClientWidth);
+UI_COMMAND(GetClientHeight);
+UI_COMMAND(SetFocus);
+UI_COMMAND(GetEventUnit);
+UI_COMMAND(RedirectUnitEvents);
+UI_COMMAND(ProcessEvents);
+#undef UI_COMMAND
+
+}  // namespace ui::cmd
