@@ -1,0 +1,30 @@
+// Started by the shell execution tests: writes its current directory and the
+// show mode it was started with (-1 for none) into the file named by its
+// only argument, as UTF-8 lines.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv || argc < 2) return 1;
+  wchar_t dir[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, dir);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  GetStartupInfoW(&si);
+  const int show = (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : -1;
+  std::wstring text = std::wstring(dir) + L"\n" + std::to_wstring(show) + L"\n";
+  char utf8[4 * MAX_PATH + 32];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  // Written aside and renamed, so the test never reads half a report.
+  const std::wstring part = std::wstring(argv[1]) + L".part";
+  HANDLE h = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(h, utf8, n > 0 ? n - 1 : 0, &written, nullptr);
+  CloseHandle(h);
+  return MoveFileExW(part.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+}
