@@ -20,13 +20,16 @@ inline void Put32(uint8_t* p, uint32_t v) {
   p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = v >> 24;
 }
 
-// a * b (+ c) when the result stays within kMaxPixelBlock, else 0 (callers
-// never ask for an empty block, so 0 doubles as "too large").
+// The pixel-block limit in force (kMaxPixelBlock unless lowered).
+size_t PixelBlockLimit();
+
+// a * b (+ c) when the result stays within the pixel-block limit, else 0
+// (callers never ask for an empty block, so 0 doubles as "too large").
 inline size_t BlockSize(uint64_t a, uint64_t b, uint64_t c = 0) {
   if (a == 0 || b == 0) return 0;
-  if (a > kMaxPixelBlock || b > kMaxPixelBlock) return 0;
-  const uint64_t n = a * b + c;  // both factors <= 2^28: no overflow
-  return n <= kMaxPixelBlock ? static_cast<size_t>(n) : 0;
+  if (a > kMaxPixelBlock || b > kMaxPixelBlock || c > kMaxPixelBlock) return 0;
+  const uint64_t n = a * b + c;  // factors <= 2^28: no overflow
+  return n <= PixelBlockLimit() ? static_cast<size_t>(n) : 0;
 }
 
 // A picture object with a zeroed pixel block of `size` bytes (size from

@@ -54,8 +54,14 @@ void FreePicture(PictureObject* picture) {
 
 namespace detail {
 
+namespace {
+size_t g_limit = kMaxPixelBlock;
+}  // namespace
+
+size_t PixelBlockLimit() { return g_limit; }
+
 PictureObject* NewPicture(int32_t format, int32_t width, int32_t height, size_t size) {
-  if (size == 0 || size > kMaxPixelBlock) return nullptr;
+  if (size == 0 || size > PixelBlockLimit()) return nullptr;
   auto* p = static_cast<PictureObject*>(std::calloc(1, sizeof(PictureObject)));
   if (!p) return nullptr;
   p->pixels = static_cast<uint8_t*>(std::calloc(1, size));
@@ -82,6 +88,12 @@ void WriteDibHeader(uint8_t* block, int32_t width, int32_t height, size_t imageS
 }
 
 }  // namespace detail
+
+size_t SetPixelBlockLimit(size_t limit) {
+  const size_t old = detail::g_limit;
+  detail::g_limit = limit < kMaxPixelBlock ? limit : kMaxPixelBlock;
+  return old;
+}
 
 void BlendOverBackground(uint8_t* bgra, size_t pixelCount, uint32_t colorref) {
   const double bg[3] = {static_cast<double>((colorref >> 16) & 0xFF),  // blue

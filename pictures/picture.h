@@ -44,6 +44,9 @@ struct PictureObject {
 };
 
 constexpr size_t kMaxPixelBlock = size_t{256} << 20;  // 256 MiB
+// Lowers the pixel-block limit (never above kMaxPixelBlock); fuzzers use it to
+// keep each input's work small. Returns the previous limit.
+size_t SetPixelBlockLimit(size_t limit);
 constexpr size_t kDibHeaderSize = 40;
 constexpr size_t kDibPixelsOffset = kDibHeaderSize + 256 * 4;  // 1064
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "gbk/picture_texts.h"
 #include "pictures/picture.h"
 #include "tests/pictures/make_pictures.h"
 
@@ -70,6 +71,12 @@ TEST(PadRows24, RowsPaddedToFourBytes) {
   PadRows24(src, 1, 2, dst);
   const uint8_t want[] = {1, 2, 3, 0, 4, 5, 6, 0};
   EXPECT_EQ(0, std::memcmp(dst, want, 8));
+}
+
+TEST(PictureTexts, FileFilterIsGbk) {
+  const std::string filter = gbk::PictureFileFilter;
+  EXPECT_EQ(filter.substr(0, 4), "\xCB\xF9\xD3\xD0");  // 所有
+  EXPECT_EQ(filter.substr(filter.size() - 6), "|*.*||");
 }
 
 TEST(LoadPictureFile, ReadsAWholeFile) {
