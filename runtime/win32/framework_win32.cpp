@@ -5,9 +5,11 @@
 namespace rt::win32 {
 namespace {
 
+// Never destroyed: window objects with static storage may detach after the
+// other statics are gone.
 std::unordered_map<HWND, WindowObject*>& WindowMap() {
-  static std::unordered_map<HWND, WindowObject*> map;
-  return map;
+  static auto* map = new std::unordered_map<HWND, WindowObject*>;
+  return *map;
 }
 
 Application* g_app = nullptr;

@@ -212,6 +212,17 @@ TEST_F(RegistryCommand, TextBecomesAStringValueWithItsTerminator) {
   EXPECT_EQ(data, std::string(reinterpret_cast<const char*>(kChineseWide.c_str()), (kChineseWide.size() + 1) * 2));
 }
 
+TEST_F(RegistryCommand, ABackslashTrailByteDoesNotSplitTheValueName) {
+  // 0x81 0x5C is one character whose second byte has the backslash's value.
+  const std::string name = "v\x81\x5C";
+  std::wstring wide = rt::win32::WideFromGbk(name).value();
+  ASSERT_EQ(wide.size(), 2u);
+  ASSERT_TRUE(RunBool(rt::cmd::WriteRegistryItem, {rt::IntValue(3), Text("Software\\rtw32test\\" + name), Text("x")}));
+  DWORD type = 0;
+  std::string data;
+  EXPECT_TRUE(Read(HKEY_CURRENT_USER, L"Software\\rtw32test", wide.c_str(), &type, &data));
+}
+
 TEST_F(RegistryCommand, NumbersBecomeDwordsAndByteSetsBinary) {
   const struct {
     ValueRecord v;

@@ -94,7 +94,11 @@ TEST(Shutdown, NormalEndRunsExitRoutinesOnceEachInOrderThenLibraries) {
 
 TEST(Shutdown, ExitProgramEndsWithItsCodeAfterTheShutdown) {
   ScratchDir dir;
-  const DriverResult r = RunDriver(Probe("exit", dir.File(L"marker.txt")) + L" wait-exit");
+  // Driven from a script file this time: comments, blank lines, quoting.
+  const std::wstring probe = rtt::BuiltProgram(RTT_PROBE_EXE) + L" exit " + dir.File(L"marker.txt");
+  rtt::WriteBytes(dir.File(L"script.txt"), "# the program ends itself\n\nstart \"cmd=" + rtt::Utf8FromWide(probe) +
+                                               "\"\r\n  wait-exit timeout=20000\n");
+  const DriverResult r = RunDriver(L"/script " + dir.File(L"script.txt"));
   ASSERT_EQ(r.exitCode, 0) << r.Value("error");
   EXPECT_EQ(r.Value("exit"), "7");
   EXPECT_EQ(Marker(dir), "lib-init A0 B1 lib-shutdown ");
