@@ -14,14 +14,12 @@ namespace {
 
 struct UnitRef {
   uint32_t window = 0;
-  uint32_t unit = 0;  // the window itself when equal to window (or 0)
+  uint32_t unit = 0;  // the window's own record identifier, or 0 for the window
 };
 
 UnitRef RefOf(int32_t argc, const rt::ValueRecord* args, int i) {
   if (i >= argc) return {};
-  UnitRef r{args[i].v.words[0], args[i].v.words[1]};
-  if (r.unit == 0) r.unit = r.window;
-  return r;
+  return UnitRef{args[i].v.words[0], args[i].v.words[1]};
 }
 
 // Request 2007: a unit that does not exist or whose window is not loaded ends

@@ -200,7 +200,7 @@ struct UnitObject {
 
   HWND hwnd = nullptr;
   uint32_t window_id = 0;
-  uint32_t unit_id = 0;   // for the window's own unit: the window identifier
+  uint32_t unit_id = 0;   // for the window itself: its own record's identifier
   uint32_t kind = 0;
   uint32_t kind_flags = 0;
 };
@@ -319,7 +319,7 @@ void RegisterSetupUnitKinds();
 #pragma pack(push, 4)
 struct EventRecord {
   uint32_t window = 0;
-  uint32_t unit = 0;          // 0: the window's own unit
+  uint32_t unit = 0;          // 0 or the own record's identifier: the window itself
   int32_t event = 0;          // 0 and up: kind events; -1 ... -12 common events
   int32_t arg_count = 0;      // at most 5
   int32_t args[5] = {};

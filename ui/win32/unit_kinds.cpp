@@ -63,7 +63,7 @@ const UnitKindDescriptor* FindUnitKind(uint32_t tag) {
 bool RaiseUnitEvent(const UnitObject& unit, int32_t event, std::initializer_list<int32_t> args, int32_t* result) {
   EventRecord ev;
   ev.window = unit.window_id;
-  ev.unit = unit.unit_id == unit.window_id ? 0 : unit.unit_id;
+  ev.unit = unit.unit_id;
   ev.event = event;
   int32_t n = 0;
   for (int32_t a : args)

@@ -77,8 +77,10 @@ UnitObject* ObjectAt(const WindowEntry& w, size_t i) { return static_cast<UnitOb
 
 bool Alive(const UnitObject* o) { return o && o->hwnd && IsWindow(o->hwnd); }
 
+// Unit 0 stands for the window's own record.
 std::optional<size_t> FindUnitIndex(const WindowEntry& w, uint32_t unit) {
-  return w.live.Find(unit == 0 ? w.id : unit);
+  if (unit == 0) return w.live.empty() ? std::nullopt : std::optional<size_t>(0);
+  return w.live.Find(unit);
 }
 
 // ---- Cursors ----
@@ -135,9 +137,9 @@ intptr_t Dispatch(EventRecord& ev) {
   if (s.suppression > 0 || rt::win32::ReportingError() || rt::win32::ShuttingDown()) return 0;
   WindowEntry* w = FindWindowEntry(ev.window);
   if (!w) rt::ReportRuntimeError(gbk::EventWindowMissing, 0);
-  const uint32_t unit_id = ev.unit == 0 ? w->id : ev.unit;
-  const auto index = w->live.Find(unit_id);
+  const auto index = FindUnitIndex(*w, ev.unit);
   if (!index) rt::ReportRuntimeError(gbk::EventUnitMissing, 0);
+  const uint32_t unit_id = w->live.Key(*index);
   if (w->live.IsMenuItem(*index)) {
     const auto item = w->live.MenuItem(*index);
     if (!item) return 0;
@@ -415,7 +417,7 @@ void UnitDestroyed(uint32_t window, uint32_t unit) {
   if (s.recreating) return;
   WindowEntry* w = FindWindowEntry(window);
   if (!w) return;
-  const auto i = w->live.Find(unit == 0 ? w->id : unit);
+  const auto i = FindUnitIndex(*w, unit);
   if (!i) return;
   if (*i != 0) {
     FreeCursor(w->live.Cursor(*i));
@@ -522,7 +524,7 @@ bool UnloadUnit(uint32_t window, uint32_t unit, bool now) {
   const uint32_t parent = rec ? rec->Parent() : 0;
   DestroyWindow(o->hwnd);
   // Take the unit out of its container's child list.
-  const auto pi = w->live.Find(parent == 0 ? w->id : parent);
+  const auto pi = FindUnitIndex(*w, parent);
   if (pi) {
     if (const auto prec = w->live.Unit(*pi)) {
       std::vector<uint32_t> children = prec->Children();

@@ -64,8 +64,8 @@ void ResetWindowSystem();
 // Loading (request 2005). With modal set and the window visible, returns
 // only once the window has been destroyed.
 bool LoadWindow(uint32_t window, HWND owner, bool modal);
-// The live object of a loaded unit (unit = window identifier for the window
-// itself), or null.
+// The live object of a loaded unit (unit 0 or the own record's identifier
+// for the window itself), or null.
 UnitObject* LiveUnit(uint32_t window, uint32_t unit);
 // The unit's record kind tag, or 0 (request 2022).
 uint32_t UnitKindTag(uint32_t window, uint32_t unit);
