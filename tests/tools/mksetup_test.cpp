@@ -73,7 +73,7 @@ class Packer : public ::testing::Test {
     std::string error;
     EXPECT_TRUE(pe::ParsePe(file, info, error)) << error;
     payload::ByteView res;
-    EXPECT_TRUE(pe::FindResource(file, info, pe::ResourceId::Id(10), pe::ResourceId::Id(1000), 0, res, error)) << error;
+    EXPECT_TRUE(pe::LocateResource(file, info, pe::ResourceId::Id(10), pe::ResourceId::Id(1000), 0, res, error)) << error;
     return payload::ParsePayload(res);
   }
 
@@ -336,7 +336,7 @@ TEST_F(Packer, CommandLineExitCodesAndList) {
   std::string error;
   ASSERT_TRUE(pe::ParsePe(file, info, error));
   payload::ByteView res;
-  ASSERT_TRUE(pe::FindResource(file, info, pe::ResourceId::Id(10), pe::ResourceId::Id(1000), 0, res, error));
+  ASSERT_TRUE(pe::LocateResource(file, info, pe::ResourceId::Id(10), pe::ResourceId::Id(1000), 0, res, error));
   file[size_t(res.data() - file.data()) + 40] ^= 0x55;
   mksetup::WriteFileAtomically(P("damaged.exe"), file);
   err.str("");

@@ -97,7 +97,7 @@ TEST_P(Stamp, AppendsANewLastSectionKeepingOtherResources) {
   EXPECT_EQ(back.Find(ResourceId::Id(24), ResourceId::Id(1), 1033)->data, t.Find(ResourceId::Id(24), ResourceId::Id(1), 1033)->data);
 
   pe::ByteView found;
-  ASSERT_TRUE(pe::FindResource(out, after, ResourceId::Id(10), ResourceId::Id(1000), -1, found, error));
+  ASSERT_TRUE(pe::LocateResource(out, after, ResourceId::Id(10), ResourceId::Id(1000), -1, found, error));
   EXPECT_EQ(std::string(found.begin(), found.end()), "new payload");
 }
 

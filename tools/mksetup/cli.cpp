@@ -65,7 +65,7 @@ std::vector<std::string> ListSetup(const std::string& setupPath, std::ostream& o
   std::string error;
   if (!pe::ParsePe(file, info, error)) return {setupPath + ": " + error};
   payload::ByteView res;
-  if (!pe::FindResource(file, info, pe::ResourceId::Id(payload::ResourceType), pe::ResourceId::Id(payload::ResourceName),
+  if (!pe::LocateResource(file, info, pe::ResourceId::Id(payload::ResourceType), pe::ResourceId::Id(payload::ResourceName),
                         -1, res, error))
     return {setupPath + ": " + (error.empty() ? "no payload (resource RT_RCDATA 1000)" : error)};
   payload::ParsedPayload p = payload::ParsePayload(res);

@@ -376,7 +376,7 @@ PackSummary Pack(const PackOptions& o) {
     pe::PeInfo check;
     ByteView res;
     if (!pe::ParsePe(out, check, error) ||
-        !pe::FindResource(out, check, pe::ResourceId::Id(payload::ResourceType), pe::ResourceId::Id(payload::ResourceName),
+        !pe::LocateResource(out, check, pe::ResourceId::Id(payload::ResourceType), pe::ResourceId::Id(payload::ResourceName),
                           payload::ResourceLanguage, res, error) ||
         !std::equal(res.begin(), res.end(), built.payload.begin(), built.payload.end()))
       Throw(Problem::BadStub, "internal error: the written setup does not read back (" + error + ")");

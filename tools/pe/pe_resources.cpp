@@ -359,7 +359,7 @@ bool ReadResources(ByteView file, const PeInfo& info, ResourceTable& table, std:
   return true;
 }
 
-bool FindResource(ByteView file, const PeInfo& info, const ResourceId& type, const ResourceId& name, int language,
+bool LocateResource(ByteView file, const PeInfo& info, const ResourceId& type, const ResourceId& name, int language,
                   ByteView& data, std::string& error) {
   error.clear();
   std::vector<FoundEntry> found;

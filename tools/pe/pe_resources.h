@@ -101,7 +101,7 @@ bool ReadResources(ByteView file, const PeInfo& info, ResourceTable& table, std:
 // Locates one resource's bytes inside file without copying; a language of
 // -1 takes the neutral one if present, else the first. False when absent or
 // the tree is malformed (error says which; empty when simply absent).
-bool FindResource(ByteView file, const PeInfo& info, const ResourceId& type, const ResourceId& name,
+bool LocateResource(ByteView file, const PeInfo& info, const ResourceId& type, const ResourceId& name,
                   int language, ByteView& data, std::string& error);
 
 // The resource section for a table whose section starts at sectionRva.
