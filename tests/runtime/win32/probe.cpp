@@ -115,6 +115,10 @@ bool LoadProbeWindow(uint32_t id) {
   g_window = CreateWindowExW(0, L"ProbeWindow", L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
                              nullptr, nullptr, wc.hInstance, nullptr);
   g_object.Attach(g_window);
+  if (g_scenario == "edit") {
+    CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5, 150, 24, g_window,
+                    reinterpret_cast<HMENU>(100), wc.hInstance, nullptr);
+  }
   return g_window != nullptr;
 }
 bool AnyProbeWindow() { return g_window && IsWindow(g_window); }
@@ -152,7 +156,7 @@ ValueRecord Call(CommandFunction fn, std::initializer_list<ValueRecord> args) {
 
 int32_t Entry() {
   const std::string& s = g_scenario;
-  if (s == "loop" || s == "early-close" || s == "thread-exit" || s == "templates") {
+  if (s == "loop" || s == "early-close" || s == "thread-exit" || s == "templates" || s == "edit") {
     WindowSystemHooks hooks;
     hooks.loadStartWindow = LoadProbeWindow;
     hooks.anyWindowAlive = AnyProbeWindow;
@@ -184,7 +188,7 @@ int32_t Entry() {
     const ValueRecord r = Call(cmd::MessageBox, {DoubleValue(2.5), IntValue(flags)});
     g_services.ExitProgram(r.v.i32);
   }
-  if (s == "loop" || s == "thread-exit" || s == "early-close") {
+  if (s == "loop" || s == "thread-exit" || s == "early-close" || s == "edit") {
     g_services.LoadStartWindow(0x52000001);
     const IdleRegistration idle{g_window, IdleRoutine, 77};
     RuntimeNotify(req::kAddIdleRoutine, reinterpret_cast<intptr_t>(&idle), 0);

@@ -132,6 +132,29 @@ TEST(MessageLoop, ReturnsAtOnceWhenTheStartWindowIsAlreadyGone) {
   EXPECT_EQ(Marker(dir), "lib-init loop-returned A0 B1 lib-shutdown ");
 }
 
+TEST(Driver, TypesReadsControlsAndTakesScreenshots) {
+  ScratchDir dir;
+  const std::string typed = "\xE5\xAE\x89\xE8\xA3\x85 C:\\x";  // UTF-8
+  rtt::WriteBytes(dir.File(L"typed.txt"), typed + "\n");
+  const DriverResult r = RunDriver(Probe("edit", dir.File(L"marker.txt")) +
+                                   L" wait-window class=ProbeWindow type id=100 file=" + dir.File(L"typed.txt") +
+                                   L" sleep ms=300 read-text id=100 screenshot file=" + dir.File(L"shot.bmp") +
+                                   L" close wait-exit");
+  ASSERT_EQ(r.exitCode, 0) << r.Value("error");
+  EXPECT_EQ(r.Value("caption"), "probe");
+  EXPECT_EQ(r.Value("text"), typed);
+  EXPECT_EQ(r.Value("exit"), "0");
+  std::string bmp;
+  ASSERT_TRUE(rtt::ReadBytes(dir.File(L"shot.bmp"), &bmp));
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  int32_t width = 0, height = 0;
+  std::memcpy(&width, bmp.data() + 18, 4);
+  std::memcpy(&height, bmp.data() + 22, 4);
+  EXPECT_GE(width, 200);  // the window, frame included
+  EXPECT_GE(height, 100);
+}
+
 TEST(MessageBoxCommand, MapsEachPressedButtonAndUsesTheDefaultCaption) {
   const struct {
     int flags;
