@@ -89,5 +89,18 @@ TEST(OtherEncoders, OneBitPcx) {
   ExpectPicture(v3.get(), mono, "netpbm-1bit.pcx (version 3)");
 }
 
+TEST(OtherEncoders, IconOfThreeTrueColourSizes) {
+  // 48, 32 and 16 pixels, all 32-bit (colour count byte 0): none qualifies,
+  // so the last image is shown; its bytes pass the completeness checks.
+  const Bytes b = ReadData("magick-multi.ico");
+  IconImage image;
+  ASSERT_TRUE(ChooseIconImage(b.data(), b.size(), &image));
+  EXPECT_EQ(image.entry, 2);
+  EXPECT_EQ(image.width, 16);
+  EXPECT_EQ(image.height, 16);
+  EXPECT_EQ(image.bitCount, 32);
+  EXPECT_FALSE(image.png);
+}
+
 }  // namespace
 }  // namespace pictures
