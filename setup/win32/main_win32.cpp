@@ -1,0 +1,84 @@
+// The setup executable: the program's static description for the runtime
+// (handler table, window templates, libraries, declared DLL commands), the
+// command table the program logic calls through, and the process entry.
+#include <windows.h>
+
+#include "libs/data/data_library.h"
+#include "libs/shell/shell_library.h"
+#include "runtime/commands.h"
+#include "runtime/program.h"
+#include "runtime/win32/commands_system.h"
+#include "runtime/win32/declared_dll_commands.h"
+#include "runtime/win32/runtime_app_win32.h"
+#include "setup/logic/program.h"
+#include "setup/logic/runtime_facade.h"
+#include "setup/window_ids.h"
+#include "ui/win32/commands_window.h"
+#include "ui/win32/window_system.h"
+
+namespace {
+
+const ui::HandlerTable kHandlers{reinterpret_cast<const ui::EventHandler*>(setup::kHandlerRoutines),
+                                 static_cast<size_t>(handlers::kCount)};
+
+// Libraries the program links; the others of the fifteen stay null.
+const rt::LibraryInfo kCoreLibrary{};
+const rt::LibraryInfo kInterfaceLibrary{};
+const rt::LibraryInfo kShellLibrary = [] {
+  rt::LibraryInfo info;
+  info.notify = &shell::LibraryNotify;
+  return info;
+}();
+const rt::LibraryInfo kDataLibrary = [] {
+  rt::LibraryInfo info;
+  info.notify = &datalib::LibraryNotify;
+  return info;
+}();
+
+const rt::LibraryTable kLibraries = [] {
+  rt::LibraryTable t;
+  t[rt::kCoreLibrary] = &kCoreLibrary;
+  t[rt::kInterfaceLibrary] = &kInterfaceLibrary;
+  t[rt::kShellLibrary] = &kShellLibrary;
+  t[rt::kDataLibrary] = &kDataLibrary;
+  return t;
+}();
+
+rt::ProgramHeader MakeHeader() {
+  rt::ProgramHeader h;
+  h.programMode = 3;
+  h.codeBase = &kHandlers;
+  h.windowTemplates = window_image::kBytes;
+  h.windowTemplatesSize = static_cast<uint32_t>(window_image::kSize);
+  h.libraryCount = rt::kLibraryCount;
+  h.libraries = kLibraries.entries.data();
+  h.dllCommandCount = rt::dll::kDeclaredCount;
+  h.dllFileNames = rt::dll::kDeclaredFiles;
+  h.dllCommandNames = rt::dll::kDeclaredNames;
+  return h;
+}
+
+void FillCommandTable() {
+  setup::g_cmd = setup::CommandTable{
+      rt::cmd::TextLength, rt::cmd::LeftText, rt::cmd::RightText, rt::cmd::MidText, rt::cmd::FindText,
+      rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
+      rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
+      rt::cmd::CreateDirectory, rt::cmd::FileExists, rt::cmd::WriteFile, rt::cmd::WriteIniItem,
+      rt::cmd::WriteRegistryItem, rt::cmd::RunProgram, rt::cmd::MessageBox, rt::cmd::GetRunDirectory,
+      ui::cmd::LoadWindow, ui::cmd::UnloadWindow, ui::cmd::GetUnitWindowHandle, ui::cmd::GetClientWidth,
+      ui::cmd::GetClientHeight, ui::cmd::SetFocus, ui::cmd::GetEventUnit, ui::cmd::RedirectUnitEvents,
+      ui::cmd::ProcessEvents,
+      datalib::DecompressData,
+      shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
+      shell::BrowseForFolder, shell::ExecuteShellOperation};
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  FillCommandTable();
+  ui::InstallWindowSystem();
+  ui::RegisterSetupUnitKinds();
+  static const rt::ProgramHeader header = MakeHeader();
+  return rt::win32::RunRuntimeApplication(header, &setup::EntryRoutine);
+}
