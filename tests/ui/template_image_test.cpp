@@ -228,6 +228,11 @@ TEST(KeyedRecordList, ResizingARecordShiftsTheLaterOffsets) {
   EXPECT_FALSE(units.SetTag(1, "x"));        // a menu item has no tag
   EXPECT_FALSE(units.SetMenuCaption(2, "x"));  // a unit has no menu caption
 
+  // A tag copied from another record of the same list, whose bytes move.
+  ASSERT_TRUE(units.SetTag(pic, std::string(300, 'x')));
+  ASSERT_TRUE(units.SetTag(0, units.Unit(pic)->Tag()));
+  EXPECT_EQ(units.Unit(0)->Tag(), std::string(300, 'x'));
+
   // A text with a 0 byte is cut there, so the record stays readable.
   ASSERT_TRUE(units.SetTag(btn, std::string("ab\0cd", 5)));
   EXPECT_EQ(units.Unit(btn)->Tag(), "ab");

@@ -81,8 +81,10 @@ std::optional<MenuItemRecord> KeyedRecordList::MenuItem(size_t i) const {
   return MenuItemRecord::Parse(Record(i));
 }
 
-bool KeyedRecordList::ReplaceInRecord(size_t i, size_t offset, size_t old_length, ByteSpan replacement) {
+bool KeyedRecordList::ReplaceInRecord(size_t i, size_t offset, size_t old_length, ByteSpan source) {
   if (i >= count_) return false;
+  // Resizing moves the bytes; a replacement taken from them must be copied first.
+  const Bytes replacement(source.begin(), source.end());
   const size_t at = RecordsStart() + OffsetOf(i);
   const size_t length = LoadU32(bytes_.data() + at);
   if (offset > length || old_length > length - offset) return false;

@@ -45,7 +45,7 @@ class KeyedRecordList {
   bool empty() const { return count_ == 0; }
   const Bytes& bytes() const { return bytes_; }
 
-  uint32_t Key(size_t i) const { return LoadU32(bytes_.data() + 4 * i); }
+  uint32_t Key(size_t i) const { return i < count_ ? LoadU32(bytes_.data() + 4 * i) : 0; }
   // The first key (the window's own record) is compared first, then the rest
   // in order. An invalid identifier is never found.
   std::optional<size_t> Find(uint32_t key) const;
@@ -60,7 +60,8 @@ class KeyedRecordList {
 
   // Replaces old_length bytes at offset within record i by replacement,
   // resizing the record. False (nothing changed) when the range lies outside
-  // the record or the list would outgrow 32-bit sizes.
+  // the record or the list would outgrow 32-bit sizes. The replacement may
+  // point into this list's own bytes (a tag copied from another record).
   bool ReplaceInRecord(size_t i, size_t offset, size_t old_length, ByteSpan replacement);
 
   // Variable fields. False when record i is not of the right shape.
