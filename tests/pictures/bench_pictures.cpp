@@ -83,22 +83,29 @@ void Ours(const Bytes& b) {
   pictures::FreePicture(p);
 }
 
-double MedianMs(const std::function<void()>& f, int reps) {
-  f();  // warm-up
-  std::vector<double> t;
-  for (int i = 0; i < reps; ++i) {
-    const auto a = std::chrono::steady_clock::now();
-    f();
-    t.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
-  }
+double Ms(const std::function<void()>& f) {
+  const auto a = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count();
+}
+
+double Median(std::vector<double> t) {
   std::sort(t.begin(), t.end());
   return t[t.size() / 2];
 }
 
+// The two decoders take turns, so a busy machine slows both alike.
 void Row(const char* name, size_t bytes, int reps, const std::function<void()>& ours, const std::function<void()>& direct,
          const char* directName) {
-  const double a = MedianMs(ours, reps), b = MedianMs(direct, reps);
-  std::printf("%-20s %9zu %5d %11.3f %11.3f %-9s %7.2f\n", name, bytes, reps, a, b, directName, a / b);
+  ours();  // warm-up
+  direct();
+  std::vector<double> a, b;
+  for (int i = 0; i < reps; ++i) {
+    a.push_back(Ms(ours));
+    b.push_back(Ms(direct));
+  }
+  const double ma = Median(a), mb = Median(b);
+  std::printf("%-20s %9zu %5d %11.3f %11.3f %-9s %7.2f\n", name, bytes, reps, ma, mb, directName, ma / mb);
 }
 
 }  // namespace
