@@ -171,6 +171,19 @@ int32_t Entry() {
   g_services.CallOtherService(kAddExitRoutine, reinterpret_cast<intptr_t>(&RoutineA), 0, 0, 0);
 
   if (s == "normal") return 0;
+  if (s == "where") {
+    ValueRecord dir = Call(cmd::GetRunDirectory, {});
+    ValueRecord file = Call(cmd::GetExeFileName, {});
+    wchar_t cwd[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    std::string line = std::string("dir=") + (dir.v.text ? dir.v.text : "") + " file=" +
+                       (file.v.text ? file.v.text : "") + " cwd=";
+    for (const wchar_t* c = cwd; *c; ++c) line += static_cast<char>(*c);
+    Mark(line.c_str());
+    g_services.FreeMemory(dir.v.text);
+    g_services.FreeMemory(file.v.text);
+    return 0;
+  }
   if (s == "exit") g_services.ExitProgram(7);
   if (s == "error") g_services.RaiseRuntimeError(1);
   if (s == "alloc") {

@@ -115,6 +115,18 @@ TEST(Shutdown, ExitFromAnotherThreadEndsTheProcessWithItsCode) {
   EXPECT_EQ(m.find("loop-returned"), std::string::npos) << m;
 }
 
+TEST(StartUp, AProgramAtADriveRootGetsTheRootAsCurrentDirectory) {
+  // "C:" alone would name the drive's current directory instead of its root.
+  ScratchDir dir;
+  const std::wstring copy = L"C:\\rtw32_probe_root.exe";
+  ASSERT_TRUE(CopyFileW(rtt::BuiltProgram(RTT_PROBE_EXE).c_str(), copy.c_str(), FALSE));
+  const DriverResult r =
+      RunDriver(L"start \"cmd=" + copy + L" where " + dir.File(L"marker.txt") + L"\" dir=" + dir.Path() + L" wait-exit");
+  DeleteFileW(copy.c_str());
+  ASSERT_EQ(r.exitCode, 0) << r.Value("error");
+  EXPECT_EQ(Marker(dir), "dir=C: file=rtw32_probe_root.exe cwd=C:\\ lib-init A0 B1 lib-shutdown ");
+}
+
 TEST(MessageLoop, RunsIdleWorkPreTranslatesAndEndsWithTheLastWindow) {
   ScratchDir dir;
   const DriverResult r = RunDriver(Probe("loop", dir.File(L"marker.txt")) +
