@@ -3,7 +3,6 @@
 #include <memory>
 #include <vector>
 
-#include "libs/shell/gbk_text_win32.h"
 #include "libs/shell/shell_internal_win32.h"
 #include "libs/shell/shell_library.h"
 

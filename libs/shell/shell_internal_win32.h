@@ -6,14 +6,27 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "runtime/service.h"
+#include "runtime/win32/gbk_win32.h"
 #include "runtime/value.h"
 
 namespace shell::detail {
+
+using rt::win32::GbkFromWide;
+using rt::win32::WideFromGbk;
+
+// Path buffers of the program are 260 bytes: a path fits when it has at most
+// 259 GBK bytes.
+constexpr size_t kPathBuffer = 260;
+constexpr size_t kMaxPathBytes = kPathBuffer - 1;
+// The length in GBK bytes that a path would have (a character without GBK
+// form counts as one byte), for checking composed paths against the buffers.
+size_t GbkLength(std::wstring_view wide);
 
 // The runtime's request entry, stored by LibraryNotify request 1.
 const rt::LibraryLink& Link();

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "libs/shell/gbk_text_win32.h"
 #include "libs/shell/shell_internal_win32.h"
 #include "libs/shell/shell_library.h"
 
@@ -59,6 +58,11 @@ std::optional<std::wstring> WideArg(int32_t argc, const rt::ValueRecord* args, i
   auto text = TextArg(argc, args, i);
   if (!text) return std::nullopt;
   return WideFromGbk(*text);
+}
+
+size_t GbkLength(std::wstring_view wide) {
+  const std::string gbk = rt::win32::ToGbk(wide);
+  return gbk.empty() && !wide.empty() ? SIZE_MAX : gbk.size();
 }
 
 void SetTextResult(rt::ValueRecord* result, std::string_view gbk) {

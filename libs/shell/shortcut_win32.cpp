@@ -2,7 +2,6 @@
 // CreateGroupShortcut.
 #include <memory>
 
-#include "libs/shell/gbk_text_win32.h"
 #include "libs/shell/shell_internal_win32.h"
 #include "libs/shell/shell_library.h"
 

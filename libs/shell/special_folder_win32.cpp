@@ -1,5 +1,4 @@
 // GetSpecialFolder: the path of one of eleven well-known folders.
-#include "libs/shell/gbk_text_win32.h"
 #include "libs/shell/shell_internal_win32.h"
 #include "libs/shell/shell_library.h"
 

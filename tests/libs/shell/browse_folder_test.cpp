@@ -18,19 +18,19 @@ intptr_t WindowAt(int32_t, intptr_t index, intptr_t) {
   return IsWindow(h) ? reinterpret_cast<intptr_t>(h) : 0;
 }
 
+BOOL CALLBACK FindDialog(HWND h, LPARAM out) {
+  DWORD pid = 0;
+  wchar_t cls[32] = {};
+  GetWindowThreadProcessId(h, &pid);
+  GetClassNameW(h, cls, 32);
+  if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(h)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = h;
+  return FALSE;
+}
+
 HWND FindDialogOfThisProcess() {
   HWND found = nullptr;
-  EnumWindows(
-      [](HWND h, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        wchar_t cls[32] = {};
-        GetWindowThreadProcessId(h, &pid);
-        GetClassNameW(h, cls, 32);
-        if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(h)) return TRUE;
-        *reinterpret_cast<HWND*>(out) = h;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
