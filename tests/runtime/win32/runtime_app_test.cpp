@@ -124,7 +124,7 @@ TEST(StartUp, AProgramAtADriveRootGetsTheRootAsCurrentDirectory) {
       RunDriver(L"start \"cmd=" + copy + L" where " + dir.File(L"marker.txt") + L"\" dir=" + dir.Path() + L" wait-exit");
   DeleteFileW(copy.c_str());
   ASSERT_EQ(r.exitCode, 0) << r.Value("error");
-  EXPECT_EQ(Marker(dir), "dir=C: file=rtw32_probe_root.exe cwd=C:\\ lib-init A0 B1 lib-shutdown ");
+  EXPECT_EQ(Marker(dir), "lib-init dir=C: file=rtw32_probe_root.exe cwd=C:\\ A0 B1 lib-shutdown ");
 }
 
 TEST(MessageLoop, RunsIdleWorkPreTranslatesAndEndsWithTheLastWindow) {
