@@ -671,6 +671,11 @@ LRESULT CALLBACK FocusHook(int code, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
+namespace {
+bool MoveFocusInTabOrder(WindowEntry& w, bool backwards);
+bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg);
+}  // namespace
+
 bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
   WindowEntry* w = FindWindowEntry(window);
   if (!w || !Alive(ObjectAt(*w, 0))) return false;
@@ -689,7 +694,48 @@ bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
   }
 
   const auto index = IndexOfHandle(*w, msg.hwnd);
-  if (!index) return false;
+  if (index && RaiseCommonEvent(*w, *index, msg)) return true;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !(GetKeyState(VK_CONTROL) & 0x8000) &&
+      !(GetKeyState(VK_MENU) & 0x8000)) {
+    const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&msg));
+    if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) return MoveFocusInTabOrder(*w, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+  }
+  return false;
+}
+
+namespace {
+
+// Tab and Shift+Tab: the focus goes round the units that take it, by tab
+// order (record order among equal numbers).
+bool MoveFocusInTabOrder(WindowEntry& w, bool backwards) {
+  std::vector<std::pair<int32_t, size_t>> ring;
+  for (size_t i = 1; i < w.live.size(); ++i) {
+    const auto rec = w.live.Unit(i);
+    const UnitObject* o = ObjectAt(w, i);
+    if (!rec || !Alive(o) || !rec->TabStop()) continue;
+    if ((o->kind_flags & (kind_flag::kNonVisual | kFocuslessKind)) || !IsWindowVisible(o->hwnd) ||
+        !IsWindowEnabled(o->hwnd))
+      continue;
+    ring.emplace_back(rec->TabOrder(), i);
+  }
+  if (ring.empty()) return false;
+  std::sort(ring.begin(), ring.end());
+  const HWND focus = GetFocus();
+  size_t at = ring.size();
+  for (size_t k = 0; k < ring.size(); ++k) {
+    const HWND h = ObjectAt(w, ring[k].second)->hwnd;
+    if (focus && (focus == h || IsChild(h, focus))) at = k;
+  }
+  size_t next = 0;
+  if (at == ring.size()) next = backwards ? ring.size() - 1 : 0;
+  else next = backwards ? (at + ring.size() - 1) % ring.size() : (at + 1) % ring.size();
+  SetFocus(ObjectAt(w, ring[next].second)->hwnd);
+  return true;
+}
+
+// The common event of a keyboard or mouse message for unit i; true when its
+// handler drops the message.
+bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
   int32_t event = 0;
   int32_t args[3] = {};
   int32_t argc = 0;
@@ -736,7 +782,7 @@ bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
       return false;
   }
   int32_t result = 0;
-  const bool has = RaiseOn(*w, *index, event, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
+  const bool has = RaiseOn(w, i, event, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
                                               : argc == 2 ? std::initializer_list<int32_t>{args[0], args[1]}
                                                           : std::initializer_list<int32_t>{args[0]},
                            &result);
@@ -748,6 +794,8 @@ bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
   }
   return result == 0;
 }
+
+}  // namespace
 
 HCURSOR CursorFor(uint32_t window, HWND under, bool in_client) {
   WindowEntry* w = FindWindowEntry(window);

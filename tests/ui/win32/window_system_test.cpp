@@ -125,7 +125,7 @@ ui::Bytes MakeImage() {
   image.windows.push_back(Window(
       kMain, {{OwnId(1), WindowRecord(gbk::TestCaption, 1, 0, 0, 300, 200, {kUnitA, kUnitB, kUnitC},
                                       {{0, 0}, {3, 1}, {4, 2}, {12, 3}, {1, 4}, {7, 12}})},
-              {kUnitA, TestUnitRecord(test::kTestKind, gbk::ApplyCaption, 10, {{0, 5}, {-1, 6}})},
+              {kUnitA, TestUnitRecord(test::kTestKind, gbk::ApplyCaption, 10, {{0, 5}, {-1, 6}, {-7, 13}})},
               {kUnitB, TestUnitRecord(test::kTestKind, "B", 80, {{0, 7}, {5, 11}})},
               {kUnitC, TestUnitRecord(test::kOtherTestKind, "C", 150, {{0, 8}})}}));
   image.windows.push_back(Window(kSecond, {{OwnId(2), WindowRecord("second", 0, 50, 60, 200, 100, {kUnitD}, {})},
@@ -383,8 +383,36 @@ TEST_F(WindowSystem, MnemonicLetterPressesTheButton) {
   g_calls.clear();
   PostMessageW(Hwnd(kMain), WM_SYSCHAR, 'a', 0);
   rt::win32::ProcessEvents();
-  EXPECT_EQ(HandlersCalled(), std::vector<int>{5});
+  EXPECT_EQ(HandlersCalled(), (std::vector<int>{13, 5}));  // got the focus (-7), then clicked
   EXPECT_EQ(GetFocus(), Hwnd(kMain, kUnitA));
+}
+
+TEST_F(WindowSystem, TabMovesTheFocusByTabOrder) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  // Equal tab orders: record order, so A, B, C and round again.
+  SetFocus(Hwnd(kMain, kUnitA));
+  const auto tab = [](bool shift) {
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    if (shift) {
+      BYTE keys[256];
+      GetKeyboardState(keys);
+      keys[VK_SHIFT] = 0x80;
+      SetKeyboardState(keys);
+    }
+    rt::win32::ProcessEvents();
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+  };
+  tab(false);
+  EXPECT_EQ(GetFocus(), Hwnd(kMain, kUnitB));
+  tab(false);
+  EXPECT_EQ(GetFocus(), Hwnd(kMain, kUnitC));
+  tab(false);
+  EXPECT_EQ(GetFocus(), Hwnd(kMain, kUnitA));
+  tab(true);
+  EXPECT_EQ(GetFocus(), Hwnd(kMain, kUnitC));
 }
 
 TEST_F(WindowSystem, IdleEventsContinueOnlyWhileAHandlerAsks) {
