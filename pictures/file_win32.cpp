@@ -6,26 +6,16 @@
 #include <string>
 
 #include "pictures/picture.h"
+#include "runtime/win32/gbk_win32.h"
 
 namespace pictures {
-namespace {
-
-std::wstring FromGbk(const char* text) {
-  const int n = MultiByteToWideChar(936, 0, text, -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, text, -1, w.data(), n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
-
-}  // namespace
 
 PictureObject* LoadPictureFile(const char* path) {
   if (!path || !*path) return nullptr;
-  const std::wstring wide = FromGbk(path);
-  if (wide.empty()) return nullptr;
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  // A path that does not convert exactly names some other file: none.
+  const std::optional<std::wstring> wide = rt::win32::WideFromGbk(path);
+  if (!wide || wide->empty()) return nullptr;
+  HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   LARGE_INTEGER size;
