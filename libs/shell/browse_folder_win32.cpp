@@ -51,54 +51,57 @@ class ProgramWindowsDisabled {
   HWND foreground_ = nullptr;
 };
 
-// A path typed into the dialog's edit box is what the user chose, even where
-// the system's dialog only looks at the tree's selection: before the dialog
-// handles OK, a typed absolute path of an existing folder (or, with files
-// included, of an existing file) becomes the selection, and the edit box
-// keeps the full path for dialogs that read it themselves.
-constexpr wchar_t kOriginalProc[] = L"ShellLibBrowseProc";
-constexpr wchar_t kInfoProp[] = L"ShellLibBrowseInfo";
+// A path typed into the dialog's edit box is what the user chose, also where
+// the system's dialog only looks at the tree's selection. The dialog is
+// subclassed once it is up; when OK is pressed with an absolute path of an
+// existing folder (or, with files included, of an existing file) in the edit
+// box, that path is the result. Anything else typed (a name shown for the
+// selection, a relative name) is left to the dialog.
+struct BrowseState {
+  bool includeFiles = false;
+  WNDPROC original = nullptr;
+  std::wstring typed;  // set when OK was pressed on a typed path
+};
+constexpr wchar_t kStateProp[] = L"ShellLibBrowseState";
 
 bool IsAbsolutePath(const std::wstring& p) {
   return (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') || (p.size() >= 2 && p[0] == L'\\' && p[1] == L'\\');
 }
 
-void SelectTypedPath(HWND dialog, bool includeFiles) {
+std::wstring TypedPath(HWND dialog, bool includeFiles) {
   HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
-  if (!edit || !IsWindowVisible(edit)) return;
+  if (!edit || !IsWindowVisible(edit)) return {};
   const int len = GetWindowTextLengthW(edit);
-  if (len <= 0 || len >= MAX_PATH) return;
+  if (len <= 0 || len >= MAX_PATH) return {};
   std::wstring typed(static_cast<size_t>(len) + 1, L'\0');
   typed.resize(static_cast<size_t>(GetWindowTextW(edit, typed.data(), len + 1)));
   const size_t first = typed.find_first_not_of(L" \t");
-  const size_t last = typed.find_last_not_of(L" \t");
-  if (first == std::wstring::npos) return;
-  typed = typed.substr(first, last - first + 1);
-  if (!IsAbsolutePath(typed)) return;
+  if (first == std::wstring::npos) return {};
+  typed = typed.substr(first, typed.find_last_not_of(L" \t") - first + 1);
+  if (!IsAbsolutePath(typed)) return {};
   const DWORD attributes = GetFileAttributesW(typed.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !includeFiles) return;
-  SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(typed.c_str()));
-  SetWindowTextW(edit, typed.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && !includeFiles) return {};
+  return typed;
 }
 
 LRESULT CALLBACK BrowseDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
-  auto original = reinterpret_cast<WNDPROC>(GetPropW(dialog, kOriginalProc));
+  auto* state = static_cast<BrowseState*>(GetPropW(dialog, kStateProp));
+  const WNDPROC original = state->original;
   if (msg == WM_COMMAND && LOWORD(wp) == IDOK) {
-    const auto* info = reinterpret_cast<const BROWSEINFOW*>(GetPropW(dialog, kInfoProp));
-    SelectTypedPath(dialog, info && (info->ulFlags & BIF_BROWSEINCLUDEFILES));
+    state->typed = TypedPath(dialog, state->includeFiles);
   } else if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    RemovePropW(dialog, kOriginalProc);
-    RemovePropW(dialog, kInfoProp);
+    RemovePropW(dialog, kStateProp);
   }
   return CallWindowProcW(original, dialog, msg, wp, lp);
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
-  if (msg == BFFM_INITIALIZED && !GetPropW(dialog, kOriginalProc)) {
-    SetPropW(dialog, kInfoProp, reinterpret_cast<HANDLE>(data));
-    SetPropW(dialog, kOriginalProc, reinterpret_cast<HANDLE>(GetWindowLongPtrW(dialog, GWLP_WNDPROC)));
+  auto* state = reinterpret_cast<BrowseState*>(data);
+  if (msg == BFFM_INITIALIZED && !state->original) {
+    state->original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(dialog, GWLP_WNDPROC));
+    SetPropW(dialog, kStateProp, state);
     SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BrowseDialogProc));
   }
   return 0;
@@ -122,9 +125,13 @@ void BrowseForFolder(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* arg
   info.pidlRoot = nullptr;
   info.pszDisplayName = displayName;
   info.lpszTitle = title->c_str();
+  // The edit box is only part of the newer dialog on some systems; its
+  // new-folder button stays hidden.
   info.ulFlags = BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON | BIF_EDITBOX | (includeFiles ? BIF_BROWSEINCLUDEFILES : 0);
+  BrowseState state;
+  state.includeFiles = includeFiles;
   info.lpfn = BrowseCallback;
-  info.lParam = reinterpret_cast<LPARAM>(&info);
+  info.lParam = reinterpret_cast<LPARAM>(&state);
 
   ItemList chosen;
   {
@@ -132,11 +139,15 @@ void BrowseForFolder(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* arg
     info.hwndOwner = modal.Owner();
     chosen.reset(SHBrowseForFolderW(&info));
   }
-  if (!chosen) return;
+  if (!chosen) return;  // cancelled
 
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(chosen.get(), path)) return;
-  path[MAX_PATH - 1] = L'\0';
+  std::wstring path = state.typed;
+  if (path.empty()) {
+    wchar_t buf[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), buf)) return;  // not a file-system folder
+    buf[MAX_PATH - 1] = L'\0';
+    path = buf;
+  }
   const auto gbk = detail::GbkFromWide(path);
   if (!gbk || gbk->size() > detail::kMaxPathBytes) return;
   detail::SetTextResult(result, *gbk);
