@@ -334,6 +334,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       OnSetFocus(*w);
       return 0;
+    case WM_KILLFOCUS:
+      RaiseWindowEvent(w->window_id, -8);
+      return 0;
     case WM_MOVE:
       if (w->events_on) RaiseWindowEvent(w->window_id, 3);
       return 0;
