@@ -215,6 +215,12 @@ BuildResult BuildPayload(const PayloadInput& in) {
   if (in.fields.size() < ConfigFieldCount)
     return Fail(Error::TooFewFields, in.fields.size(),
                 "the configuration needs at least 6 fields, got " + std::to_string(in.fields.size()));
+  // "a|b|" splits into two pieces, so an empty last field would vanish and,
+  // as the sixth, leave the setup one field short.
+  if (in.fields.back().empty())
+    return Fail(Error::EmptyLastField, in.fields.size() - 1,
+                "the last configuration field (" + std::to_string(in.fields.size()) +
+                    ") is empty; the setup would not see it");
   for (size_t i = 0; i < in.fields.size(); i++)
     if (Error e = CheckText(in.fields[i]); e != Error::None)
       return Fail(e, i, "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" " + TextProblem(e));

@@ -113,6 +113,7 @@ enum class Error {
   FileHasSeparator,    // a file's contents contain the FileSeparator
   PictureHasMarker,    // a picture contains the SectionMarker
   TooFewFields,
+  EmptyLastField,      // the setup's split drops an empty final field
   EmptyStream,         // the joined files are zero bytes: the setup would install nothing
   TooLarge,            // joined files above MaxUncompressedSize
   StreamHasMarker,     // every compression level produced the SectionMarker

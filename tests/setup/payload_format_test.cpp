@@ -136,6 +136,9 @@ TEST(PayloadBuild, RefusesPiecesThatWouldBeCutApart) {
   in.fields.resize(5);
   expect(in, Error::TooFewFields, 5);
   in = fx.in;
+  in.fields.back() = "";  // "...|z|" would read back one field short
+  expect(in, Error::EmptyLastField, 8);
+  in = fx.in;
   in.files = {Bytes()};
   in.names = {"empty.exe"};
   expect(in, Error::EmptyStream, 0);

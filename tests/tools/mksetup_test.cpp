@@ -284,6 +284,9 @@ TEST_F(Packer, ConfigurationTheSetupCannotUse) {
   o = o_;
   o.extraFields = {"a|b"};
   EXPECT_EQ(Fails(o), Problem::BadText);
+  o.extraFields = {"x", ""};
+  EXPECT_EQ(Fails(o, &msg), Problem::BadText);
+  EXPECT_NE(msg.find("field (8) is empty"), std::string::npos);
   o = o_;
   o.installDir = "Program Files\\X";
   EXPECT_EQ(Fails(o), Problem::BadInstallDir);

@@ -10,7 +10,6 @@ namespace {
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint16_t kMaxSections = 96;
 constexpr uint32_t kRsrcCharacteristics = 0x40000040;  // initialised data, readable
-constexpr uint32_t kInitializedData = 0x00000040;
 constexpr uint32_t kSubdirectory = 0x80000000;
 constexpr uint32_t kNameIsString = 0x80000000;
 // A tree deeper or wider than any compiler makes is refused rather than
@@ -329,6 +328,9 @@ bool ParsePe(ByteView file, PeInfo& info, std::string& error) {
   if (sectionCount == 0 || sectionCount > kMaxSections) return fail("bad section count");
   if (!Fits(file.size(), info.sectionTableOffset, uint64_t(sectionCount) * kSectionHeaderSize))
     return fail("the section table lies outside the file");
+  if (info.sizeOfHeaders > file.size() ||
+      info.sizeOfHeaders < info.sectionTableOffset + uint64_t(sectionCount) * kSectionHeaderSize)
+    return fail("SizeOfHeaders does not cover the headers or lies outside the file");
   for (uint16_t i = 0; i < sectionCount; i++) {
     const uint32_t h = info.sectionTableOffset + i * kSectionHeaderSize;
     Section s;
@@ -461,6 +463,10 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
     }
   }
   if (sa < 0x1000) newVa = newRaw = std::max(newVa, newRaw);  // file layout mirrors memory
+  if (newRaw > file.size() + uint64_t(fa)) {
+    error = "the image's sections do not match its file layout";
+    return false;
+  }
 
   Bytes rsrc = BuildResourceSection(table, uint32_t(newVa));
   const uint64_t rawSize = AlignUp(rsrc.size(), fa);

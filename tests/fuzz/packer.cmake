@@ -1,0 +1,3 @@
+# The packer's readers of outside bytes: PE images and payloads.
+add_fuzz_target(fuzz_pe_resources fuzz_pe_resources.cpp pe_resources)
+add_fuzz_target(fuzz_payload_format fuzz_payload_format.cpp payload_format ${ZLIB_LIBS})
