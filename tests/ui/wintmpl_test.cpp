@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gbk/wintmpl_test_texts.h"
 #include "runtime/value.h"
 #include "tools/wintmpl/description.h"
 #include "ui/template/kinddata.h"
@@ -61,7 +62,7 @@ TEST_F(Descriptions, BuildsUnitsChildrenAndHandlers) {
   ASSERT_EQ(units.size(), 4u);
   EXPECT_EQ(units.Unit(0)->HandlerFor(0), 0);
   auto box = units.Unit(1);
-  EXPECT_EQ(box->Name(), "\xCD\xBC\xC6\xAC\xBF\xF2" "1");  // GBK
+  EXPECT_EQ(box->Name(), gbk::WintmplPicBoxName);
   EXPECT_EQ(box->Children(), std::vector<uint32_t>{0x16000014});
   EXPECT_TRUE(box->KindData().empty());
   auto title = ui::TransLabelData::Parse(units.Unit(2)->KindData());

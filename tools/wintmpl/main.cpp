@@ -105,12 +105,6 @@ std::string HandlersHeader(const wintmpl::Program& p) {
 }
 
 bool WriteFile(const std::string& path, const std::string& text) {
-  // Leave an unchanged file alone so that its dependents are not rebuilt.
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
-    std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (old == text) return true;
-  }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   return bool(out);
