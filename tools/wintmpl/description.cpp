@@ -196,13 +196,14 @@ class Values {
     if (!t.quoted && t.text == "none") return std::nullopt;
     if (!t.quoted) Fail(where(), "a font starts with its quoted face name");
     ui::LogFont f;
+    std::string face;
     try {
-      std::string face = ToGbk(t.text);
-      if (face.size() > 31) Fail(where(), "face name longer than 31 bytes");
-      f.SetFace(face);
+      face = ToGbk(t.text);
     } catch (const std::runtime_error& e) {
       Fail(where(), e.what());
     }
+    if (face.size() > 31) Fail(where(), "face name longer than 31 bytes");
+    f.SetFace(face);
     f.height = Int();
     while (more()) {
       const Token& o = Next();
