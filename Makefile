@@ -29,7 +29,7 @@ test-host: host
 
 # Windows tests run under Wine with the build this machine can execute.
 test-win: win32 $(WINARCH)
-	cd build/$(WINARCH) && ctest --output-on-failure -j$(JOBS)
+	cd build/$(WINARCH) && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j$(JOBS)
 
 test: test-host test-win
 

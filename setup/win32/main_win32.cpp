@@ -5,6 +5,7 @@
 
 #include "libs/data/data_library.h"
 #include "libs/shell/shell_library.h"
+#include "pictures/render_win32.h"
 #include "runtime/commands.h"
 #include "runtime/program.h"
 #include "runtime/win32/commands_system.h"
@@ -79,6 +80,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   FillCommandTable();
   ui::InstallWindowSystem();
   ui::RegisterSetupUnitKinds();
+  pictures::InstallPictureRequests();
   static const rt::ProgramHeader header = MakeHeader();
   return rt::win32::RunRuntimeApplication(header, &setup::EntryRoutine);
 }

@@ -9,7 +9,7 @@
 // per line, with \r, \n and \\ escaped, on standard output or in the /out file.
 //
 //   start cmd="prog.exe args" [dir=D]      start the program
-//   wait-window [class=C] [title=T] [title-file=F] [timeout=ms]
+//   wait-window [class=C] [title=T] [title-file=F] [text=T] [text-file=F] [timeout=ms]
 //                                          wait for a visible top-level window
 //                                          of the program; it becomes current
 //   read-text [id=N]                       print caption=... and text=... (the
@@ -202,7 +202,21 @@ class Driver {
     const std::wstring* cls;
     const std::wstring* title;
     HWND found;
+    const std::wstring* child = nullptr;  // a control of the window must show this text
   };
+
+  struct ChildSearch {
+    const std::wstring* text;
+    bool found;
+  };
+  static BOOL CALLBACK MatchChild(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (IsWindowVisible(h) && WindowText(h) == *s->text) {
+      s->found = true;
+      return FALSE;
+    }
+    return TRUE;
+  }
 
   static BOOL CALLBACK Match(HWND h, LPARAM lp) {
     auto* s = reinterpret_cast<Search*>(lp);
@@ -211,6 +225,11 @@ class Driver {
     if (pid != s->pid || !IsWindowVisible(h)) return TRUE;
     if (!s->cls->empty() && ClassName(h) != *s->cls) return TRUE;
     if (s->title && WindowText(h) != *s->title) return TRUE;
+    if (s->child) {
+      ChildSearch cs{s->child, false};
+      EnumChildWindows(h, MatchChild, reinterpret_cast<LPARAM>(&cs));
+      if (!cs.found) return TRUE;
+    }
     s->found = h;
     return FALSE;
   }
@@ -236,9 +255,11 @@ class Driver {
     const std::wstring cls = Utf16(c.Get("class"));
     std::wstring title;
     const bool byTitle = c.Text("title", &title);
+    std::wstring child;
+    const bool byChild = c.Text("text", &child);
     const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
     for (;;) {
-      Search s{pid_, &cls, byTitle ? &title : nullptr, nullptr};
+      Search s{pid_, &cls, byTitle ? &title : nullptr, nullptr, byChild ? &child : nullptr};
       EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
       if (s.found) {
         window_ = s.found;
