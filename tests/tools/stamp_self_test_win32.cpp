@@ -13,6 +13,7 @@
 #include <random>
 
 #include "setup/payload_format.h"
+#include "tests/tools/synthetic_pe.h"
 #include "tools/mksetup/pack.h"
 #include "tools/pe/pe_resources.h"
 
@@ -197,6 +198,32 @@ TEST_F(StampSelf, WindowsPackerMakesASetupTheLoaderReads) {
   EXPECT_EQ(p.names, (std::vector<std::string>{"app.exe", Gbk(L"文档\\说明.txt"), "uninst.exe"}));
   WriteFile(dir_ / "expected.bin", res);
   EXPECT_EQ(RunChild(setup, dir_ / "expected.bin"), DWORD(Ok));
+}
+
+// The shipped stub is PE32, which this machine cannot run; a 64-bit process
+// can still map a stamped PE32 image as a resource module and look up its
+// resources through the loader.
+TEST_F(StampSelf, StampedPe32AndPe32PlusImagesMapAsResourceModules) {
+  for (bool plus : {false, true}) {
+    testpe::Options o;
+    o.pe32plus = plus;
+    o.overlay = 64;
+    pe::Bytes stub = testpe::Make(o);
+    WriteFile(dir_ / "synthetic.exe", stub);
+    payload::Bytes p = MakePayload(100000);
+    fs::path copy = Stamp(dir_ / "synthetic.exe", p, plus ? "s64.exe" : "s32.exe");
+    HMODULE m = LoadLibraryExW(copy.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr) << "error " << GetLastError();
+    HRSRC h = FindResourceW(m, MAKEINTRESOURCEW(1000), MAKEINTRESOURCEW(10));
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SizeofResource(m, h), p.size());
+    EXPECT_EQ(std::memcmp(LockResource(LoadResource(m, h)), p.data(), p.size()), 0);
+    HRSRC hello = FindResourceW(m, L"HELLO", L"MYTYPE");
+    ASSERT_NE(hello, nullptr);
+    EXPECT_EQ(std::memcmp(LockResource(LoadResource(m, hello)), "hello world", 11), 0);
+    EXPECT_NE(FindResourceExW(m, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), 1033), nullptr);
+    FreeLibrary(m);
+  }
 }
 
 }  // namespace
