@@ -190,10 +190,15 @@ void Paint(Label& label, HDC dc, const RECT& client) {
 // ---- Messages ----
 
 LRESULT OnPaint(Label& label) {
-  PaintScope ps(label.hwnd);
-  RECT client;
-  GetClientRect(label.hwnd, &client);
-  Paint(label, ps.dc(), client);
+  RECT painted;
+  {
+    PaintScope ps(label.hwnd);
+    RECT client;
+    GetClientRect(label.hwnd, &client);
+    Paint(label, ps.dc(), client);
+    painted = ps.area();
+  }
+  RepaintTransparentOver(label.hwnd, painted);
   return 0;
 }
 

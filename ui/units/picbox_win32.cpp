@@ -56,8 +56,13 @@ void Repaint(PicBox& box, bool erase) {
 // ---- Messages ----
 
 LRESULT OnPaint(PicBox& box) {
-  PaintScope ps(box.hwnd);
-  Paint(box, ps.dc(), ps.area());
+  RECT painted;
+  {
+    PaintScope ps(box.hwnd);
+    Paint(box, ps.dc(), ps.area());
+    painted = ps.area();
+  }
+  RepaintTransparentOver(box.hwnd, painted);
   return 0;
 }
 

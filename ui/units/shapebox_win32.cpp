@@ -116,8 +116,13 @@ void Paint(const ShapeBox& box, HDC dc, const RECT& clip) {
 // ---- Messages ----
 
 LRESULT OnPaint(ShapeBox& box) {
-  PaintScope ps(box.hwnd);
-  Paint(box, ps.dc(), ps.area());
+  RECT painted;
+  {
+    PaintScope ps(box.hwnd);
+    Paint(box, ps.dc(), ps.area());
+    painted = ps.area();
+  }
+  RepaintTransparentOver(box.hwnd, painted);
   return 0;
 }
 

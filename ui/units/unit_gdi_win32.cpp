@@ -190,6 +190,29 @@ ButtonImage MakeButtonImage(const pictures::PictureObject* picture) {
   return image;
 }
 
+namespace {
+bool IsShownTransparent(HWND w) {
+  return IsWindowVisible(w) && (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+}
+void InvalidateOver(HWND w, const RECT& screen) {
+  RECT r;
+  GetWindowRect(w, &r);
+  if (!IntersectRect(&r, &r, &screen)) return;
+  MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+  InvalidateRect(w, &r, FALSE);
+}
+}  // namespace
+
+void RepaintTransparentOver(HWND hwnd, const RECT& painted) {
+  if (IsRectEmpty(&painted)) return;
+  RECT screen = painted;
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&screen), 2);
+  for (HWND w = GetWindow(hwnd, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+    if (IsShownTransparent(w)) InvalidateOver(w, screen);
+  for (HWND w = GetWindow(hwnd, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (IsShownTransparent(w)) InvalidateOver(w, screen);
+}
+
 void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font, const CaptionStyle& style) {
   if (text.empty()) return;
   static constexpr UINT kHAlign[] = {DT_LEFT, DT_CENTER, DT_RIGHT};

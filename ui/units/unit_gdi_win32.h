@@ -177,6 +177,14 @@ struct ButtonImage {
 };
 ButtonImage MakeButtonImage(const pictures::PictureObject* picture);
 
+// ---- Transparent units over opaque ones ----
+
+// Transparent windows clip neither their parent nor their siblings, so an
+// opaque unit that has painted may have covered a transparent one lying over
+// it: this makes those (siblings above it and its own children) paint again
+// over the part painted, in client coordinates of `hwnd`.
+void RepaintTransparentOver(HWND hwnd, const RECT& painted);
+
 // ---- Captions of labels and transparent labels ----
 
 struct CaptionStyle {

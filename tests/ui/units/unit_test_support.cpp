@@ -89,14 +89,19 @@ const wchar_t* HostClass() {
 
 }  // namespace
 
+// One top-level window serves every test: Wine takes a while to map and
+// unmap a window, so each test only resizes it and clears out its children.
 Host::Host(int width, int height) {
-  hwnd_ = CreateWindowExW(WS_EX_TOPMOST, HostClass(), L"units", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                          width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  static HWND shared = CreateWindowExW(WS_EX_TOPMOST, HostClass(), L"units", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                                       0, 0, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  hwnd_ = shared;
+  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   Pump();
 }
 
 Host::~Host() {
-  DestroyWindow(hwnd_);
+  while (HWND child = GetWindow(hwnd_, GW_CHILD)) DestroyWindow(child);
   Pump();
 }
 
