@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     ShowWindow(w->hwnd, SW_SHOW);
     SetWindowPos(w->hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(w->hwnd);
-    RedrawWindow(w->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(w->hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump(700);
     RECT r{};
     GetWindowRect(w->hwnd, &r);
