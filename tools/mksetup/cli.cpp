@@ -49,12 +49,9 @@ std::string Printable(const std::string& gbk) {
 }
 
 const char* Kind(payload::ByteView b) {
-  if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8) return "JPEG";
-  if (b.size() >= 4 && b[0] == 0x89 && b[1] == 'P') return "PNG";
-  if (b.size() >= 4 && b[0] == 'G' && b[1] == 'I') return "GIF";
-  if (b.size() >= 2 && b[0] == 'B' && b[1] == 'M') return "BMP";
   if (b.empty()) return "none";
-  return "other";
+  const char* kind = PictureKind(b);
+  return kind ? kind : "unknown format";
 }
 
 }  // namespace

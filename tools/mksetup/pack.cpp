@@ -46,6 +46,8 @@ std::string SortKey(const std::string& name) {
   return Utf8ToGbk(name, gbk) ? gbk : name;
 }
 
+}  // namespace
+
 const char* PictureKind(ByteView b) {
   auto starts = [&](std::initializer_list<uint8_t> sig) {
     return b.size() >= sig.size() && std::equal(sig.begin(), sig.end(), b.begin());
@@ -59,6 +61,8 @@ const char* PictureKind(ByteView b) {
   if (b.size() >= 128 && b[0] == 0x0A && b[1] <= 5 && b[2] <= 1) return "PCX";
   return nullptr;
 }
+
+namespace {
 
 // The temporary output, removed when the user interrupts the pack.
 char g_tempPath[4096];
@@ -142,6 +146,8 @@ void CheckNames(const std::vector<SourceFile>& files) {
 }  // namespace
 
 Bytes ReadWholeFile(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(PathOf(path), ec)) Throw(Problem::Io, path + " is not a file");
   std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) Throw(Problem::Io, "cannot open " + path);
   in.seekg(0, std::ios::end);

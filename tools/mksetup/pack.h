@@ -91,6 +91,10 @@ std::vector<std::string> ListSetup(const std::string& setupPath, std::ostream& o
 // The command line: returns the process exit code (0 fine, 1 failed, 2 usage).
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The picture format by its signature: "JPEG", "PNG", ... or null when it is
+// none the setup decodes.
+const char* PictureKind(payload::ByteView bytes);
+
 // File helpers shared with the tests (paths are UTF-8 on every platform).
 payload::Bytes ReadWholeFile(const std::string& path);
 void WriteFileAtomically(const std::string& path, const payload::Bytes& data);
