@@ -34,7 +34,8 @@ constexpr uint32_t OwnId(uint32_t n) { return MakeId(ui::id_variant::OwnRecord, 
 constexpr uint32_t UnitId(uint32_t n) { return MakeId(ui::id_variant::Unit, ui::id_class::Unit, n); }
 
 constexpr uint32_t kMain = WindowId(1), kSecond = WindowId(2), kModal1 = WindowId(3), kModal2 = WindowId(4),
-                   kBad = WindowId(5);
+                   kBad = WindowId(5), kNoBorder = WindowId(6), kNoTitle = WindowId(7), kMaximised = WindowId(8),
+                   kPainted = WindowId(9);
 constexpr uint32_t kUnitA = UnitId(11), kUnitB = UnitId(12), kUnitC = UnitId(13), kUnitD = UnitId(21),
                    kUnitBad = UnitId(51);
 
@@ -82,10 +83,12 @@ void ResetCalls() {
 // ---- The template image ----
 
 ui::UnitSpec WindowRecord(const std::string& caption, int32_t position, int32_t left, int32_t top, int32_t width,
-                          int32_t height, std::vector<uint32_t> children, std::vector<ui::Binding> bindings) {
+                          int32_t height, std::vector<uint32_t> children, std::vector<ui::Binding> bindings,
+                          const std::function<void(ui::WindowData&)>& adjust = nullptr) {
   ui::WindowData d;
   d.caption = caption;
   d.position = position;
+  if (adjust) adjust(d);
   ui::UnitSpec s;
   s.kind = 0x00010001;
   s.left = left;
@@ -109,6 +112,26 @@ ui::UnitSpec TestUnitRecord(uint32_t kind, const std::string& caption, int32_t l
   s.bindings = std::move(bindings);
   s.kind_data.assign(caption.begin(), caption.end());
   return s;
+}
+
+// A 1 x 1 BMP file of one green pixel.
+ui::Bytes GreenPixelBmp() {
+  ui::Bytes b(58, 0);
+  const auto put = [&](size_t at, uint32_t v) { ui::StoreU32(b.data() + at, v); };
+  b[0] = 'B';
+  b[1] = 'M';
+  put(2, 58);
+  put(10, 54);
+  put(14, 40);
+  put(18, 1);
+  put(22, 1);
+  b[26] = 1;
+  b[28] = 24;
+  put(34, 4);
+  b[54] = 0x00;  // blue
+  b[55] = 0xFF;  // green
+  b[56] = 0x00;  // red
+  return b;
 }
 
 ui::WindowTemplate Window(uint32_t id, std::vector<std::pair<uint32_t, ui::UnitSpec>> records) {
@@ -136,6 +159,18 @@ ui::Bytes MakeImage() {
   ui::UnitSpec bad = TestUnitRecord(0x0001000B, "x", 5, {});
   image.windows.push_back(Window(kBad, {{OwnId(5), WindowRecord("bad window", 0, 0, 0, 100, 100, {kUnitBad}, {})},
                                         {kUnitBad, bad}}));
+  image.windows.push_back(Window(kNoBorder, {{OwnId(6), WindowRecord("no border", 0, 0, 0, 100, 80, {}, {},
+                                                                      [](ui::WindowData& d) { d.border = 0; })}}));
+  image.windows.push_back(Window(kNoTitle, {{OwnId(7), WindowRecord("", 0, 0, 0, 100, 80, {}, {},
+                                                                     [](ui::WindowData& d) { d.control_box = false; })}}));
+  image.windows.push_back(Window(kMaximised, {{OwnId(8), WindowRecord("max", 3, 0, 0, 100, 80, {}, {},
+                                                                       [](ui::WindowData& d) { d.show_in_task_bar = false; })}}));
+  image.windows.push_back(Window(kPainted, {{OwnId(9), WindowRecord("painted", 0, 0, 0, 120, 100, {}, {},
+                                                                     [](ui::WindowData& d) {
+                                                                       d.back_colour = 0x0000FF;  // red
+                                                                       d.picture_mode = 0;
+                                                                       d.back_picture = GreenPixelBmp();
+                                                                     })}}));
   return ui::WriteTemplateImage(image);
 }
 
@@ -191,7 +226,7 @@ class WindowSystem : public ::testing::Test {
  protected:
   void SetUp() override { ResetCalls(); }
   void TearDown() override {
-    for (uint32_t w : {kMain, kSecond, kModal1, kModal2, kBad})
+    for (uint32_t w : {kMain, kSecond, kModal1, kModal2, kBad, kNoBorder, kNoTitle, kMaximised, kPainted})
       if (Hwnd(w)) ui::UnloadUnit(w, 0, true);
     ResetCalls();
   }
@@ -245,6 +280,60 @@ TEST_F(WindowSystem, FailedLoadLeavesNoWindowAndTheRecordsAsTheyWere) {
   EXPECT_EQ(GetInt(kBad, kUnitBad, ui::prop::kLeft), 5);
   EXPECT_FALSE(ui::LoadWindow(kBad, nullptr, false));
   EXPECT_EQ(rt::RuntimeNotify(rt::req::kWindowCount, 0, 0), 0);
+}
+
+TEST_F(WindowSystem, FrameFollowsBorderCaptionAndControlBox) {
+  ASSERT_TRUE(ui::LoadWindow(kNoBorder, nullptr, false));
+  ASSERT_TRUE(ui::LoadWindow(kNoTitle, nullptr, false));
+  ASSERT_TRUE(ui::LoadWindow(kSecond, nullptr, false));
+  const auto style = [](uint32_t w) { return GetWindowLongW(Hwnd(w), GWL_STYLE); };
+  EXPECT_EQ(style(kNoBorder) & WS_CAPTION, 0);  // a caption text but border 0
+  EXPECT_EQ(style(kNoBorder) & WS_BORDER, 0);
+  EXPECT_EQ(style(kNoTitle) & WS_CAPTION, WS_BORDER);  // border 2: a thin border, no title bar
+  EXPECT_EQ(style(kSecond) & WS_CAPTION, WS_CAPTION);
+  EXPECT_NE(style(kSecond) & WS_SYSMENU, 0);
+  EXPECT_EQ(style(kSecond) & WS_THICKFRAME, 0);
+  // Writing a caption and the control box back gives the title bar.
+  SetInt(kNoTitle, 0, 8 + 7, 1);
+  EXPECT_EQ(style(kNoTitle) & WS_CAPTION, WS_CAPTION);
+}
+
+TEST_F(WindowSystem, PositionThreeWithAFixedBorderIsMaximisedWhenShown) {
+  ASSERT_TRUE(ui::LoadWindow(kMaximised, nullptr, false));
+  const HWND h = Hwnd(kMaximised);
+  EXPECT_EQ(GetWindow(h, GW_OWNER), rt::win32::HiddenOwner());  // not in the task bar
+  EXPECT_TRUE(IsZoomed(h));
+  RECT work{}, r{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r.right - r.left, work.right - work.left);
+  EXPECT_EQ(GetInt(kMaximised, 0, 8 + 10), 3);  // Position reads back as maximised
+}
+
+TEST_F(WindowSystem, BackgroundIsTheBackPictureByModeOverTheBackColour) {
+  ASSERT_TRUE(ui::LoadWindow(kPainted, nullptr, false));
+  const HWND h = Hwnd(kPainted);
+  const auto paint = [&](int x, int y) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 40, 40);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECT area{0, 0, 40, 40};
+    SendMessageW(h, ui::kMsgPaintParentBackground, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(&area));
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return c;
+  };
+  EXPECT_EQ(paint(0, 0), RGB(0, 255, 0));   // the picture at the top left, natural size
+  EXPECT_EQ(paint(20, 20), RGB(255, 0, 0));  // the back colour around it
+  SetInt(kPainted, 0, 8 + 4, 3);             // BackPictureMode: stretched
+  EXPECT_EQ(paint(20, 20), RGB(0, 255, 0));
+  SetInt(kPainted, 0, 8 + 2, 0x00FF0000);    // BackColour blue, picture removed
+  ui::SetUnitProperty(kPainted, 0, 8 + 3, 0, 0);
+  EXPECT_EQ(paint(20, 20), RGB(0, 0, 255));
 }
 
 // ---- Properties ----
