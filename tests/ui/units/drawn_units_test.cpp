@@ -275,9 +275,11 @@ TEST(TransLabel, SiblingOverAPictureBoxRepaintsWhatLiesBelow) {
   pic.WriteBytes(kPicPicture, SolidBmp(473, 57, {0, 0, 255}));
   Unit title(ui::TransLabelKind(), host.hwnd(), {201, 12, 272, 44}, {}, 0x16011304, 110);
   SetWindowPos(title.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  pic.Show();
-  title.Show();
   title.WriteText(kTransCaption, "WWWWWW");
+  // Shown in the window system's order, the title before the box below it.
+  title.Show();
+  Pump();
+  pic.Show();
   // The program writes the banner picture after the title is set: the
   // picture box paints over the title's area, and the title comes back.
   pic.WriteBytes(kPicPicture, SolidBmp(473, 57, {0, 0, 250}));
