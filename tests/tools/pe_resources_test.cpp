@@ -165,6 +165,30 @@ TEST_P(Stamp, ImageWithoutResourcesGetsASection) {
   EXPECT_EQ(back.entries.size(), 1u);
 }
 
+TEST_P(Stamp, LastSectionSharedWithOtherDataIsNotOverwritten) {
+  testpe::Options o;
+  o.pe32plus = GetParam();
+  o.rsrcLast = true;
+  pe::Bytes f = testpe::Make(o), out;
+  pe::PeInfo info;
+  std::string error;
+  ASSERT_TRUE(pe::ParsePe(f, info, error));
+  // The tree lives in a section that a linker merged into its data.
+  const uint32_t header = info.sectionTableOffset + 40 * uint32_t(info.sections.size() - 1);
+  std::memcpy(&f[header], ".data\0\0\0", 8);
+  pe::ResourceTable t;
+  ASSERT_TRUE(pe::ParsePe(f, info, error) && pe::ReadResources(f, info, t, error)) << error;
+  t.Replace(Payload("p"));
+  ASSERT_TRUE(pe::WriteResources(f, t, out, error)) << error;
+  ExpectSoundImage(out);
+  pe::PeInfo after;
+  ASSERT_TRUE(pe::ParsePe(out, after, error));
+  EXPECT_EQ(after.sections.size(), info.sections.size() + 1);
+  const pe::Section& data = info.sections.back();
+  EXPECT_TRUE(std::equal(f.begin() + data.rawPointer, f.begin() + data.rawPointer + data.rawSize,
+                         out.begin() + data.rawPointer));
+}
+
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, Stamp, ::testing::Bool());
 
 TEST(PeResources, WritesNamesBeforeIdsInOrder) {

@@ -421,7 +421,9 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
   if (oldDir.rva) {
     const size_t last = info.sections.size() - 1;
     const Section& s = info.sections[last];
-    bool isLast = oldDir.rva >= s.virtualAddress && oldDir.rva - s.virtualAddress < std::max(s.virtualSize, s.rawSize);
+    // Only a section that holds nothing but the tree may be overwritten: one
+    // named .rsrc whose start is the tree's root.
+    bool isLast = oldDir.rva == s.virtualAddress && s.name == ".rsrc";
     for (size_t i = 0; i < last && isLast; i++) {
       const Section& o = info.sections[i];
       if (o.virtualAddress >= s.virtualAddress || (o.rawSize && o.rawPointer >= s.rawPointer && s.rawSize)) isLast = false;
