@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "runtime/program.h"
 #include "runtime/service.h"
 #include "ui/win32/unit_kind.h"
 
@@ -10,7 +11,7 @@ namespace ui {
 namespace {
 
 struct KindSlot {
-  UnitKindDescriptor placeholder;      // names, flags and count; no interface routine
+  UnitKindDescriptor placeholder;      // names, flags and count; no iface routine
   const UnitKindDescriptor* registered = nullptr;
 };
 
@@ -57,6 +58,40 @@ const UnitKindDescriptor* FindUnitKind(uint32_t tag) {
     if (kSetupKinds[i].tag == tag) return slots[i].registered ? slots[i].registered : &slots[i].placeholder;
   for (const UnitKindDescriptor* d : Others())
     if (d->tag == tag) return d;
+  return nullptr;
+}
+
+const rt::UnitKindDescriptor* LibraryKinds(int32_t library, int32_t* count) {
+  // Data type n of library l is entry n - 1; the entries between the setup's
+  // kinds stay empty (no flags, so no kind code).
+  static std::array<rt::UnitKindDescriptor, 0x20> core{};
+  static std::array<rt::UnitKindDescriptor, 0x05> iface{};
+  auto fill = [](auto& table, uint32_t lib) {
+    for (size_t i = 0; i < table.size(); ++i) {
+      const UnitKindDescriptor* d = FindUnitKind(lib << 16 | uint32_t(i + 1));
+      rt::UnitKindDescriptor& e = table[i];
+      e = rt::UnitKindDescriptor{};
+      e.name = d ? d->name : "";
+      e.englishName = d ? d->english_name : "";
+      e.description = "";
+      if (!d) continue;
+      e.flags = d->flags;
+      e.propertyCount = int32_t(d->property_count);
+      e.properties = d->properties;
+      e.interfaceRoutine = reinterpret_cast<void*>(d->routines);
+    }
+  };
+  if (library == 1) {
+    fill(core, 1);
+    *count = int32_t(core.size());
+    return core.data();
+  }
+  if (library == 2) {
+    fill(iface, 2);
+    *count = int32_t(iface.size());
+    return iface.data();
+  }
+  *count = 0;
   return nullptr;
 }
 

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/program.h"
 #include "ui/template/bytes.h"
 #include "ui/win32/unit_kind.h"
 
@@ -51,6 +52,12 @@ struct FontObject {
 };
 
 void InstallWindowSystem();
+
+// The data-type arrays of library 1 (core) and 2 (interface) for the
+// program's LibraryInfo records, built from the registered kinds (call after
+// registering them); the runtime's kind-code request reads these. Null and 0
+// for other libraries.
+const rt::UnitKindDescriptor* LibraryKinds(int32_t library, int32_t* count);
 
 // The window kind (0x00010001).
 const UnitKindDescriptor& WindowKind();

@@ -336,6 +336,29 @@ TEST_F(WindowSystem, BackgroundIsTheBackPictureByModeOverTheBackColour) {
   EXPECT_EQ(paint(20, 20), RGB(0, 0, 255));
 }
 
+TEST_F(WindowSystem, KindTableHasTheElevenKindsOfTheSetup) {
+  const ui::UnitKindDescriptor* button = ui::FindUnitKind(0x0001000B);
+  ASSERT_TRUE(button);
+  EXPECT_EQ(button->flags, 0x80000840u);
+  EXPECT_EQ(button->property_count, 14u);
+  EXPECT_EQ(button->Routine<ui::CreateRoutine>(ui::kRequestCreate), nullptr);  // not registered here
+  EXPECT_TRUE(ui::WindowKind().Routine<ui::CreateRoutine>(ui::kRequestCreate));
+  EXPECT_EQ(ui::FindUnitKind(0x00010002), nullptr);
+  int32_t count = 0;
+  const rt::UnitKindDescriptor* core = ui::LibraryKinds(1, &count);
+  ASSERT_EQ(count, 32);
+  EXPECT_EQ(core[0].flags, 0x800000D0u);
+  EXPECT_EQ(core[0].propertyCount, 32);
+  EXPECT_EQ(core[1].flags, 0u);
+  EXPECT_EQ(core[0x13 - 1].propertyCount, 14);
+  const rt::UnitKindDescriptor* iface = ui::LibraryKinds(2, &count);
+  ASSERT_EQ(count, 5);
+  EXPECT_EQ(iface[4].flags, 0x00012040u);
+  EXPECT_EQ(rt::RuntimeNotify(rt::req::kKindCode, 0x00010001, 0), 1);
+  EXPECT_EQ(rt::RuntimeNotify(rt::req::kKindCode, 0x00010005, 0), 1);
+  EXPECT_EQ(rt::RuntimeNotify(rt::req::kKindCode, 0x00010002, 0), 0);
+}
+
 // ---- Properties ----
 
 TEST_F(WindowSystem, KindPropertyOfAWindowNotLoadedIsARuntimeError) {
