@@ -15,7 +15,7 @@ using namespace units;
 
 enum : int32_t { kPicture, kButtonType, kCaption, kHAlign, kVAlign, kFont };
 
-constexpr std::array<PropertySpec, 6> kSpecs = {{
+constexpr std::array<PropertyEntry, 6> kTable = {{
     {value_type::kPicture, kAnyNumber, Recreate::kAlways},  // Picture
     {value_type::kChoice, Range(0, 1)},                     // ButtonType: 1 default push button
     {value_type::kText},                                    // Caption
@@ -23,7 +23,7 @@ constexpr std::array<PropertySpec, 6> kSpecs = {{
     {value_type::kChoice, Range(0, 2)},                     // VAlign
     {value_type::kFont},                                    // Font
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 constexpr DWORD kHAlignBits[] = {BS_LEFT, BS_CENTER, BS_RIGHT};
 constexpr DWORD kVAlignBits[] = {BS_TOP, BS_VCENTER, BS_BOTTOM};
@@ -77,7 +77,7 @@ UnitObject* Create(const CreateParams& params) {
   auto* button = new Button;
   ButtonData& p = button->props;
   p = std::move(*data);
-  p.button_type = kSpecs[kButtonType].rule.Apply(p.button_type);
+  p.button_type = kTable[kButtonType].rule.Apply(p.button_type);
   button->picture.Set(p.picture);
   // A picture that cannot be decoded is dropped; the button shows its caption.
   button->image = MakeButtonImage(button->picture.Get());
@@ -103,13 +103,13 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& button = static_cast<Button&>(unit);
   ButtonData& p = button.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kPicture:
       // Shown by a new button made from the saved properties.
       p.picture = BytesOf(v);
-      return NeedsRecreate(kSpecs, n, true);
+      return NeedsRecreate(kTable, n, true);
     case kButtonType:
       p.button_type = num;
       SendMessageW(button.hwnd, BM_SETSTYLE, num == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);

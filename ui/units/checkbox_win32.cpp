@@ -18,7 +18,7 @@ enum : int32_t {
   kChecked, kDataSource, kDataColumn,
 };
 
-constexpr std::array<PropertySpec, 13> kSpecs = {{
+constexpr std::array<PropertyEntry, 13> kTable = {{
     {value_type::kPicture, kAnyNumber, Recreate::kAlways},  // Picture
     {value_type::kLogical},                                 // PushLike
     {value_type::kLogical},                                 // Flat
@@ -33,7 +33,7 @@ constexpr std::array<PropertySpec, 13> kSpecs = {{
     {value_type::kDataSource},                              // DataSource
     {value_type::kDataColumn},                              // DataColumn
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 constexpr DWORD kHAlignBits[] = {BS_LEFT, BS_CENTER, BS_RIGHT};
 constexpr DWORD kVAlignBits[] = {BS_TOP, BS_VCENTER, BS_BOTTOM};
@@ -125,13 +125,13 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& box = static_cast<CheckBox&>(unit);
   CheckBoxData& p = box.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kPicture:
       p.picture = BytesOf(v);
       p.checked = IsChecked(box.hwnd);  // the new box keeps the mark
-      return NeedsRecreate(kSpecs, n, true);
+      return NeedsRecreate(kTable, n, true);
     case kPushLike: p.push_like = num != 0; ApplyLook(box); break;
     case kFlat: p.flat = num != 0; ApplyLook(box); break;
     case kTextLeft: p.text_left = num != 0; ApplyLook(box); break;

@@ -13,7 +13,7 @@ using namespace units;
 
 constexpr wchar_t kCommonDlgClass[] = L"_ZR_CommonDlg";
 
-constexpr std::array<PropertySpec, 22> kSpecs = {{
+constexpr std::array<PropertyEntry, 22> kTable = {{
     {value_type::kChoice, Range(0, 3)},  // 8 dialog type
     {value_type::kText},                 // 9
     {value_type::kText},                 // 10
@@ -37,7 +37,7 @@ constexpr std::array<PropertySpec, 22> kSpecs = {{
     {value_type::kChoice, Range(0, 5)},  // 28
     {value_type::kInteger2},             // 29, stored unchanged
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct CommonDlg : UnitObject {
   CommonDlgData props;
@@ -88,9 +88,9 @@ UnitObject* Create(const CreateParams& params) {
 
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   CommonDlgData& p = static_cast<CommonDlg&>(unit).props;
-  if (!KnownProperty(kSpecs, n)) return false;
+  if (!KnownProperty(kTable, n)) return false;
   const Slot& s = kSlots[n];
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   if (s.number) p.*s.number = num;
   if (s.flag) p.*s.flag = num != 0;
   if (s.colour) p.*s.colour = static_cast<uint32_t>(num);
@@ -105,7 +105,7 @@ bool SaveProperties(UnitObject& unit, std::vector<uint8_t>* out) {
 
 bool PropertyRead(UnitObject& unit, int32_t n, PropertyValue* out) {
   const CommonDlgData& p = static_cast<CommonDlg&>(unit).props;
-  if (!KnownProperty(kSpecs, n)) return false;
+  if (!KnownProperty(kTable, n)) return false;
   const Slot& s = kSlots[n];
   if (s.number) return ReadNumber(out, p.*s.number);
   if (s.flag) return ReadNumber(out, p.*s.flag ? 1 : 0);

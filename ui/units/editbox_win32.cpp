@@ -26,7 +26,7 @@ enum : int32_t {
   kSelectionStart, kSelectionLength, kSelectedText, kDataSource, kDataColumn,
 };
 
-constexpr std::array<PropertySpec, 21> kSpecs = {{
+constexpr std::array<PropertyEntry, 21> kTable = {{
     {value_type::kText},                                       // Content
     {value_type::kChoice, Range(0, 5)},                        // Border
     {value_type::kColour},                                     // TextColour
@@ -49,7 +49,7 @@ constexpr std::array<PropertySpec, 21> kSpecs = {{
     {value_type::kDataSource},                                 // DataSource
     {value_type::kDataColumn},                                 // DataColumn
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 enum InputMode : int32_t { kNormal = 0, kReadOnly = 1, kPassword = 2 };
 enum SpinMode : int32_t { kNoSpin = 0, kAutoSpin = 1, kManualSpin = 2 };
@@ -357,8 +357,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& box = static_cast<EditBox&>(unit);
   EditBoxData& p = box.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kContent: SetContent(box, TextOf(v)); break;
     case kBorder:
@@ -384,7 +384,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
       bool& field = n == kHideSelection ? p.hide_selection : p.multi_line;
       const bool changed = field != (num != 0);
       field = num != 0;
-      return NeedsRecreate(kSpecs, n, changed);
+      return NeedsRecreate(kTable, n, changed);
     }
     case kMaxLength:
       p.max_length = num;

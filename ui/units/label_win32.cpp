@@ -24,7 +24,7 @@ enum : int32_t {
   kGradientColour2, kGradientColour3, kHAlign, kWordWrap, kVAlign, kDataSource, kDataColumn,
 };
 
-constexpr std::array<PropertySpec, 21> kSpecs = {{
+constexpr std::array<PropertyEntry, 21> kTable = {{
     {value_type::kText},                        // Caption
     {value_type::kChoice, Range(0, 3)},         // Effect
     {value_type::kChoice, Range(0, 6)},         // Border: shared styles 0..5, 6 gradient frame
@@ -47,7 +47,7 @@ constexpr std::array<PropertySpec, 21> kSpecs = {{
     {value_type::kDataSource},                  // DataSource
     {value_type::kDataColumn},                  // DataColumn
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct Label : UnitObject {
   LabelData props;
@@ -249,7 +249,7 @@ UnitObject* Create(const CreateParams& params) {
   if (!data) return nullptr;
   auto* label = new Label;
   label->props = std::move(*data);
-  label->props.frame_width = kSpecs[kFrameWidth].rule.Apply(label->props.frame_width);
+  label->props.frame_width = kTable[kFrameWidth].rule.Apply(label->props.frame_width);
   label->font = MakeFont(label->props.font);
   label->picture.Set(label->props.back_picture);
   EnsureClass(kLabelClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, LabelProc);
@@ -267,8 +267,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& label = static_cast<Label&>(unit);
   LabelData& p = label.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kCaption: SetCaption(label, TextOf(v)); break;
     case kEffect: p.effect = num; break;

@@ -16,7 +16,7 @@ constexpr wchar_t kPicBoxClass[] = L"_ZR_PicBox";
 
 enum : int32_t { kBorder, kBackColour, kPicture, kDisplayMode, kAnimate, kDataSource, kDataColumn };
 
-constexpr std::array<PropertySpec, 7> kSpecs = {{
+constexpr std::array<PropertyEntry, 7> kTable = {{
     {value_type::kChoice, Range(0, 5)},  // Border
     {value_type::kColourOrFace},         // BackColour
     {value_type::kPicture},              // Picture
@@ -25,7 +25,7 @@ constexpr std::array<PropertySpec, 7> kSpecs = {{
     {value_type::kDataSource},           // DataSource
     {value_type::kDataColumn},           // DataColumn
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct PicBox : UnitObject {
   PicBoxData props;
@@ -105,8 +105,8 @@ UnitObject* Create(const CreateParams& params) {
   if (!data) return nullptr;
   auto* box = new PicBox;
   box->props = std::move(*data);
-  box->props.border = kSpecs[kBorder].rule.Apply(box->props.border);
-  box->props.display_mode = kSpecs[kDisplayMode].rule.Apply(box->props.display_mode);
+  box->props.border = kTable[kBorder].rule.Apply(box->props.border);
+  box->props.display_mode = kTable[kDisplayMode].rule.Apply(box->props.display_mode);
   box->picture.Set(box->props.picture);
   EnsureClass(kPicBoxClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, PicBoxProc);
   if (!CreateUnitWindow(*box, params, rt::tag::PicBox, 0, kPicBoxClass, L"", WS_CLIPSIBLINGS | WS_CLIPCHILDREN)) {
@@ -120,8 +120,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& box = static_cast<PicBox&>(unit);
   PicBoxData& p = box.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kBorder:
       p.border = num;

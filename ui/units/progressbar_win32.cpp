@@ -17,7 +17,7 @@ using namespace units;
 
 enum : int32_t { kBorder, kVertical, kSmooth, kMinimum, kMaximum, kValue };
 
-constexpr std::array<PropertySpec, 6> kSpecs = {{
+constexpr std::array<PropertyEntry, 6> kTable = {{
     {value_type::kChoice, Range(0, 5)},                        // Border
     {value_type::kChoice, Range(0, 1), Recreate::kOnChange},   // Vertical
     {value_type::kChoice, Range(0, 1), Recreate::kOnChange},   // Smooth
@@ -25,7 +25,7 @@ constexpr std::array<PropertySpec, 6> kSpecs = {{
     {value_type::kInteger2, Range(0, 32767)},                  // Maximum
     {value_type::kInteger2, Range(0, 32767)},                  // Value (stored)
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct ProgressBar : UnitObject {
   ProcessBarData props;
@@ -55,7 +55,7 @@ UnitObject* Create(const CreateParams& params) {
   // Kind data holds the numbers in property order; each is limited as a
   // write would be.
   int32_t* const fields[] = {&p.border, &p.vertical, &p.smooth, &p.minimum, &p.maximum, &p.value};
-  for (size_t i = 0; i < kSpecs.size(); ++i) *fields[i] = kSpecs[i].rule.Apply(*fields[i]);
+  for (size_t i = 0; i < kTable.size(); ++i) *fields[i] = kTable[i].rule.Apply(*fields[i]);
   const DWORD style = WS_CLIPSIBLINGS | (p.vertical ? PBS_VERTICAL : 0) | (p.smooth ? PBS_SMOOTH : 0);
   if (!CreateUnitWindow(*bar, params, rt::tag::ProcessBar, 0, PROGRESS_CLASSW, L"", style)) {
     delete bar;
@@ -70,8 +70,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& bar = static_cast<ProgressBar&>(unit);
   ProcessBarData& p = bar.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kBorder:
       p.border = num;
@@ -80,12 +80,12 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
     case kVertical: {
       const bool changed = p.vertical != num;
       p.vertical = num;
-      return NeedsRecreate(kSpecs, n, changed);
+      return NeedsRecreate(kTable, n, changed);
     }
     case kSmooth: {
       const bool changed = p.smooth != num;
       p.smooth = num;
-      return NeedsRecreate(kSpecs, n, changed);
+      return NeedsRecreate(kTable, n, changed);
     }
     case kMinimum: p.minimum = num; break;
     case kMaximum: p.maximum = num; break;

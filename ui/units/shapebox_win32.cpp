@@ -17,7 +17,7 @@ constexpr wchar_t kShapeBoxClass[] = L"_ZR_ShapeBox";
 
 enum : int32_t { kBackColour, kShapeKind, kRelief, kLineStyle, kLineWidth, kLineColour, kFillColour };
 
-constexpr std::array<PropertySpec, 7> kSpecs = {{
+constexpr std::array<PropertyEntry, 7> kTable = {{
     {value_type::kColourOrFace},         // BackColour
     {value_type::kChoice, Range(0, 7)},  // ShapeKind
     {value_type::kChoice, Range(0, 2)},  // Relief
@@ -26,7 +26,7 @@ constexpr std::array<PropertySpec, 7> kSpecs = {{
     {value_type::kColour},               // LineColour
     {value_type::kColourOrNone},         // FillColour
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 enum Shape : int32_t { kRectangle, kSquare, kEllipse, kCircle, kRounded, kRoundedSquare, kHLine, kVLine };
 
@@ -168,8 +168,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& box = static_cast<ShapeBox&>(unit);
   ShapeBoxData& p = box.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kBackColour: p.back_colour = static_cast<uint32_t>(num); break;
     case kShapeKind: p.shape_kind = num; break;

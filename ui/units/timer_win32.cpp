@@ -16,10 +16,10 @@ constexpr UINT_PTR kTimerId = 1000;
 
 enum : int32_t { kPeriod };
 
-constexpr std::array<PropertySpec, 1> kSpecs = {{
+constexpr std::array<PropertyEntry, 1> kTable = {{
     {value_type::kInteger2, kNotNegative},  // Period in milliseconds; 0 stops
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct Timer : UnitObject {
   TimerData props;
@@ -72,7 +72,7 @@ UnitObject* Create(const CreateParams& params) {
   if (!data) return nullptr;
   auto* timer = new Timer;
   timer->props = *data;
-  timer->props.period = kSpecs[kPeriod].rule.Apply(timer->props.period);
+  timer->props.period = kTable[kPeriod].rule.Apply(timer->props.period);
   EnsureClass(kTimerClass, CS_DBLCLKS, TimerProc);
   if (!CreateUnitWindow(*timer, params, rt::tag::Timer, 0, kTimerClass, L"", 0)) {
     delete timer;
@@ -85,7 +85,7 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& timer = static_cast<Timer&>(unit);
   if (n != kPeriod) return false;
-  const int32_t period = RuledNumber(kSpecs, n, v.integer);
+  const int32_t period = RuledNumber(kTable, n, v.integer);
   if (period == timer.props.period) return false;
   Stop(timer);
   timer.props.period = period;

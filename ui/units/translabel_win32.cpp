@@ -21,7 +21,7 @@ constexpr wchar_t kTransLabelClass[] = L"_ZR_TransLabel";
 
 enum : int32_t { kCaption, kEffect, kFont, kTextColour, kHAlign, kWordWrap, kVAlign };
 
-constexpr std::array<PropertySpec, 7> kSpecs = {{
+constexpr std::array<PropertyEntry, 7> kTable = {{
     {value_type::kText},                 // Caption
     {value_type::kChoice, Range(0, 3)},  // Effect
     {value_type::kFont},                 // Font
@@ -30,7 +30,7 @@ constexpr std::array<PropertySpec, 7> kSpecs = {{
     {value_type::kLogical},              // WordWrap
     {value_type::kChoice, Range(0, 2)},  // VAlign
 }};
-constexpr auto kProperties = DescriptorsOf(kSpecs);
+constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct TransLabel : UnitObject {
   TransLabelData props;
@@ -140,7 +140,7 @@ UnitObject* Create(const CreateParams& params) {
   if (!data) return nullptr;
   auto* label = new TransLabel;
   label->props = std::move(*data);
-  label->props.effect = kSpecs[kEffect].rule.Apply(label->props.effect);
+  label->props.effect = kTable[kEffect].rule.Apply(label->props.effect);
   label->font = MakeFont(label->props.font);
   EnsureClass(kTransLabelClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, TransLabelProc);
   label->writing_caption = true;
@@ -156,8 +156,8 @@ UnitObject* Create(const CreateParams& params) {
 bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
   auto& label = static_cast<TransLabel&>(unit);
   TransLabelData& p = label.props;
-  if (!KnownProperty(kSpecs, n)) return false;
-  const int32_t num = RuledNumber(kSpecs, n, v.integer);
+  if (!KnownProperty(kTable, n)) return false;
+  const int32_t num = RuledNumber(kTable, n, v.integer);
   switch (n) {
     case kCaption:
       p.caption = TextOf(v);

@@ -37,31 +37,31 @@ enum class Recreate : uint8_t {
 
 // One kind property: its value type, how a written number is limited, and
 // whether a write needs a new system window.
-struct PropertySpec {
+struct PropertyEntry {
   uint16_t type;
   NumberRule rule = kAnyNumber;
   Recreate recreate = Recreate::kNever;
 };
 
 // The descriptor table of a kind (the eight common properties first) made
-// from its specs.
+// from its own entries.
 template <size_t N>
-constexpr std::array<PropertyDescriptor, 8 + N> DescriptorsOf(const std::array<PropertySpec, N>& specs) {
+constexpr std::array<PropertyDescriptor, 8 + N> DescriptorsOf(const std::array<PropertyEntry, N>& table) {
   std::array<PropertyDescriptor, N> own{};
-  for (size_t i = 0; i < N; ++i) own[i] = KindProperty(specs[i].type);
+  for (size_t i = 0; i < N; ++i) own[i] = KindProperty(table[i].type);
   return WithCommonProperties<N>(own);
 }
 
 // Limits a written number by the property's rule.
 template <size_t N>
-int32_t RuledNumber(const std::array<PropertySpec, N>& specs, int32_t kind_property, int32_t value) {
-  return specs[static_cast<size_t>(kind_property)].rule.Apply(value);
+int32_t RuledNumber(const std::array<PropertyEntry, N>& table, int32_t kind_property, int32_t value) {
+  return table[static_cast<size_t>(kind_property)].rule.Apply(value);
 }
 
 // Whether a write of a value that did (or did not) change needs a new window.
 template <size_t N>
-bool NeedsRecreate(const std::array<PropertySpec, N>& specs, int32_t kind_property, bool changed) {
-  switch (specs[static_cast<size_t>(kind_property)].recreate) {
+bool NeedsRecreate(const std::array<PropertyEntry, N>& table, int32_t kind_property, bool changed) {
+  switch (table[static_cast<size_t>(kind_property)].recreate) {
     case Recreate::kAlways: return true;
     case Recreate::kOnChange: return changed;
     default: return false;
@@ -69,7 +69,7 @@ bool NeedsRecreate(const std::array<PropertySpec, N>& specs, int32_t kind_proper
 }
 
 template <size_t N>
-constexpr bool KnownProperty(const std::array<PropertySpec, N>& specs, int32_t kind_property) {
+constexpr bool KnownProperty(const std::array<PropertyEntry, N>& table, int32_t kind_property) {
   return kind_property >= 0 && static_cast<size_t>(kind_property) < N;
 }
 
