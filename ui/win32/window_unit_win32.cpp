@@ -12,6 +12,7 @@
 
 #include "pictures/picture.h"
 #include "pictures/render_win32.h"
+#include "runtime/service.h"
 #include "runtime/win32/framework_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
@@ -165,6 +166,16 @@ void ApplyMovable(WindowUnit& w) {
 void ApplyTopMost(WindowUnit& w) {
   SetWindowPos(w.hwnd, w.data.always_on_top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (w.data.always_on_top) return;
+  // Leaving the top-most band can take owned windows along: put back every
+  // other window that wants to stay on top and has no task-bar button.
+  const intptr_t n = rt::RuntimeNotify(rt::req::kWindowCount, 0, 0);
+  for (intptr_t i = 0; i < n; ++i) {
+    const HWND h = reinterpret_cast<HWND>(rt::RuntimeNotify(rt::req::kWindowHandleAt, i, 0));
+    auto* other = h && h != w.hwnd ? dynamic_cast<WindowUnit*>(rt::win32::WindowObject::FromHandle(h)) : nullptr;
+    if (other && other->data.always_on_top && !other->data.show_in_task_bar)
+      SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 }
 
 void CentreOnScreen(int& x, int& y, int cx, int cy) {
