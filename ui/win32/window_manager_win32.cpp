@@ -412,6 +412,10 @@ int32_t EventSuppression() { return S().suppression; }
 
 // ---- Destruction (request 2000) ----
 
+namespace {
+bool AnyWindowAlive();
+}  // namespace
+
 void UnitDestroyed(uint32_t window, uint32_t unit) {
   ManagerState& s = S();
   if (s.recreating) return;
@@ -443,6 +447,9 @@ void UnitDestroyed(uint32_t window, uint32_t unit) {
   w->idle_wanted = true;
   ForgetLoaded(w->id);
   if (s.modal_window == w->id) s.modal_window = 0;
+  // The last program window gone while the message loop runs ends the loop
+  // (and so the program) with exit code 0.
+  if (rt::win32::LoopStarted() && !rt::win32::ShuttingDown() && !AnyWindowAlive()) PostQuitMessage(0);
 }
 
 // ---- Lookups ----
