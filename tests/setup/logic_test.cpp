@@ -14,6 +14,7 @@
 #include "setup/logic/payload.h"
 #include "setup/logic/question.h"
 #include "setup/logic/window_ids.h"
+#include "setup/payload_format.h"
 #include "tests/setup/scripted_runtime.h"
 
 namespace {
@@ -87,6 +88,27 @@ TEST_F(Logic, PayloadFillsTheGlobals) {
   EXPECT_EQ(rt::ByteSetLength(setup::g.PayloadFiles.At(2)), 3);
   EXPECT_EQ(setup::g.WelcomePicture.size(), 15);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), gbk::Title);
+}
+
+TEST_F(Logic, WhatThePackerWritesTheSetupReadsBack) {
+  const std::string a = "MZ-program", b = std::string("\0\1binary\xff", 10), c = "U";
+  payload::PayloadInput in;
+  in.files = {payload::AsBytes(a), payload::AsBytes(b), payload::AsBytes(c)};
+  in.names = {"app.exe", std::string("data\\") + gbk::BackslashTrailName, "uninst.exe"};
+  in.fields = {gbk::ProductName, gbk::Version, gbk::DefaultDir, "w.jpg", "b.jpg", "app.exe", "extra"};
+  const std::string welcome = "JPEG-W", banner = "JPEG-B";
+  in.welcome = payload::AsBytes(welcome);
+  in.banner = payload::AsBytes(banner);
+  const payload::BuildResult built = payload::BuildPayload(in);
+  ASSERT_TRUE(built.ok()) << built.message;
+  ASSERT_EQ(Load(std::string(built.payload.begin(), built.payload.end())), -1000);
+  ASSERT_EQ(setup::g.PayloadFiles.size(), 3);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::ByteSetData(setup::g.PayloadFiles.At(2))),
+                        rt::ByteSetLength(setup::g.PayloadFiles.At(2))), b);
+  EXPECT_EQ(setup::g.PayloadNames.TextAt(2), in.names[1]);
+  EXPECT_STREQ(setup::g.ProductTitle.c_str(), gbk::Title);
+  EXPECT_STREQ(setup::g.MainProgram.c_str(), "app.exe");
+  EXPECT_EQ(setup::g.BannerPicture.size(), 6);
 }
 
 TEST_F(Logic, EmptyVersionLeavesTheSpace) {
