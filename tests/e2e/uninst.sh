@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# End-to-end tests of the uninstaller under Wine and Xvfb: pack a product with
+# our uninst.exe, install it with the setup driven like a user, then run the
+# installed uninst.exe and check what is gone and what is kept.
+#
+# uninst.sh BUILD_DIR HOST_BUILD_DIR [scenario ...]
+set -uo pipefail
+build=$(cd "$1" && pwd); host=$2; shift 2
+mksetup=$host/mksetup
+driver=$build/tests/driver/driver.exe
+stub=$build/setup.exe
+uninstaller=$build/uninst.exe
+app=$build/demo/app.exe
+[ -x "$mksetup" ] || { echo "no host packer at $mksetup: skipped"; exit 77; }
+[ -f "$uninstaller" ] || { echo "no uninstaller at $uninstaller: skipped"; exit 77; }
+case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$stub" | tr -d ' ') + 4 ))" -N2 "$stub" | tr -d ' ')" in
+  6486) loader=/usr/lib/wine/wine64 ;;
+  *) loader=/usr/lib/wine/wine ;;
+esac
+work=$build/e2e-uninst
+rm -rf "$work"; mkdir -p "$work"
+export WINEDEBUG=-all
+export HOME=$work/home
+mkdir -p "$HOME/Desktop"
+passed=0; failed=0
+fail() { echo "FAIL [$scenario]: $*"; failed=$((failed + 1)); scenario_ok=0; }
+check() { # description, command...
+  local what=$1; shift
+  if ! "$@"; then fail "$what"; fi
+}
+
+prefix_for() {
+  local p=$work/prefix-$1
+  if [ ! -d "$p" ]; then
+    WINEPREFIX=$p LANG=$1 LC_ALL=$1 "$loader" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$p /usr/lib/wine/wineserver -w
+  fi
+  echo "$p"
+}
+
+# The product: a Chinese name, a file in a Chinese subfolder, our uninstaller.
+product=$work/product
+mkdir -p "$product/docs/deep" "$product/中文目录"
+cp "$app" "$product/app.exe"
+printf 'readme\r\n' > "$product/readme.txt"
+printf 'deep\r\n' > "$product/docs/deep/a.txt"
+printf '说明\r\n' > "$product/中文目录/说明.txt"
+convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
+convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
+"$mksetup" --quiet --stub "$stub" -o "$work/setup.exe" --name "卸载测试" --version 1.0 \
+  --install-dir 'C:\Program Files\卸载测试\' --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" \
+  --dir "$product" --uninstaller "$uninstaller" || { echo "packing failed"; exit 1; }
+
+t=$work/texts; mkdir -p "$t"
+printf '卸载测试 1.0' > "$t/title"
+printf '下一步(&N)' > "$t/next"
+printf '完成(&F)' > "$t/finish"
+printf '选择目录' > "$t/dir"
+printf '准备安装' > "$t/ready"
+printf '安装成功！' > "$t/done"
+printf '询问' > "$t/ask"
+
+run_script() { # name locale
+  local name=$1 loc=$2 prefix
+  prefix=$(prefix_for "$loc")
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 240 "$loader" "$driver" /out "$name.log" /script "$name.txt" >/dev/null 2>&1)
+  local rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null
+  return $rc
+}
+log_has() { grep -qF -- "$2" "$work/$1.log"; }
+exit_code() { sed -n 's/^exit=//p' "$work/$1.log" | tail -n 1; }
+target() { echo "$(prefix_for "$1")/drive_c/Program Files/卸载测试"; }
+group_dir() { find "$(prefix_for "$1")/drive_c" -type d -name '卸载测试' -path '*Programs*' | head -n 1; }
+registry_has_key() { # locale
+  python3 - "$(prefix_for "$1")/system.reg" <<'PY'
+import re, sys
+def unescape(s):
+    return re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s).replace('\\\\', '\\')
+want = 'software\\microsoft\\windows\\currentversion\\uninst\\卸载测试'
+for line in open(sys.argv[1], encoding='ascii', errors='replace'):
+    if line.startswith('[') and unescape(line[1:line.index(']')]).lower() == want:
+        sys.exit(0)
+sys.exit(1)
+PY
+}
+
+no_registry_key() { ! registry_has_key "$1"; }
+
+install() { # locale
+  cat > "$work/install.txt" <<SCRIPT
+start cmd="setup.exe"
+wait-window title-file=texts/title timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/done timeout=60000
+sleep ms=1500
+click text-file=texts/finish
+wait-exit timeout=30000
+SCRIPT
+  run_script install "$1"
+  [ "$(exit_code install)" = 0 ] && [ -f "$(target "$1")/uninst.exe" ] && [ -f "$(target "$1")/uninst.ini" ]
+}
+
+scenario_gui_uninstall() {
+  local loc=zh_CN.UTF-8 dir
+  check "installed" install $loc || return
+  dir=$(target $loc)
+  check "shortcuts made" test -f "$HOME/Desktop/卸载测试.lnk"
+  check "registry key made" registry_has_key $loc
+  printf 'mine' > "$dir/docs/mine.txt"
+
+  # No keeps everything.
+  cat > "$work/no.txt" <<'SCRIPT'
+start cmd="C:\Program Files\卸载测试\uninst.exe"
+wait-window title-file=texts/ask timeout=60000
+read-text
+click id=7
+wait-exit timeout=30000
+SCRIPT
+  run_script no $loc
+  check "question" log_has no 'text=确定要卸载“卸载测试 1.0”吗？'
+  check "No exits 1" [ "$(exit_code no)" = 1 ]
+  check "No removes nothing" test -f "$dir/app.exe" -a -f "$dir/uninst.ini" -a -f "$dir/uninst.exe"
+
+  cat > "$work/yes.txt" <<'SCRIPT'
+start cmd="C:\Program Files\卸载测试\uninst.exe"
+wait-window title-file=texts/ask timeout=60000
+click id=6
+wait-window title-file=texts/title timeout=60000
+read-text
+click id=1
+wait-exit timeout=30000
+SCRIPT
+  run_script yes $loc
+  check "success message" log_has yes 'text=“卸载测试 1.0”已经被成功卸载。'
+  check "exit code 0" [ "$(exit_code yes)" = 0 ]
+  local f
+  for f in app.exe readme.txt docs/deep/a.txt 中文目录/说明.txt uninst.ini uninst.exe; do
+    check "$f removed" test ! -e "$dir/$f"
+  done
+  check "emptied folders removed" test ! -e "$dir/docs/deep" -a ! -e "$dir/中文目录"
+  check "the user's file kept" [ "$(cat "$dir/docs/mine.txt")" = mine ]
+  check "desktop shortcut removed" test ! -e "$HOME/Desktop/卸载测试.lnk"
+  check "group removed" [ -z "$(group_dir $loc)" ]
+  check "registry key removed" no_registry_key $loc
+}
+
+scenario_silent_tampered() {
+  # English code page: the record's GBK paths must still be read right.
+  local loc=en_US.UTF-8 dir prefix
+  check "installed" install $loc || return
+  dir=$(target $loc); prefix=$(prefix_for $loc)
+  printf 'victim' > "$prefix/drive_c/victim.txt"
+  printf 'victim' > "$prefix/drive_c/Program Files/victim2.txt"
+  python3 - "$dir/uninst.ini" <<'PY'
+import sys
+p = sys.argv[1]
+b = open(p, 'rb').read()
+extra = '[uninst]\r\n90=C:\\victim.txt\r\n91=C:\\Program Files\\卸载测试\\..\\victim2.txt\r\n'.encode('gbk')
+open(p, 'wb').write(b.replace(b'[uninst]\r\n', extra, 1))
+PY
+  cat > "$work/silent.txt" <<'SCRIPT'
+start cmd="\"C:\Program Files\卸载测试\uninst.exe\" /s \"/LOG=C:\uninst log.txt\""
+wait-exit timeout=60000
+SCRIPT
+  run_script silent $loc
+  check "exit code 3" [ "$(exit_code silent)" = 3 ]
+  check "outside path kept" [ "$(cat "$prefix/drive_c/victim.txt")" = victim ]
+  check "path climbing out kept" [ "$(cat "$prefix/drive_c/Program Files/victim2.txt")" = victim ]
+  check "product removed" test ! -e "$dir/app.exe" -a ! -e "$dir/中文目录/说明.txt" -a ! -e "$dir/uninst.ini"
+  check "install directory removed" test ! -e "$dir"
+  check "log names the refused path" grep -qF 'refused, not part of the installation: C:\victim.txt' "$prefix/drive_c/uninst log.txt"
+  check "log names a deleted file" grep -qF 'deleted: C:\Program Files\卸载测试\中文目录\说明.txt' "$prefix/drive_c/uninst log.txt"
+}
+
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered)
+for scenario in "${scenarios[@]}"; do
+  scenario_ok=1
+  "scenario_$scenario"
+  if [ $scenario_ok = 1 ]; then passed=$((passed + 1)); echo "ok [$scenario]"; fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,394 @@
+// uninst.exe: removes what the setup recorded in "uninst.ini" next to it.
+//
+//   uninst.exe [/S] [/LOG="file"]
+//
+// The program started by the user does the whole removal, asks and reports,
+// so that its exit code tells the result: 0 all removed, 1 the user said No,
+// 2 no usable "uninst.ini", 3 something could not be removed. Only its own
+// file cannot be deleted while it runs: it leaves a copy of itself in a fresh,
+// randomly named folder under the temporary directory, which waits for it to
+// end, deletes it and the then empty install directory, and is itself deleted
+// at the next restart.
+#define _CRT_RAND_S
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "runtime/win32/gbk_win32.h"
+#include "runtime/win32/handles_win32.h"
+#include "uninst/record.h"
+
+namespace {
+
+using rt::win32::FileHandle;
+using rt::win32::ObjectHandle;
+using rt::win32::RegKey;
+
+// The system's strings are UTF-16 in both forms.
+std::wstring W(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+std::u16string U(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
+
+constexpr wchar_t kCleanupSwitch[] = L"/_CLEANUP=";
+constexpr int kExitDone = 0, kExitDeclined = 1, kExitNoRecord = 2, kExitIncomplete = 3;
+constexpr size_t kShownFailures = 10;
+
+// --- the log: UTF-8 lines, only with /LOG ---------------------------------------
+
+class Log {
+ public:
+  void Open(const std::wstring& path) {
+    if (path.empty()) return;
+    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  void Line(const std::wstring& text) {
+    if (!file_) return;
+    std::wstring line = text + L"\r\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return;
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), n, nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(file_.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  }
+
+ private:
+  FileHandle file_;
+};
+Log g_log;
+
+std::wstring ErrorText(DWORD code) {
+  wchar_t* buf = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  std::wstring s = L"error " + std::to_wstring(code);
+  if (n && buf) {
+    std::wstring m(buf, n);
+    while (!m.empty() && (m.back() == L'\r' || m.back() == L'\n' || m.back() == L' ')) m.pop_back();
+    s += L": " + m;
+  }
+  if (buf) LocalFree(buf);
+  return s;
+}
+
+bool IsGone(DWORD code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
+
+// --- system facts ------------------------------------------------------------------
+
+std::wstring ModulePath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return L"";
+    if (n < buf.size()) return buf.substr(0, n);
+    buf.resize(buf.size() * 2);
+  }
+}
+
+// The long form of a path, for comparing two spellings of the same folder.
+std::wstring LongPath(const std::wstring& p) {
+  const DWORD n = GetLongPathNameW(p.c_str(), nullptr, 0);
+  if (n == 0) return p;
+  std::wstring buf(n, L'\0');
+  const DWORD got = GetLongPathNameW(p.c_str(), buf.data(), n);
+  return got > 0 && got < n ? buf.substr(0, got) : p;
+}
+
+std::u16string ShellFolder(int csidl) {
+  wchar_t buf[MAX_PATH];
+  if (!SHGetSpecialFolderPathW(nullptr, buf, csidl, FALSE)) return u"";
+  std::wstring s(buf);
+  if (s.size() > 3 && s.back() == L'\\') s.pop_back();
+  return U(s);
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
+  FileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size;
+  if (!f || !GetFileSizeEx(f.get(), &size) || size.QuadPart < 0 || size.QuadPart > (16 << 20)) return false;
+  out.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!out.empty() && (!ReadFile(f.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr) || got != out.size()))
+    return false;
+  return true;
+}
+
+// --- removal -----------------------------------------------------------------------
+
+struct Result {
+  std::vector<std::u16string> failed;  // shown to the user
+};
+
+// No folder between the install directory and path may be a link elsewhere.
+bool FollowsNoLink(const std::u16string& installDir, const std::u16string& path) {
+  for (const auto& folder : uninst::FoldersBetween(installDir, path)) {
+    const DWORD a = GetFileAttributesW(W(folder).c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  }
+  return true;
+}
+
+// Deletes one file; a missing file is already removed, a folder is not ours.
+void RemoveFile(const std::u16string& path, Result& r) {
+  const std::wstring p = W(path);
+  const DWORD a = GetFileAttributesW(p.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    const DWORD e = GetLastError();
+    if (IsGone(e)) {
+      g_log.Line(L"absent: " + p);
+    } else {
+      g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
+      r.failed.push_back(path);
+    }
+    return;
+  }
+  if (a & FILE_ATTRIBUTE_DIRECTORY) {
+    g_log.Line(L"kept, not a file: " + p);
+    return;
+  }
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileW(p.c_str())) {
+    g_log.Line(L"deleted: " + p);
+  } else {
+    const DWORD e = GetLastError();
+    if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a);
+    g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
+    r.failed.push_back(path);
+  }
+}
+
+// Removes a folder only when it is empty; one that still holds something stays.
+void RemoveEmptyFolder(const std::u16string& path) {
+  const std::wstring p = W(path);
+  const DWORD a = GetFileAttributesW(p.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  if (RemoveDirectoryW(p.c_str())) {
+    g_log.Line(L"folder removed: " + p);
+  } else {
+    g_log.Line(L"folder kept: " + p + L" (" + ErrorText(GetLastError()) + L")");
+  }
+}
+
+// The key and its values; a key that has subkeys keeps them (and so itself).
+void RemoveRegistryKey(const std::u16string& key, Result& r) {
+  const std::wstring k = W(key);
+  HKEY raw = nullptr;
+  LONG e = RegOpenKeyExW(HKEY_LOCAL_MACHINE, k.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | DELETE, &raw);
+  if (e == ERROR_FILE_NOT_FOUND) {
+    g_log.Line(L"registry key absent: HKEY_LOCAL_MACHINE\\" + k);
+    return;
+  }
+  if (e == ERROR_SUCCESS) {
+    RegKey h(raw);
+    for (;;) {
+      wchar_t name[16384];
+      DWORD len = 16384;
+      if (RegEnumValueW(h.get(), 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (RegDeleteValueW(h.get(), name) != ERROR_SUCCESS) break;
+    }
+    e = RegDeleteKeyW(HKEY_LOCAL_MACHINE, k.c_str());
+  }
+  if (e == ERROR_SUCCESS) {
+    g_log.Line(L"registry key removed: HKEY_LOCAL_MACHINE\\" + k);
+  } else {
+    g_log.Line(L"registry key failed: HKEY_LOCAL_MACHINE\\" + k + L" (" + ErrorText(static_cast<DWORD>(e)) + L")");
+    r.failed.push_back(u"HKEY_LOCAL_MACHINE\\" + key);
+  }
+}
+
+std::wstring RandomName() {
+  unsigned int a = 0, b = 0;
+  rand_s(&a);
+  rand_s(&b);
+  wchar_t buf[32];
+  wsprintfW(buf, L"uni-%08x%08x", a, b);
+  return buf;
+}
+
+// Leaves a copy of this program in a fresh folder under the temporary
+// directory that deletes the original once this process has ended.
+bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
+  wchar_t tmp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, tmp);
+  if (n == 0 || n > MAX_PATH) return false;
+  std::wstring folder;
+  for (int tries = 0; tries < 16 && folder.empty(); ++tries) {
+    std::wstring f = std::wstring(tmp, n) + RandomName();
+    if (CreateDirectoryW(f.c_str(), nullptr)) folder = f;
+  }
+  if (folder.empty()) return false;
+  const std::wstring copy = folder + L"\\uninst.exe";
+  if (!CopyFileW(self.c_str(), copy.c_str(), TRUE)) {
+    RemoveDirectoryW(folder.c_str());
+    return false;
+  }
+  // The copy waits on this process through an inherited handle.
+  HANDLE me = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0))
+    return false;
+  ObjectHandle meHandle(me);
+  std::wstring cmd = L"\"" + copy + L"\" " + kCleanupSwitch + std::to_wstring(reinterpret_cast<uintptr_t>(me)) +
+                     L" \"" + self + L"\"";
+  if (!logPath.empty()) cmd += L" \"/LOG=" + logPath + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(copy.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  g_log.Line(L"left to " + copy + L": " + self);
+  return true;
+}
+
+// The copy's work: wait for the uninstaller to end, delete it and its folder
+// when empty, then have itself and its own folder deleted at the next restart.
+int Cleanup(const std::wstring& handleText, const std::wstring& original) {
+  const HANDLE parent = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.c_str(), nullptr, 10)));
+  if (parent) {
+    WaitForSingleObject(parent, INFINITE);
+    CloseHandle(parent);
+  }
+  int rc = kExitDone;
+  const std::u16string orig = U(original);
+  if (uninst::IsCanonicalPath(orig)) {
+    bool deleted = false;
+    for (int i = 0; i < 100 && !deleted; ++i) {
+      deleted = DeleteFileW(original.c_str()) || IsGone(GetLastError());
+      if (!deleted) Sleep(100);
+    }
+    if (deleted) {
+      g_log.Line(L"deleted: " + original);
+      RemoveEmptyFolder(uninst::ParentOf(orig));
+    } else {
+      g_log.Line(L"failed: " + original + L" (" + ErrorText(GetLastError()) + L")");
+      rc = kExitIncomplete;
+    }
+  }
+  const std::wstring self = ModulePath();
+  const std::wstring folder = W(uninst::ParentOf(U(self)));
+  MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return rc;
+}
+
+int Message(const std::wstring& text, const std::wstring& caption, UINT flags) {
+  return MessageBoxW(nullptr, text.c_str(), caption.c_str(), flags | MB_SETFOREGROUND);
+}
+
+std::wstring Upper(std::wstring s) {
+  for (auto& c : s)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+  return s;
+}
+
+int Run(int argc, wchar_t** argv) {
+  bool silent = false;
+  std::wstring logPath, cleanupHandle, cleanupTarget;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring a = argv[i], up = Upper(a);
+    if (up == L"/S" || up == L"/SILENT" || up == L"/VERYSILENT") {
+      silent = true;
+    } else if (up.starts_with(L"/LOG=")) {
+      logPath = a.substr(5);
+    } else if (up.starts_with(kCleanupSwitch)) {
+      cleanupHandle = a.substr(wcslen(kCleanupSwitch));
+      if (i + 1 < argc) cleanupTarget = argv[++i];
+    }
+  }
+  g_log.Open(logPath);
+  if (!cleanupHandle.empty()) return Cleanup(cleanupHandle, cleanupTarget);
+
+  const std::wstring self = ModulePath();
+  const std::u16string ownDir = uninst::ParentOf(U(self));
+  const std::wstring iniPath = W(ownDir) + L"\\uninst.ini";
+  std::string bytes;
+  std::optional<uninst::Plan> plan;
+  if (ReadWholeFile(iniPath, bytes)) {
+    const auto convert = [](std::string_view gbk) -> std::optional<std::u16string> {
+      auto w = rt::win32::WideFromGbk(gbk);
+      if (!w) return std::nullopt;
+      return U(*w);
+    };
+    uninst::Folders folders;
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY})
+      if (auto f = ShellFolder(csidl); !f.empty()) folders.desktops.push_back(f);
+    if (auto f = ShellFolder(CSIDL_PROGRAMS); !f.empty()) folders.programs.push_back(f);
+    plan = uninst::MakePlan(uninst::IniText(bytes), convert, folders);
+    // The record must belong to the folder it lies in: a copied or edited
+    // record never reaches into another directory.
+    if (plan && !uninst::SamePath(U(LongPath(W(plan->installDir))), U(LongPath(W(ownDir))))) {
+      g_log.Line(L"uninst.ini names another install directory: " + W(plan->installDir));
+      plan.reset();
+    }
+  }
+  if (!plan) {
+    g_log.Line(L"no usable uninst.ini: " + iniPath);
+    if (!silent) Message(L"卸载信息文件 uninst.ini 缺失或已损坏，无法卸载。", L"错误：", MB_OK | MB_ICONSTOP);
+    return kExitNoRecord;
+  }
+  const std::wstring title = W(plan->title);
+  if (!silent && Message(L"确定要卸载“" + title + L"”吗？", L"询问", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    g_log.Line(L"declined");
+    return kExitDeclined;
+  }
+  g_log.Line(L"uninstalling " + title + L" from " + W(plan->installDir));
+
+  Result r;
+  for (const auto& p : plan->refused) {
+    g_log.Line(L"refused, not part of the installation: " + W(p));
+    r.failed.push_back(p);
+  }
+  for (const auto& f : plan->files) {
+    if (FollowsNoLink(plan->installDir, f)) {
+      RemoveFile(f, r);
+    } else {
+      g_log.Line(L"refused, behind a link: " + W(f));
+      r.failed.push_back(f);
+    }
+  }
+  for (const auto& d : plan->folders)
+    if (FollowsNoLink(plan->installDir, d)) RemoveEmptyFolder(d);
+  for (const auto& l : plan->links) RemoveFile(l, r);
+  if (plan->group) RemoveEmptyFolder(*plan->group);
+  if (plan->registryKey) RemoveRegistryKey(*plan->registryKey, r);
+  RemoveFile(U(iniPath), r);
+  if (!StartCleanup(self, logPath)) {
+    g_log.Line(L"failed: " + self + L" (cannot leave a copy to delete it)");
+    r.failed.push_back(U(self));
+  }
+
+  const int rc = r.failed.empty() ? kExitDone : kExitIncomplete;
+  g_log.Line(rc == kExitDone ? L"result: removed" : L"result: incomplete");
+  if (!silent) {
+    if (r.failed.empty()) {
+      Message(L"“" + title + L"”已经被成功卸载。", title, MB_OK | MB_ICONINFORMATION);
+    } else {
+      std::wstring text = L"“" + title + L"”未能完全卸载，下列文件无法删除：";
+      for (size_t i = 0; i < r.failed.size() && i < kShownFailures; ++i) text += L"\r\n" + W(r.failed[i]);
+      if (r.failed.size() > kShownFailures) text += L"\r\n……";
+      Message(text, title, MB_OK | MB_ICONWARNING);
+    }
+  }
+  return rc;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return kExitNoRecord;
+  const int rc = Run(argc, argv);
+  LocalFree(argv);
+  return rc;
+}
