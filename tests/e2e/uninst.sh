@@ -49,7 +49,7 @@ convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
 convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
 "$mksetup" --quiet --stub "$stub" -o "$work/setup.exe" --name "卸载测试" --version 1.0 \
   --install-dir 'C:\Program Files\卸载测试\' --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" \
-  --dir "$product" --uninstaller "$uninstaller" || { echo "packing failed"; exit 1; }
+  --dir "$product" --default-uninstaller "$uninstaller" || { echo "packing failed"; exit 1; }
 
 t=$work/texts; mkdir -p "$t"
 printf '卸载测试 1.0' > "$t/title"

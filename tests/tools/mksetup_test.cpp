@@ -188,6 +188,30 @@ TEST_F(Packer, UninstallerChoices) {
   EXPECT_EQ(Fails(o_), Problem::NoUninstaller);
 }
 
+TEST_F(Packer, DefaultUninstallerOnlyWhenTheProductHasNone) {
+  Write("tools/ours.exe", "MZ ours");
+  o_.defaultUninstaller = P("tools/ours.exe");
+  // The product's own uninst.exe wins.
+  mksetup::PackSummary s = mksetup::Pack(o_);
+  EXPECT_EQ(s.files.back().path, P("prod/uninst.exe"));
+  // Without one, ours is added as uninst.exe, last, with no warning.
+  fs::remove(dir_ / "prod/uninst.exe");
+  s = mksetup::Pack(o_);
+  EXPECT_EQ(s.files.back().name, "uninst.exe");
+  EXPECT_EQ(s.files.back().path, o_.defaultUninstaller);
+  EXPECT_TRUE(s.warnings.empty());
+  // --no-uninstaller and --uninstaller still decide.
+  o_.noUninstaller = true;
+  EXPECT_NE(mksetup::Pack(o_).files.back().name, "uninst.exe");
+  o_.noUninstaller = false;
+  Write("tools/remover.exe", "MZ remover");
+  o_.uninstaller = P("tools/remover.exe");
+  EXPECT_EQ(mksetup::Pack(o_).files.back().path, o_.uninstaller);
+  o_.uninstaller.clear();
+  o_.defaultUninstaller = P("tools/none.exe");
+  EXPECT_EQ(Fails(o_), Problem::NoUninstaller);
+}
+
 TEST_F(Packer, ExplicitFileListKeepsItsOrder) {
   Write("list.txt",
         "# product files\n"

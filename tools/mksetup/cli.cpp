@@ -27,6 +27,8 @@ constexpr const char* kUsage =
     "  --main PROGRAM      the product's main program, as installed (e.g. bin\\app.exe)\n"
     "  --uninstaller FILE  install FILE as uninst.exe, the last file\n"
     "  --no-uninstaller    the product has no uninstaller\n"
+    "  --default-uninstaller FILE\n"
+    "                      install FILE as uninst.exe, last, when the product has none\n"
     "  --field TEXT        an extra configuration field (repeatable)\n"
     "  --level N           compression level 1-9 (9)\n"
     "  -q, --quiet         no progress, no summary\n"
@@ -108,7 +110,8 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
       {"--stub", &o.stub},         {"-o", &o.output},           {"--output", &o.output},
       {"--name", &o.productName},  {"--version", &o.version},   {"--install-dir", &o.installDir},
       {"--main", &o.mainProgram},  {"--welcome", &o.welcome},   {"--banner", &o.banner},
-      {"--dir", &o.folder},        {"--files", &fileList},      {"--uninstaller", &o.uninstaller}};
+      {"--dir", &o.folder},        {"--files", &fileList},      {"--uninstaller", &o.uninstaller},
+      {"--default-uninstaller", &o.defaultUninstaller}};
   bool versionGiven = false;
   for (size_t i = 0; i < args.size(); i++) {
     std::string a = args[i], value;

@@ -105,6 +105,13 @@ void PlaceUninstaller(std::vector<SourceFile>& files, const PackOptions& o, std:
     files.push_back({o.uninstaller, std::string(kUninstaller)});
     return;
   }
+  if (topLevel == files.end() && !o.defaultUninstaller.empty()) {
+    std::error_code ec;
+    if (!fs::is_regular_file(PathOf(o.defaultUninstaller), ec))
+      Throw(Problem::NoUninstaller, "the default uninstaller " + o.defaultUninstaller + " is not a file");
+    files.push_back({o.defaultUninstaller, std::string(kUninstaller)});
+    return;
+  }
   if (topLevel == files.end()) {
     if (!files.empty())
       warnings.push_back("there is no uninst.exe; the setup does not record the last file, \"" + files.back().name +

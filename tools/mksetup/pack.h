@@ -58,6 +58,7 @@ struct PackOptions {
   std::vector<std::string> extraFields;  // after the sixth
   std::string uninstaller;   // install name or path of the uninstaller
   bool noUninstaller = false;
+  std::string defaultUninstaller;  // added as uninst.exe when the product has none
   int level = 9;
   bool progress = false;     // show a progress line on stderr
 };
