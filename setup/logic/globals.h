@@ -2,6 +2,7 @@
 // cleanup routine frees everything when the process ends.
 #pragma once
 #include "setup/logic/runtime_facade.h"
+#include "setup/logic/switches.h"
 
 namespace setup {
 
@@ -20,6 +21,11 @@ struct SetupGlobals {
   // Files that could not be written by the last installation (kept files are
   // not failures).
   int32_t FailedWrites = 0;
+  // The command line's switches; Unattended while an install runs without
+  // any window, LogOpen once the log file named by /LOG is open.
+  SetupSwitches Switches;
+  bool Unattended = false;
+  bool LogOpen = false;
 
   // The question dialog's state.
   Text QuestionCaption;

@@ -2,7 +2,9 @@
 // directory, asks before overwriting, records the files for the uninstaller and
 // turns the ready page into the finish page.
 #include "gbk/setup_texts.h"
+#include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/question.h"
 #include "setup/logic/window_ids.h"
@@ -12,10 +14,19 @@ namespace {
 
 bool Exists(const Text& path) { return CoreInt(g_cmd.FileExists, {path.Value()}) != 0; }
 
-bool WriteBytes(const Text& path, ValueRecord bytes) { return CoreInt(g_cmd.WriteFile, {path.Value(), bytes}) != 0; }
+// Writes a product file; a failure is counted and logged.
+bool WriteBytes(const Text& path, ValueRecord bytes, const char* logLabel = gbk::LogFileWritten) {
+  if (CoreInt(g_cmd.WriteFile, {path.Value(), bytes}) != 0) {
+    LogAction(logLabel, path);
+    return true;
+  }
+  ++g.FailedWrites;
+  LogFailure(gbk::LogFileFailed, path);
+  return false;
+}
 
 void WriteIni(const char* section, const Text& key, const Text& value) {
-  Core(g_cmd.WriteIniItem, {g.UninstallIni.Value(), rt::TextValue(section), key.Value(), value.Value()});
+  WriteUninstallIni(section, key, value);
 }
 
 void SetReady(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kReady, unit, property, value); }
@@ -49,6 +60,22 @@ void ShowFinishPage() {
 
 }  // namespace
 
+void WriteUninstallIni(const char* section, const Text& key, const Text& value) {
+  if (CoreInt(g_cmd.WriteIniItem, {g.UninstallIni.Value(), rt::TextValue(section), key.Value(), value.Value()}) != 0) {
+    LogAction(gbk::LogIni, g.UninstallIni + gbk::LogSectionOpen + section + gbk::LogSectionClose + key + gbk::LogEquals + value);
+  } else {
+    LogFailure(gbk::LogIniFailed, g.UninstallIni + gbk::LogSectionOpen + section + gbk::LogSectionClose + key);
+  }
+}
+
+void CreateOneDirectory(const Text& path) {
+  if (CoreInt(g_cmd.CreateDirectory, {path.Value()}) != 0) {
+    LogAction(gbk::LogDirCreated, path);
+  } else {
+    LogFailure(gbk::LogDirFailed, path);
+  }
+}
+
 void CreateDirectoryPath(Text& path) {
   const Text backslash = Lit(gbk::Backslash);
   if (CoreText(g_cmd.RightText, {path.Value(), Int(1)}) == backslash) {
@@ -58,16 +85,24 @@ void CreateDirectoryPath(Text& path) {
   for (int32_t at = CoreInt(g_cmd.FindText, {path.Value(), backslash.Value(), Int(4)}); at != -1;
        at = CoreInt(g_cmd.FindText, {path.Value(), backslash.Value(), Int(at + 1)})) {
     const Text prefix = CoreText(g_cmd.LeftText, {path.Value(), Int(at - 1)});
-    if (!Exists(prefix)) Core(g_cmd.CreateDirectory, {prefix.Value()});
+    if (!Exists(prefix)) CreateOneDirectory(prefix);
   }
-  Core(g_cmd.CreateDirectory, {path.Value()});
+  CreateOneDirectory(path);
 }
 
 void InstallFiles() {
   using namespace ids::ready;
   SetReady(kBack, prop::Disabled, 1);
   SetReady(kNext, prop::Disabled, 1);
+  WriteProductFiles(true);
+  SetReady(kTimer, prop::TimerPeriod, 1);
+  ShowFinishPage();
+}
+
+void WriteProductFiles(bool onPage) {
+  using namespace ids::ready;
   g.FailedWrites = 0;
+  LogAction(gbk::LogInstallDir, g.InstallDir);
 
   Text dir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
   const Text dirWithoutBackslash = dir;
@@ -79,10 +114,11 @@ void InstallFiles() {
   WriteIni(gbk::IniInfo, Lit(gbk::IniInstallDir), dirWithoutBackslash);
 
   const int32_t n = g.PayloadFiles.size();
-  SetReady(kProgress, prop::ProgressMaximum, n);
-  int16_t answer = 0;
+  if (onPage) SetReady(kProgress, prop::ProgressMaximum, n);
+  // Without the page nobody is asked: every existing file is overwritten.
+  int16_t answer = onPage ? 0 : kAnswerAll;
   for (int32_t i = 1; i <= n; ++i) {
-    Core(g_cmd.ProcessEvents, {});
+    if (onPage) Core(g_cmd.ProcessEvents, {});
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));
     const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
     if (p > 0) {
@@ -92,29 +128,28 @@ void InstallFiles() {
     const Text target = g.InstallDir + name;
     const ValueRecord contents = g.PayloadFiles.BytesValueAt(i);
     if (!Exists(target)) {
-      if (!WriteBytes(target, contents)) ++g.FailedWrites;
+      WriteBytes(target, contents);
     } else if (!(runDir == g.InstallDir && name == g.MainProgram)) {
       if (answer < kAnswerAll) {
         answer = AskQuestion(Lit(gbk::OverwriteStart) + target + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
                              Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
       }
-      if (answer != kAnswerNo && !WriteBytes(target, contents)) ++g.FailedWrites;
+      if (answer != kAnswerNo) {
+        WriteBytes(target, contents);
+      } else {
+        LogAction(gbk::LogFileKept, target);
+      }
     } else {
       // The setup runs from the install directory and this is the program it
       // would replace: write it aside; the finish step swaps it in.
       // When that write fails there is nothing to swap in, and the swap would
       // delete the working program: forget it.
       g.PendingRename = target + gbk::DatSuffix;
-      if (!WriteBytes(g.PendingRename, contents)) {
-        ++g.FailedWrites;
-        g.PendingRename = Text();
-      }
+      if (!WriteBytes(g.PendingRename, contents, gbk::LogWrittenAside)) g.PendingRename = Text();
     }
     if (i != n) WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name);
-    SetReady(kProgress, prop::ProgressValue, i);
+    if (onPage) SetReady(kProgress, prop::ProgressValue, i);
   }
-  SetReady(kTimer, prop::TimerPeriod, 1);
-  ShowFinishPage();
 }
 
 }  // namespace setup

@@ -6,6 +6,7 @@
 #include "gbk/setup_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/payload.h"
+#include "setup/logic/unattended.h"
 #include "setup/logic/window_ids.h"
 
 namespace setup {
@@ -32,12 +33,16 @@ void ShowBanner(uint32_t window, uint32_t banner) {
 
 }  // namespace
 
-void ShowProductTitle() { SetTextProperty(ids::kWelcome, ids::welcome::kSelf, prop::WindowCaption, g.ProductTitle); }
+void ShowProductTitle() {
+  if (g.Unattended) return;  // no page is loaded
+  SetTextProperty(ids::kWelcome, ids::welcome::kSelf, prop::WindowCaption, g.ProductTitle);
+}
 
 // ---- Welcome page ----
 
 void OnWelcomeCreated() {
   LoadPayload();
+  ApplyDirectorySwitch();
   ShowProductTitle();
   SetTextProperty(ids::kWelcome, ids::welcome::kHeading, prop::TransLabelCaption,
                   Lit(gbk::WelcomeHeadingStart) + g.ProductTitle + gbk::WelcomeHeadingEnd);
@@ -117,6 +122,7 @@ void OnReadyCreated() {
   ShowBanner(ids::kReady, ids::ready::kBanner);
   SetIntProperty(ids::kReady, ids::ready::kAddOn, prop::CheckBoxChecked, 1);
   SetIntProperty(ids::kReady, ids::ready::kAddOn1, prop::CheckBoxChecked, 1);
+  ApplyShortcutSwitches();
 }
 
 void OnReadyNext() { InstallFiles(); }

@@ -27,10 +27,18 @@ void OnAddOnClicked();
 void OnFinishClicked();
 void OnRegisterTimer();
 
-// The installation engine and its helpers.
+// The installation engine and its helpers. InstallFiles is the ready page's
+// Next: WriteProductFiles on the page, then the finish page. Without the page
+// (onPage false) nothing is shown or asked and existing files are overwritten.
 void InstallFiles();
+void WriteProductFiles(bool onPage);
 void CreateDirectoryPath(Text& path);
+void CreateOneDirectory(const Text& path);
+void WriteUninstallIni(const char* section, const Text& key, const Text& value);
+// The timer's registration step reads the ready page's boxes;
+// RegisterProductWith takes their states.
 void RegisterProduct();
+void RegisterProductWith(bool desktopShortcut, bool menuGroup);
 
 // The text a browsed folder gives the directory field: the chosen folder,
 // plus the install directory's last name unless the choice already holds it.

@@ -5,7 +5,9 @@
 
 #include "gbk/setup_texts.h"
 #include "runtime/win32/dll_command.h"
+#include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 
 namespace setup {
@@ -109,34 +111,44 @@ ByteSet ReadPayloadResource() {
   return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {AddressValue(data), Int(static_cast<int32_t>(size))}).v.ptr);
 }
 
-void RejectDamagedPayload() {
+void RejectDamagedPayload(const char* why) {
+  if (g.Unattended) {
+    LogAction(gbk::LogDamaged, Lit(why ? why : gbk::LogDamagedUnknown));
+    LogAction(gbk::LogExitCode, DecimalText(2));
+    Exit(2);
+  }
   Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
   Exit(0);
 }
 
 void LoadPayload() {
   ByteSet resource = ReadPayloadResource();
-  if (resource.empty()) Exit(0);
+  if (resource.empty()) {
+    if (g.Unattended) RejectDamagedPayload(gbk::LogNoPayload);
+    Exit(0);
+  }
 
   const ByteSet marker = ToBytes(Lit(gbk::SectionMarkerHead) + gbk::SectionMarkerTail);
   BlockArray sections = SplitBytesAt(resource, marker);
   resource = ByteSet();  // the sections hold their own copies
-  if (sections.size() <= 4) RejectDamagedPayload();
+  if (sections.size() <= 4) RejectDamagedPayload(gbk::LogTooFewSections);
 
   // A stream that is there but does not inflate is a damaged payload, not an
   // empty product: installing nothing and announcing success would be a lie.
   ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {sections.BytesValueAt(1)}).v.ptr);
-  if (stream.empty() && rt::ByteSetLength(sections.At(1)) > 0) RejectDamagedPayload();
+  if (stream.empty() && rt::ByteSetLength(sections.At(1)) > 0) RejectDamagedPayload(gbk::LogStreamDamaged);
   g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
   stream = ByteSet();
 
   g.PayloadNames = SplitTextAt(TextOf(sections.BytesValueAt(2)), gbk::Bar);
   for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
     const char* name = g.PayloadNames.TextAt(i);
-    if (!IsSafePayloadName(name)) RejectDamagedPayload();
+    if (!IsSafePayloadName(name)) RejectDamagedPayload(gbk::LogUnsafeName);
   }
 
   BlockArray fields = SplitTextAt(TextOf(sections.BytesValueAt(3)), gbk::Bar);
+  // Unattended, a short record is a damaged payload, not a runtime error box.
+  if (g.Unattended && fields.size() < 6) RejectDamagedPayload(gbk::LogTooFewFields);
   g.ProductName = Text::Copy(fields.TextAt(1));
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
   ShowProductTitle();

@@ -21,7 +21,8 @@ void LoadPayload();
 // no reserved device names, no component ending in a space or a full stop.
 bool IsSafePayloadName(std::string_view gbkName);
 
-// Shows "文件错误！" and ends the process with exit code 0.
-[[noreturn]] void RejectDamagedPayload();
+// Shows "文件错误！" and ends the process with exit code 0; in an unattended
+// install logs why (a GBK text, or null) and ends it with exit code 2.
+[[noreturn]] void RejectDamagedPayload(const char* why = nullptr);
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include "setup/logic/globals.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/question.h"
+#include "setup/logic/unattended.h"
 #include "setup/logic/window_ids.h"
 
 namespace setup {
@@ -65,6 +66,8 @@ int32_t EntryRoutine() {
   g.PayloadFiles = BlockArray::Empty(rt::tag::Bytes);
   g.PayloadNames = BlockArray::Empty(rt::tag::Text);
   rt::g_services.CallOtherService(rt::kAddExitRoutine, reinterpret_cast<intptr_t>(&CleanupGlobals), 0, 0, 0);
+  // Help, bad switches and unattended installs end here, without a window.
+  StartFromCommandLine();
   rt::g_services.LoadStartWindow(ids::kWelcome);
   rt::g_services.RunMessageLoop();
   return 0;

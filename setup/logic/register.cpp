@@ -2,7 +2,9 @@
 // user asked for, the uninstall registry values and their records in
 // "uninst.ini". Runs once, on the first tick of the ready page's timer.
 #include "gbk/setup_texts.h"
+#include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/window_ids.h"
 
@@ -13,13 +15,23 @@ constexpr int32_t kDesktopFolder = 3;
 constexpr int32_t kProgramsGroup = 1;
 constexpr int32_t kLocalMachine = 4;
 
-void WriteIni(const char* section, const char* key, const Text& value) {
-  Core(g_cmd.WriteIniItem, {g.UninstallIni.Value(), rt::TextValue(section), rt::TextValue(key), value.Value()});
-}
+void WriteIni(const char* section, const char* key, const Text& value) { WriteUninstallIni(section, Lit(key), value); }
 
 void WriteRegistry(const Text& keyPath, const char* valueName, const Text& value) {
   const Text path = keyPath + gbk::Backslash + valueName;
-  Core(g_cmd.WriteRegistryItem, {Int(kLocalMachine), path.Value(), value.Value()});
+  if (CoreInt(g_cmd.WriteRegistryItem, {Int(kLocalMachine), path.Value(), value.Value()}) != 0) {
+    LogAction(gbk::LogRegistry, path + gbk::LogEquals + value);
+  } else {
+    LogFailure(gbk::LogRegistryFailed, path);
+  }
+}
+
+void LogShortcut(bool made, const Text& link, const Text& target) {
+  if (made) {
+    LogAction(gbk::LogShortcut, link + gbk::LogArrow + target);
+  } else {
+    LogFailure(gbk::LogShortcutFailed, link);
+  }
 }
 
 bool Checked(uint32_t unit) { return GetIntProperty(ids::kReady, unit, prop::CheckBoxChecked) != 0; }
@@ -28,21 +40,34 @@ bool Checked(uint32_t unit) { return GetIntProperty(ids::kReady, unit, prop::Che
 
 void RegisterProduct() {
   SetIntProperty(ids::kReady, ids::ready::kTimer, prop::TimerPeriod, 0);
+  RegisterProductWith(Checked(ids::ready::kDesktop), Checked(ids::ready::kMenu));
+  LogOutcome(0);
+}
+
+void RegisterProductWith(bool desktopShortcut, bool menuGroup) {
   const Text target = g.InstallDir + g.MainProgram;
-  if (Checked(ids::ready::kDesktop)) {
+  if (desktopShortcut) {
     const Text desktop = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kDesktopFolder)}).v.text);
     const Text link = desktop + g.ProductName;
     const Text workDir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
-    Library(g_cmd.CreateShortcut, {link.Value(), target.Value(), rt::TextValue(gbk::ShortcutDescription), Omit(), workDir.Value()});
+    const bool made = Library(g_cmd.CreateShortcut, {link.Value(), target.Value(), rt::TextValue(gbk::ShortcutDescription),
+                                                     Omit(), workDir.Value()}).v.i32 != 0;
+    LogShortcut(made, link + gbk::LnkSuffix, target);
     WriteIni(gbk::IniInfo, gbk::IniLinkFileName, link + gbk::LnkSuffix);
   }
-  if (Checked(ids::ready::kMenu)) {
+  if (menuGroup) {
     const Text& group = g.ProductName;
+    // An existing group is no failure: the shortcuts go into it.
     Library(g_cmd.CreateProgramGroup, {group.Value(), Int(kProgramsGroup)});
-    Library(g_cmd.CreateGroupShortcut, {group.Value(), g.ProductTitle.Value(), target.Value(), Int(kProgramsGroup)});
+    LogAction(gbk::LogGroup, group);
+    bool made = Library(g_cmd.CreateGroupShortcut, {group.Value(), g.ProductTitle.Value(), target.Value(),
+                                                   Int(kProgramsGroup)}).v.i32 != 0;
+    LogShortcut(made, group + gbk::Backslash + g.ProductTitle, target);
     const Text uninstallName = Lit(gbk::UninstallShortcutPrefix) + g.ProductName;
     const Text uninstaller = g.InstallDir + gbk::UninstallExe;
-    Library(g_cmd.CreateGroupShortcut, {group.Value(), uninstallName.Value(), uninstaller.Value(), Int(kProgramsGroup)});
+    made = Library(g_cmd.CreateGroupShortcut, {group.Value(), uninstallName.Value(), uninstaller.Value(),
+                                              Int(kProgramsGroup)}).v.i32 != 0;
+    LogShortcut(made, group + gbk::Backslash + uninstallName, uninstaller);
     WriteIni(gbk::IniInfo, gbk::IniMenuGroupName, group);
   }
   const Text key = Lit(gbk::UninstallKey) + g.ProductName;

@@ -31,6 +31,8 @@ struct CommandTable {
   // shell library
   rt::CommandFunction GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder,
       ExecuteShellOperation;
+  // the log file
+  rt::CommandFunction OpenLog, AppendLogLine, LastErrorText;
 };
 extern CommandTable g_cmd;
 

@@ -10,9 +10,12 @@
 #include "runtime/program.h"
 #include "runtime/win32/commands_system.h"
 #include "runtime/win32/declared_dll_commands.h"
+#include "runtime/win32/gbk_win32.h"
+#include "runtime/win32/log_file_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
 #include "setup/logic/program.h"
 #include "setup/logic/runtime_facade.h"
+#include "setup/logic/switches.h"
 #include "setup/window_ids.h"
 #include "ui/win32/commands_window.h"
 #include "ui/win32/window_system.h"
@@ -71,12 +74,24 @@ void FillCommandTable() {
       ui::cmd::ProcessEvents,
       datalib::DecompressData,
       shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
-      shell::BrowseForFolder, shell::ExecuteShellOperation};
+      shell::BrowseForFolder, shell::ExecuteShellOperation,
+      rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText};
+}
+
+// The arguments after the program name, for the switches. Arguments without
+// an exact GBK form cannot name anything the setup could use: they count as a
+// bad switch.
+void PassArguments() {
+  const std::wstring_view line = GetCommandLineW();
+  const auto gbk = rt::win32::GbkFromWide(line.substr(setup::ArgumentsStart(line)));
+  setup::g_arguments = gbk ? setup::Arguments{*gbk, true} : setup::Arguments{{}, false};
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  rt::win32::RememberStartDirectory();
+  PassArguments();
   FillCommandTable();
   ui::InstallWindowSystem();
   ui::RegisterSetupUnitKinds();

@@ -23,7 +23,9 @@
 //   close                                  ask the current window to close
 //   screenshot file=F.bmp                  the current window, as a 24-bit BMP
 //   wait-gone [timeout=ms]                 wait for the current window to go
-//   wait-exit [timeout=ms]                 print exit=CODE (signed)
+//   wait-exit [timeout=ms] [no-window=1]   print exit=CODE (signed); with
+//                                          no-window, fail if the program shows
+//                                          any visible top-level window meanwhile
 //   sleep ms=N
 //
 // Texts given in files (text-file=, title-file=, file=) are UTF-8: passing
@@ -409,8 +411,17 @@ class Driver {
 
   bool WaitExit(const Command& c) {
     if (!process_) return Fail("no program started");
-    if (WaitForSingleObject(process_, static_cast<DWORD>(c.Num("timeout", 10000))) != WAIT_OBJECT_0) {
-      return Fail("program still running");
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    const bool noWindow = c.Num("no-window", 0) != 0;
+    const std::wstring anyClass;
+    for (;;) {
+      if (WaitForSingleObject(process_, noWindow ? 20 : 50) == WAIT_OBJECT_0) break;
+      if (noWindow) {
+        Search s{pid_, &anyClass, nullptr, nullptr};
+        EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return Fail("a window showed: " + Utf8(WindowText(s.found)));
+      }
+      if (static_cast<LONG>(GetTickCount() - until) > 0) return Fail("program still running");
     }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);

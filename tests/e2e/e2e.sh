@@ -30,10 +30,10 @@ check() { # description, command...
 }
 
 # A fresh Wine prefix per locale, made once per run.
-prefix_for() {
-  local p=$work/prefix-$1
+prefix_for() { # name [locale, when the name is not one]
+  local p=$work/prefix-$1 loc=${2:-$1}
   if [ ! -d "$p" ]; then
-    WINEPREFIX=$p LANG=$1 LC_ALL=$1 "$loader" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
     WINEPREFIX=$p /usr/lib/wine/wineserver -w
   fi
   echo "$p"
@@ -73,6 +73,7 @@ printf '全部是(&Q)' > "$t/all"
 printf '错误：' > "$t/errcap"
 printf '创建桌面快捷方式' > "$t/desktop"
 printf '创建开始菜单快捷方式' > "$t/menu"
+printf '安装程序命令行参数' > "$t/helpcap"
 
 # run_script NAME LOCALE: runs the driver script $work/NAME.txt; output in NAME.log
 run_script() {
@@ -278,8 +279,148 @@ scenario_english_locale_texts() {
   check "same bytes on disk" same_file "$product/readme.txt" "$(installed readme.txt en_US.UTF-8)"
 }
 
+# ---- unattended installs, in a prefix of their own (Chinese locale) ----
+
+# run_silent NAME: runs the driver script $work/NAME.txt in the silent prefix;
+# the driver writes NAME.log, so the setup's own logs are named setup-*.log.
+run_silent() {
+  local prefix; prefix=$(prefix_for silent zh_CN.UTF-8)
+  (cd "$work" && WINEPREFIX=$prefix LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 timeout 240 "$loader" "$driver" /out "$1.log" /script "$1.txt" >/dev/null 2>&1)
+  local rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null
+  return $rc
+}
+silent_drive() { echo "$(prefix_for silent zh_CN.UTF-8)/drive_c"; }
+silent_ini() { iconv -f GBK -t UTF-8 "$(silent_drive)/$1/uninst.ini" | tr -d '\r'; }
+no_window() { ! grep -q '^error=a window showed' "$work/$1.log"; }
+
+scenario_silent_install() {
+  [ -f "$(installed uninst.ini)" ] || scenario_full_install
+  rm -f "$HOME/Desktop/E2E工具.lnk"
+  cat > "$work/silent.txt" <<'SCRIPT'
+start cmd="setup.exe /S /LOG=setup-silent.log"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent
+  check "no window" no_window silent
+  check "silent exits 0" [ "$(exit_code silent)" = 0 ]
+  local dir; dir="$(silent_drive)/Program Files/E2E工具"
+  check "app.exe installed" same_file "$product/app.exe" "$dir/app.exe"
+  check "subfolder file installed" same_file "$product/docs/data.bin" "$dir/docs/data.bin"
+  check "uninstaller installed" same_file "$product/uninst.exe" "$dir/uninst.exe"
+  check "uninst.ini as the wizard writes it" diff <(ini_text) <(silent_ini "Program Files/E2E工具")
+  local v
+  for v in DisplayName DisplayIcon uninstString; do
+    check "registry $v as the wizard writes it" [ "$(reg_value silent $v)" = "$(reg_value zh_CN.UTF-8 $v)" ]
+  done
+  check "desktop shortcut" test -f "$HOME/Desktop/E2E工具.lnk"
+  local group; group=$(find "$(silent_drive)" -type d -name 'E2E工具' -path '*Programs*' | head -n 1)
+  check "group shortcut to the product" test -f "$group/E2E工具 2.1.lnk"
+  check "group shortcut to the uninstaller" test -f "$group/卸载 E2E工具.lnk"
+  check "log: file written" grep -qF '写入文件：C:\Program Files\E2E工具\app.exe' "$work/setup-silent.log"
+  check "log: registry" grep -qF '写入注册表：HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\uninst\E2E工具\DisplayName = E2E工具 2.1' "$work/setup-silent.log"
+  check "log: result" grep -qF '安装完成，退出代码 0' "$work/setup-silent.log"
+}
+
+scenario_silent_directory_forms() {
+  rm -f "$HOME/Desktop/E2E工具.lnk"
+  # NSIS form: last, unquoted, with spaces.
+  cat > "$work/silent-d.txt" <<'SCRIPT'
+start cmd="setup.exe /nodesktop /s /NoGroup /D=C:\\Silent Apps\\Two Words"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-d
+  check "no window (/D=)" no_window silent-d
+  check "/D= exits 0" [ "$(exit_code silent-d)" = 0 ]
+  check "/D= with spaces" same_file "$product/readme.txt" "$(silent_drive)/Silent Apps/Two Words/readme.txt"
+  local ini; ini=$(silent_ini "Silent Apps/Two Words")
+  check "/D= InstallDir" grep -qx 'InstallDir=C:\\Silent Apps\\Two Words' <<<"$ini"
+  check "no desktop link recorded" bash -c "! grep -q '^LinkFileName=' <<<'$ini'"
+  check "no group recorded" bash -c "! grep -q '^MenuGroupName=' <<<'$ini'"
+  check "no desktop shortcut" test ! -e "$HOME/Desktop/E2E工具.lnk"
+  # Inno form: quoted, with a final backslash before the quote.
+  cat > "$work/silent-dir.txt" <<'SCRIPT'
+start cmd="setup.exe /VERYSILENT /noicons /DIR=\"C:\\Quoted Dir\\App\\\""
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-dir
+  check "/DIR= exits 0" [ "$(exit_code silent-dir)" = 0 ]
+  check "/DIR= quoted" same_file "$product/app.exe" "$(silent_drive)/Quoted Dir/App/app.exe"
+  check "DisplayIcon follows /DIR=" [ "$(reg_value silent DisplayIcon)" = 'REG_SZ C:\Quoted Dir\App\app.exe,-0' ]
+  check "/NOICONS: no desktop shortcut" test ! -e "$HOME/Desktop/E2E工具.lnk"
+}
+
+scenario_silent_unwritable() {
+  # A directory where a file should go makes its write fail (Wine running as
+  # root overwrites read-only files).
+  local dir; dir="$(silent_drive)/Program Files/E2E工具"
+  rm -rf "$dir"; mkdir -p "$dir/readme.txt"
+  cat > "$work/silent-ro.txt" <<'SCRIPT'
+start cmd="setup.exe /S /NOICONS /LOG=setup-silent-ro.log"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-ro
+  check "no window" no_window silent-ro
+  check "unwritable file exits 3" [ "$(exit_code silent-ro)" = 3 ]
+  check "the log names the file" grep -qF '无法写入文件：C:\Program Files\E2E工具\readme.txt：' "$work/setup-silent-ro.log"
+  check "the others are installed" same_file "$product/uninst.exe" "$dir/uninst.exe"
+  check "and registered" [ -n "$(reg_value silent uninstString)" ]
+  check "log: result" grep -qF '安装未完成：1 个文件无法写入，退出代码 3' "$work/setup-silent-ro.log"
+}
+
+scenario_silent_damaged_payload() {
+  cp "$work/setup.exe" "$work/damaged-silent.exe"
+  python3 - "$work/damaged-silent.exe" <<'PY'
+import sys
+p = sys.argv[1]
+b = bytearray(open(p, 'rb').read())
+i = b.rfind(b'$#@*&$*&')
+b[i:i + 8] = b'$#@*XXXX'
+open(p, 'wb').write(b)
+PY
+  cat > "$work/silent-damaged.txt" <<'SCRIPT'
+start cmd="damaged-silent.exe /S /LOG=setup-silent-damaged.log"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-damaged
+  check "no window" no_window silent-damaged
+  check "damaged payload exits 2" [ "$(exit_code silent-damaged)" = 2 ]
+  check "the log says why" grep -qF '安装数据已损坏：分段不足' "$work/setup-silent-damaged.log"
+}
+
+scenario_bad_switches() {
+  cat > "$work/badsilent.txt" <<'SCRIPT'
+start cmd="setup.exe /S /BOGUS"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent badsilent
+  check "no window" no_window badsilent
+  check "unknown switch exits 4" [ "$(exit_code badsilent)" = 4 ]
+  cat > "$work/badgui.txt" <<'SCRIPT'
+start cmd="setup.exe /BOGUS"
+wait-window title-file=texts/helpcap timeout=90000
+read-text
+click id=1
+wait-exit timeout=30000
+SCRIPT
+  run_silent badgui
+  check "the box names the switch" log_has badgui '无法识别的参数：/BOGUS'
+  check "unknown switch in the wizard exits 4" [ "$(exit_code badgui)" = 4 ]
+  cat > "$work/help.txt" <<'SCRIPT'
+start cmd="setup.exe /?"
+wait-window title-file=texts/helpcap timeout=90000
+read-text
+click id=1
+wait-exit timeout=30000
+SCRIPT
+  run_silent help
+  check "help lists /D=" log_has help '/D=目录'
+  check "help exits 0" [ "$(exit_code help)" = 0 ]
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload bad_switches)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"

@@ -136,6 +136,17 @@ void CreateGroupShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record(
 void BrowseForFolder(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.browseResult); }
 void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) { Record("execute", argc, a); }
 
+// ---- log ----
+void OpenLog(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.logPath = Arg(argc, a, 0);
+  r->v.i32 = g_state.logOpens;
+}
+void AppendLogLine(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.log.push_back(Arg(argc, a, 0));
+  r->v.i32 = 1;
+}
+void LastErrorText(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, "denied (5)"); }
+
 // ---- services ----
 uint64_t GetUnitProperty(uint32_t w, uint32_t u, int32_t p, int32_t) {
   auto key = std::make_tuple(w, u, p);
@@ -255,7 +266,8 @@ void Install() {
       LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
       RedirectUnitEvents, ProcessEvents,
       datalib::DecompressData,
-      GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation};
+      GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
+      OpenLog, AppendLogLine, LastErrorText};
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {

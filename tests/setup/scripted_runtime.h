@@ -47,6 +47,10 @@ struct State {
   std::vector<int> answers;
   std::vector<std::string> questions;
   std::string browseResult;
+  // The log: whether OpenLog succeeds, the file it was given, the lines.
+  bool logOpens = true;
+  std::string logPath;
+  std::vector<std::string> log;
   int textWidthPerByte = 7, textHeight = 16;
 };
 

@@ -1,0 +1,270 @@
+// The command line: switch parsing, and the unattended install run against
+// the scripted runtime, compared effect by effect with the wizard's path.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gbk/test_texts.h"
+#include "gbk/unattended_texts.h"
+#include "setup/logic/globals.h"
+#include "setup/logic/pages.h"
+#include "setup/logic/switches.h"
+#include "setup/logic/unattended.h"
+#include "setup/logic/window_ids.h"
+#include "setup/payload_format.h"
+#include "tests/setup/scripted_runtime.h"
+
+namespace {
+
+using scripted::S;
+using setup::ParseSwitches;
+
+TEST(Switches, NamesAreCaseInsensitiveAndInAnyOrder) {
+  for (const char* line : {"/S /NOICONS /RUN", "/run /noicons /s", "/VerySilent /Run /NoDesktop /nogroup", "/SILENT /run /NOICONS"}) {
+    const auto s = ParseSwitches(line);
+    EXPECT_TRUE(s.ok()) << line;
+    EXPECT_TRUE(s.silent && s.run && s.noDesktop && s.noGroup) << line;
+  }
+  const auto none = ParseSwitches("  \t ");
+  EXPECT_TRUE(none.ok());
+  EXPECT_FALSE(none.silent || none.help || none.run || none.noDesktop || none.noGroup);
+  EXPECT_TRUE(none.dir.empty() && none.log.empty());
+  const auto one = ParseSwitches("/NODESKTOP");
+  EXPECT_TRUE(one.noDesktop);
+  EXPECT_FALSE(one.noGroup);
+  EXPECT_TRUE(ParseSwitches("/?").help);
+  EXPECT_TRUE(ParseSwitches("/help").help);
+}
+
+TEST(Switches, DirectoryForms) {
+  // /D= takes the rest of the line, spaces included, quotes or not.
+  auto s = ParseSwitches("/S /d=C:\\Program Files\\My Tool  ");
+  EXPECT_TRUE(s.ok());
+  EXPECT_EQ(s.dir, "C:\\Program Files\\My Tool");
+  EXPECT_EQ(ParseSwitches("/D=\"D:\\A B\\\"").dir, "D:\\A B\\");
+  EXPECT_EQ(ParseSwitches("/D=C:\\x /S").dir, "C:\\x /S");  // nothing after /D= is a switch
+  // /DIR= in quotes, around the value or around the whole switch; a final
+  // backslash before the quote is a backslash.
+  EXPECT_EQ(ParseSwitches("/DIR=\"C:\\Program Files\\Tool\\\" /S").dir, "C:\\Program Files\\Tool\\");
+  EXPECT_EQ(ParseSwitches("\"/dir=E:\\a b\"").dir, "E:\\a b");
+  s = ParseSwitches("/LOG=\"C:\\log dir\\setup.log\" /DIR=C:\\T");
+  EXPECT_EQ(s.log, "C:\\log dir\\setup.log");
+  EXPECT_EQ(s.dir, "C:\\T");
+  // The last directory given wins; /D= is always last.
+  EXPECT_EQ(ParseSwitches("/DIR=C:\\a /D=C:\\b").dir, "C:\\b");
+  // Two-byte characters pass through whole.
+  const std::string chinese = std::string("/D=C:\\") + gbk::BackslashTrailName;
+  EXPECT_EQ(ParseSwitches(chinese).dir, std::string("C:\\") + gbk::BackslashTrailName);
+}
+
+TEST(Switches, BadSwitchesAreNamed) {
+  for (const char* line : {"/X", "/SILENT=1", "/DIR=", "/DIR", "/LOG", "/LOG=\"\"", "-S", "S", "/", "/D=", "/D=  ",
+                           "/DIR=\"C:\\open", "/RUNX", "/S/NOICONS"}) {
+    EXPECT_FALSE(ParseSwitches(line).ok()) << line;
+  }
+  // The first bad one is reported; a later /S still keeps windows away.
+  const auto s = ParseSwitches("/FOO /BAR /S");
+  EXPECT_EQ(s.bad, "/FOO");
+  EXPECT_TRUE(s.silent);
+  EXPECT_EQ(ParseSwitches("/S \"/x y\"").bad, "\"/x y\"");
+}
+
+TEST(Switches, ArgumentsStartAfterTheProgramName) {
+  auto start = [](std::string_view l) { return std::string(l.substr(setup::ArgumentsStart(l))); };
+  EXPECT_EQ(start("\"C:\\Program Files\\setup.exe\" /S /D=C:\\x y"), "/S /D=C:\\x y");
+  EXPECT_EQ(start("setup.exe   /S"), "/S");
+  EXPECT_EQ(start("setup.exe"), "");
+  EXPECT_EQ(start("\"C:\\a b\\setup.exe"), "");  // an unclosed quote: all of it is the name
+  const std::wstring_view w = L"\"C:\\a b\\setup.exe\" /S";
+  EXPECT_EQ(w.substr(setup::ArgumentsStart(w)), L"/S");
+}
+
+TEST(Switches, FinalBackslashStepsOverTwoByteCharacters) {
+  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft"), "D:\\Soft\\");
+  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft\\"), "D:\\Soft\\");
+  // The last character's trail byte is 0x5C: still no final backslash.
+  const std::string dir = std::string("C:\\") + gbk::BackslashTrailName;  // ends "...x.txt"
+  EXPECT_EQ(setup::WithFinalBackslash("C:\\\x81\x5C"), "C:\\\x81\x5C\\");
+  EXPECT_EQ(setup::WithFinalBackslash(dir + "\\"), dir + "\\");
+}
+
+// ---- the unattended install ----
+
+struct Snapshot {
+  std::map<std::string, std::string> files;
+  std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
+  std::map<std::string, std::string> registry;
+  std::vector<std::string> shell;
+  std::vector<std::string> createdDirs;
+};
+
+Snapshot Take() { return {S().files, S().ini, S().registry, S().shell, S().createdDirs}; }
+
+class Unattended : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scripted::Install();
+    setup::g = setup::SetupGlobals();
+    setup::g_arguments = {};
+    Pack();
+  }
+  void TearDown() override {
+    setup::CleanupGlobals(0);
+    setup::g_arguments = {};
+  }
+  void Pack(std::vector<std::string> fields = {}) {
+    payload::PayloadInput in;
+    in.files = {payload::AsBytes(app_), payload::AsBytes(readme_), payload::AsBytes(uninst_)};
+    in.names = {"app.exe", "doc\\readme.txt", "uninst.exe"};
+    in.fields = fields.empty() ? std::vector<std::string>{gbk::ProductName, gbk::Version, "C:\\App\\", "w.jpg", "b.jpg", "app.exe"}
+                               : fields;
+    in.welcome = payload::AsBytes(picture_);
+    in.banner = payload::AsBytes(picture_);
+    const payload::BuildResult built = payload::BuildPayload(in);
+    ASSERT_TRUE(built.ok()) << built.message;
+    S().resource.assign(built.payload.begin(), built.payload.end());
+  }
+  int32_t Start(const std::string& arguments) {
+    setup::g_arguments = {arguments, true};
+    return scripted::RunUntilExit(setup::StartFromCommandLine);
+  }
+  bool Logged(const std::string& line) const {
+    for (const auto& l : S().log) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+  std::string app_ = "MZ-app", readme_ = "hello", uninst_ = "MZ-uninst", picture_ = "PIC";
+};
+
+TEST_F(Unattended, SameEffectsAsTheWizard) {
+  // The wizard: the payload, the ready page's Next, the timer's registration.
+  ASSERT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), -1000);
+  setup::InstallFiles();
+  setup::RegisterProduct();
+  const Snapshot wizard = Take();
+  ASSERT_EQ(wizard.files.size(), 3u);
+
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  Pack();
+  EXPECT_EQ(Start("/S"), 0);
+  const Snapshot silent = Take();
+  EXPECT_EQ(silent.files, wizard.files);
+  EXPECT_EQ(silent.ini, wizard.ini);
+  EXPECT_EQ(silent.registry, wizard.registry);
+  EXPECT_EQ(silent.shell, wizard.shell);
+  EXPECT_EQ(silent.createdDirs, wizard.createdDirs);
+  // No window, no box, no question, no product started.
+  EXPECT_TRUE(S().loads.empty());
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().questions.empty());
+  EXPECT_TRUE(S().log.empty());  // no /LOG, no log
+}
+
+TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
+  S().dirs.insert("D:");
+  S().dirs.insert("D:\\My Apps");
+  S().dirs.insert("D:\\My Apps\\Tool");
+  S().files["D:\\My Apps\\Tool\\app.exe"] = "old";
+  S().files["D:\\My Apps\\Tool\\uninst.exe"] = "old";
+  EXPECT_EQ(Start("/verysilent /NoIcons /RUN /D=D:\\My Apps\\Tool"), 0);
+  EXPECT_EQ(S().files["D:\\My Apps\\Tool\\app.exe"], app_);  // overwritten without a question
+  EXPECT_EQ(S().files["D:\\My Apps\\Tool\\uninst.exe"], uninst_);
+  EXPECT_EQ(S().files["D:\\My Apps\\Tool\\doc\\readme.txt"], readme_);
+  EXPECT_TRUE(S().loads.empty());
+  const auto& info = S().ini["D:\\My Apps\\Tool\\uninst.ini"]["Info"];
+  EXPECT_EQ(info.at("InstallDir"), "D:\\My Apps\\Tool");
+  EXPECT_FALSE(info.count("LinkFileName"));
+  EXPECT_FALSE(info.count("MenuGroupName"));
+  ASSERT_EQ(S().shell.size(), 1u);  // no shortcut, no group; the product started
+  EXPECT_EQ(S().shell[0], "execute|-|D:\\My Apps\\Tool\\app.exe|-|D:\\My Apps\\Tool\\");
+
+  // One of the two: only the group.
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  Pack();
+  EXPECT_EQ(Start("/S /NODESKTOP"), 0);
+  ASSERT_EQ(S().shell.size(), 3u);
+  EXPECT_EQ(S().shell[0].rfind("group|", 0), 0u);
+}
+
+TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
+  S().unwritable = {"C:\\App\\doc\\readme.txt"};
+  EXPECT_EQ(Start("/S /LOG=\"C:\\logs\\setup.log\""), 3);
+  EXPECT_EQ(S().logPath, "C:\\logs\\setup.log");
+  EXPECT_EQ(S().files["C:\\App\\app.exe"], app_);  // the rest is installed
+  EXPECT_EQ(S().files["C:\\App\\uninst.exe"], uninst_);
+  EXPECT_EQ(S().registry.size(), 3u);             // and registered
+  EXPECT_TRUE(Logged(std::string(gbk::LogFileFailed) + "C:\\App\\doc\\readme.txt" + gbk::LogSeparator + "denied (5)"));
+  EXPECT_TRUE(Logged(std::string(gbk::LogFileWritten) + "C:\\App\\app.exe"));
+  EXPECT_TRUE(Logged(std::string(gbk::LogDirCreated) + "C:\\App"));
+  EXPECT_EQ(S().log.back(), std::string(gbk::LogIncompleteStart) + "1" + gbk::LogIncompleteEnd + "3");
+  EXPECT_TRUE(S().messageBoxes.empty());
+}
+
+TEST_F(Unattended, DamagedPayloadGivesTwoWithoutABox) {
+  std::string good = S().resource;
+  S().resource = good.substr(0, good.rfind("$#@*&$*&"));  // four sections
+  EXPECT_EQ(Start("/S /LOG=x.log"), 2);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().files.empty());
+  EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + gbk::LogTooFewSections));
+
+  S().log.clear();
+  S().hasResource = false;
+  EXPECT_EQ(Start("/S /LOG=x.log"), 2);
+  EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + gbk::LogNoPayload));
+
+}
+
+TEST_F(Unattended, BadSwitchesHelpAndTheWizard) {
+  EXPECT_EQ(Start("/S /BOGUS"), 4);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().files.empty());
+
+  EXPECT_EQ(Start("/BOGUS /LOG=a.log"), 4);
+  ASSERT_EQ(S().messageBoxes.size(), 1u);
+  EXPECT_NE(S().messageBoxes[0].find(std::string(gbk::BadSwitchStart) + "/BOGUS"), std::string::npos);
+  EXPECT_TRUE(Logged(std::string(gbk::LogBadSwitch) + "/BOGUS"));
+
+  setup::g_arguments = {"", false};  // arguments without a GBK form
+  EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), 4);
+
+  S().messageBoxes.clear();
+  EXPECT_EQ(Start("/HELP /S"), 0);
+  ASSERT_EQ(S().messageBoxes.size(), 1u);
+  EXPECT_EQ(S().messageBoxes[0], std::string(gbk::HelpCaption) + "|" + gbk::HelpText + "|64");
+  EXPECT_TRUE(S().files.empty());
+
+  // No switches: the wizard runs, and nothing was logged or called.
+  setup::g = setup::SetupGlobals();
+  S().messageBoxes.clear();
+  S().log.clear();
+  EXPECT_EQ(Start(""), -1000);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().log.empty());
+  EXPECT_FALSE(setup::g.Unattended);
+}
+
+TEST_F(Unattended, WizardTakesDirectoryShortcutSwitchesAndLogs) {
+  EXPECT_EQ(Start("/NOGROUP /LOG=gui.log /D=E:\\Soft"), -1000);
+  ASSERT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), -1000);
+  EXPECT_STREQ(setup::g.InstallDir.c_str(), "E:\\Soft\\");
+  setup::OnReadyCreated();
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kMenu, 18), 0);
+  EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kDesktop, 18), 1);
+  S().dirs.insert("E:");
+  setup::InstallFiles();
+  setup::RegisterProduct();
+  EXPECT_TRUE(Logged(std::string(gbk::LogFileWritten) + "E:\\Soft\\app.exe"));
+  EXPECT_TRUE(Logged(std::string(gbk::LogShortcut) + "C:\\Users\\u\\Desktop\\" + gbk::ProductName + ".lnk" +
+                     gbk::LogArrow + "E:\\Soft\\app.exe"));
+  EXPECT_EQ(S().log.back(), std::string(gbk::LogDone) + "0");
+}
+
+}  // namespace
