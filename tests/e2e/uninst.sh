@@ -47,9 +47,12 @@ printf 'deep\r\n' > "$product/docs/deep/a.txt"
 printf '说明\r\n' > "$product/中文目录/说明.txt"
 convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
 convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
+# The packer adds the build's uninstaller itself (an older packer is told).
+uninstaller_option=--default-uninstaller
+"$mksetup" --help | grep -q -- --default-uninstaller || uninstaller_option=--uninstaller
 "$mksetup" --quiet --stub "$stub" -o "$work/setup.exe" --name "卸载测试" --version 1.0 \
   --install-dir 'C:\Program Files\卸载测试\' --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" \
-  --dir "$product" --default-uninstaller "$uninstaller" || { echo "packing failed"; exit 1; }
+  --dir "$product" "$uninstaller_option" "$uninstaller" || { echo "packing failed"; exit 1; }
 
 t=$work/texts; mkdir -p "$t"
 printf '卸载测试 1.0' > "$t/title"
@@ -177,8 +180,42 @@ SCRIPT
   check "log names a deleted file" grep -qF 'deleted: C:\Program Files\卸载测试\中文目录\说明.txt' "$prefix/drive_c/uninst log.txt"
 }
 
+scenario_file_in_use() {
+  # The product still runs: its program file cannot go and is named in the
+  # message; everything else is removed.
+  local loc=zh_CN.UTF-8 dir
+  check "installed" install $loc || return
+  dir=$(target $loc)
+  cat > "$work/running.txt" <<'SCRIPT'
+start cmd="C:\Program Files\卸载测试\app.exe"
+wait-window timeout=60000
+sleep ms=20000
+close
+wait-exit timeout=30000
+SCRIPT
+  run_script running $loc &
+  local runner=$!
+  sleep 8
+  cat > "$work/inuse.txt" <<'SCRIPT'
+start cmd="C:\Program Files\卸载测试\uninst.exe"
+wait-window title-file=texts/ask timeout=60000
+click id=6
+wait-window title-file=texts/title timeout=60000
+read-text
+click id=1
+wait-exit timeout=30000
+SCRIPT
+  run_script inuse $loc
+  wait $runner
+  check "the running program still ran" log_has running exit=
+  check "message names the file in use" log_has inuse 'text=“卸载测试 1.0”未能完全卸载，下列文件无法删除：\r\nC:\\Program Files\\卸载测试\\app.exe'
+  check "exit code 3" [ "$(exit_code inuse)" = 3 ]
+  check "the file in use is kept" test -f "$dir/app.exe"
+  check "the rest is removed" test ! -e "$dir/readme.txt" -a ! -e "$dir/uninst.ini"
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"
