@@ -259,7 +259,10 @@ int Cleanup(const std::wstring& handleText, const std::wstring& original) {
   }
   int rc = kExitDone;
   const std::u16string orig = U(original);
-  if (uninst::IsCanonicalPath(orig)) {
+  // Only ever an uninstaller, whoever wrote the command line.
+  const size_t slash = orig.rfind(u'\\');
+  if (uninst::IsCanonicalPath(orig) && slash != std::u16string::npos &&
+      uninst::SamePath(std::u16string_view(orig).substr(slash + 1), u"uninst.exe")) {
     bool deleted = false;
     for (int i = 0; i < 100 && !deleted; ++i) {
       deleted = DeleteFileW(original.c_str()) || IsGone(GetLastError());
