@@ -44,15 +44,18 @@ void OnFinishClicked() {
   g.LeavingForBack = 0;
   Core(g_cmd.UnloadWindow, {Unit(rt::tag::Window, ids::kReady, kSelf)});
   if (g.PendingRename.empty()) return;
+  StartSwapBatch(runAfter);
+  Exit(0);
+}
 
+void StartSwapBatch(bool startProduct) {
   const Text batch = CoreText(g_cmd.GetRunDirectory, {}) + gbk::BatchName;
-  const Text body = BatchText(runAfter);
+  const Text body = BatchText(startProduct);
   ByteSet bytes = ByteSet::Adopt(Core(g_cmd.ToBytes, {body.Value()}).v.ptr);
   Core(g_cmd.WriteFile, {batch.Value(), bytes.Value()});
   // Started by its full path in quotes: the usual install directory has spaces.
   const Text commandLine = Lit(gbk::Quote) + batch + gbk::Quote;
   Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden)});
-  Exit(0);
 }
 
 }  // namespace setup

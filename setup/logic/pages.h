@@ -39,6 +39,9 @@ void WriteUninstallIni(const char* section, const Text& key, const Text& value);
 // RegisterProductWith takes their states.
 void RegisterProduct();
 void RegisterProductWith(bool desktopShortcut, bool menuGroup);
+// After an in-place update: writes and starts the batch file that swaps the
+// ".dat" main program in once the setup has ended (and starts it on request).
+void StartSwapBatch(bool startProduct);
 
 // The text a browsed folder gives the directory field: the chosen folder,
 // plus the install directory's last name unless the choice already holds it.

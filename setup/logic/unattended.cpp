@@ -26,7 +26,12 @@ void ShowHelp(const Text& before, int32_t icon) {
   ApplyDirectorySwitch();
   WriteProductFiles(false);
   RegisterProductWith(!g.Switches.noDesktop, !g.Switches.noGroup);
-  if (g.Switches.run && g.PendingRename.empty()) {
+  if (!g.PendingRename.empty()) {
+    // Run from the install directory: the batch file swaps the new main
+    // program in once this process has ended, and starts it on /RUN.
+    LogAction(gbk::LogSwapBatch, g.PendingRename);
+    StartSwapBatch(g.Switches.run);
+  } else if (g.Switches.run) {
     const Text program = g.InstallDir + g.MainProgram;
     LogAction(gbk::LogStartProduct, program);
     Library(g_cmd.ExecuteShellOperation, {Omit(), program.Value(), Omit(), g.InstallDir.Value()});

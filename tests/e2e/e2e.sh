@@ -388,6 +388,30 @@ SCRIPT
   check "the log says why" grep -qF '安装数据已损坏：分段不足' "$work/setup-silent-damaged.log"
 }
 
+scenario_silent_in_place_update() {
+  # A new version started unattended from the install directory itself: the
+  # main program goes aside and the batch file swaps it in after the end.
+  local dir; dir="$(silent_drive)/Program Files/E2E工具"
+  rm -rf "$dir"; mkdir -p "$dir"; cp -r "$product/." "$dir/"
+  local v2=$work/product-silent-v2
+  rm -rf "$v2"; cp -r "$product" "$v2"
+  printf 'VERSION-2' >> "$v2/app.exe"
+  "$mksetup" --quiet --stub "$stub" -o "$dir/setup.exe" --name "E2E工具" --version 2.1 \
+    --install-dir 'C:\Program Files\E2E工具\' --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$v2"
+  cat > "$work/silent-inplace.txt" <<'SCRIPT'
+start cmd="\"C:\\Program Files\\E2E工具\\setup.exe\" /S /NOICONS"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-inplace
+  check "no window" no_window silent-inplace
+  check "in-place run exits 0" [ "$(exit_code silent-inplace)" = 0 ]
+  local i
+  for i in $(seq 1 40); do [ -f "$dir/app.exe.dat" ] || [ -f "$dir/cmmwj.bat" ] || break; sleep 0.5; done
+  sleep 1
+  check "new main program swapped in" same_file "$v2/app.exe" "$dir/app.exe"
+  check "no .dat file left" test ! -e "$dir/app.exe.dat"
+}
+
 scenario_bad_switches() {
   cat > "$work/badsilent.txt" <<'SCRIPT'
 start cmd="setup.exe /S /BOGUS"
@@ -420,7 +444,7 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload bad_switches)
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"

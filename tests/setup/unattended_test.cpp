@@ -193,6 +193,19 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_EQ(S().shell[0].rfind("group|", 0), 0u);
 }
 
+TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
+  Pack({gbk::ProductName, gbk::Version, "C:\\Temp\\", "w.jpg", "b.jpg", "app.exe"});
+  S().files["C:\\Temp\\app.exe"] = "running";
+  S().files["C:\\Temp\\uninst.exe"] = "old";
+  EXPECT_EQ(Start("/S /RUN"), 0);
+  EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "running");  // the in-place rule stays
+  EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], app_);
+  EXPECT_EQ(S().files["C:\\Temp\\uninst.exe"], uninst_);
+  EXPECT_NE(S().files["C:\\Temp\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
+  EXPECT_EQ(S().programsRun.size(), 1u);
+  for (const auto& s : S().shell) EXPECT_EQ(s.rfind("execute", 0), std::string::npos);  // started by the batch only
+}
+
 TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
   S().unwritable = {"C:\\App\\doc\\readme.txt"};
   EXPECT_EQ(Start("/S /LOG=\"C:\\logs\\setup.log\""), 3);
