@@ -224,6 +224,14 @@ BuildResult BuildPayload(const PayloadInput& in) {
   for (size_t i = 0; i < in.fields.size(); i++)
     if (Error e = CheckText(in.fields[i]); e != Error::None)
       return Fail(e, i, "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" " + TextProblem(e));
+  // The setup takes the first checksum field after the sixth as the sum; one
+  // given by hand would stand in front of the packer's own.
+  if (in.checksum)
+    for (size_t i = ConfigFieldCount; i < in.fields.size(); i++)
+      if (IsChecksumField(in.fields[i]))
+        return Fail(Error::ReservedField, i,
+                    "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" starts with \"" +
+                        std::string(ChecksumPrefix) + "\", which the packer writes itself");
 
   uint64_t total = 0;
   for (size_t i = 0; i < in.files.size(); i++) {
@@ -270,22 +278,27 @@ BuildResult BuildPayload(const PayloadInput& in) {
     return Fail(Error::StreamHasMarker, 0,
                 "the compressed files contain the section marker at every compression level");
 
+  std::string names;
+  for (const std::string& name : in.names) {
+    names += name;
+    names += '|';
+  }
   BuildResult r;
+  r.fields = in.fields;
+  if (in.checksum)
+    r.fields.push_back(ChecksumField(SectionChecksum(block, AsBytes(names), in.welcome, in.banner)));
   r.level = used;
   r.uncompressedSize = total;
   r.compressedSize = block.size();
   Bytes& out = r.payload;
-  out.reserve(block.size() + in.welcome.size() + in.banner.size() + 4096);
+  out.reserve(block.size() + names.size() + in.welcome.size() + in.banner.size() + 4096);
   Append(out, block);
   Append(out, SectionMarker);
-  for (const std::string& name : in.names) {
-    Append(out, name);
-    out.push_back('|');
-  }
+  Append(out, names);
   Append(out, SectionMarker);
-  for (size_t i = 0; i < in.fields.size(); i++) {
+  for (size_t i = 0; i < r.fields.size(); i++) {
     if (i) out.push_back('|');
-    Append(out, in.fields[i]);
+    Append(out, r.fields[i]);
   }
   Append(out, SectionMarker);
   Append(out, in.welcome);
@@ -314,6 +327,14 @@ ParsedPayload ParsePayload(ByteView data) {
   p.fields = SplitGbkText(ToText(p.sections[2]), '|');
   p.welcome = p.sections[3];
   p.banner = p.sections[4];
+  p.checksum = SectionChecksum(p.sections[0], p.sections[1], p.welcome, p.banner);
+  for (size_t i = ConfigFieldCount; i < p.fields.size(); i++) {
+    if (!IsChecksumField(p.fields[i])) continue;
+    p.hasChecksum = true;
+    p.checksumField = p.fields[i];
+    p.checksumOk = ChecksumFieldMatches(p.fields[i], p.checksum);
+    break;
+  }
   return p;
 }
 
@@ -323,6 +344,10 @@ std::vector<std::string> CheckPayload(const ParsedPayload& p) {
     problems.push_back(p.error);
     return problems;
   }
+  if (p.hasChecksum && !p.checksumOk)
+    problems.push_back("the checksum field says \"" + p.checksumField + "\" but the sections sum to " +
+                       ChecksumField(p.checksum).substr(ChecksumPrefix.size()) +
+                       "; the setup refuses it as damaged");
   if (p.sectionCount > SectionCount)
     problems.push_back(std::to_string(p.sectionCount) + " sections instead of 5 (a piece contains the section marker)");
   if (!p.blockOk) {

@@ -85,6 +85,23 @@ size_t FindGbkChar(std::string_view text, char c);
 // gives two pieces and "" gives none.
 std::vector<std::string> SplitGbkText(std::string_view text, char sep);
 
+// ---- checksum ----
+
+// The packer adds one configuration field after the sixth: ChecksumPrefix and
+// eight upper-case hex digits, zlib's CRC-32 of sections 0, 1, 3 and 4 in that
+// order (the record itself carries the sum, so it is left out). The setup
+// refuses a payload whose sum differs before it shows anything; a payload
+// without the field (older packers, other tools) loads as before.
+inline constexpr std::string_view ChecksumPrefix = "crc32=";
+
+uint32_t SectionChecksum(ByteView compressed, ByteView names, ByteView welcome, ByteView banner);
+// "crc32=" followed by the sum as eight upper-case hex digits.
+std::string ChecksumField(uint32_t crc);
+bool IsChecksumField(std::string_view field);
+// True when field is the prefix and exactly eight hex digits (either case)
+// that equal crc.
+bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
+
 // ---- compressed block ----
 
 // Called while compressing with the input bytes consumed so far and in all.
@@ -114,6 +131,7 @@ enum class Error {
   PictureHasMarker,    // a picture contains the SectionMarker
   TooFewFields,
   EmptyLastField,      // the setup's split drops an empty final field
+  ReservedField,       // an extra field starts with ChecksumPrefix, which the packer writes itself
   EmptyStream,         // the joined files are zero bytes: the setup would install nothing
   TooLarge,            // joined files above MaxUncompressedSize
   StreamHasMarker,     // every compression level produced the SectionMarker
@@ -127,6 +145,7 @@ struct PayloadInput {
   ByteView welcome;
   ByteView banner;
   int level = 9;                    // tried first; the others follow if needed
+  bool checksum = true;             // append the checksum field to the record
   Progress progress;
 };
 
@@ -135,6 +154,7 @@ struct BuildResult {
   size_t item = 0;         // index of the offending file, name or field
   std::string message;     // a sentence in English for the person packing
   Bytes payload;
+  std::vector<std::string> fields;  // the record as written, checksum field included
   int level = 0;           // compression level that was used
   uint64_t uncompressedSize = 0;
   size_t compressedSize = 0;  // section 0 including its header
@@ -160,6 +180,10 @@ struct ParsedPayload {
   std::vector<std::string> fields;
   ByteView welcome;
   ByteView banner;
+  bool hasChecksum = false;   // a checksum field follows the sixth field
+  std::string checksumField;  // the first such field, as found
+  uint32_t checksum = 0;      // the sum of the sections as they are
+  bool checksumOk = false;    // hasChecksum and the field matches the sum
 };
 
 // Reads a payload as the setup does. The views point into data and into the
@@ -170,7 +194,8 @@ ParsedPayload ParsePayload(ByteView data);
 // What a strict reader objects to in a payload the setup would accept: a
 // damaged block, a stored size that differs from the real one, fewer names
 // than files, empty names, fewer than six fields, a main program that is not
-// among the names, extra sections. Empty when the payload is sound.
+// among the names, extra sections; and what the setup itself refuses: a
+// checksum field that does not match. Empty when the payload is sound.
 std::vector<std::string> CheckPayload(const ParsedPayload& p);
 
 }  // namespace payload

@@ -259,6 +259,15 @@ void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
   if (!line) return;
   const bool wait = args::Bool(argc, a, 1, false);
   const int32_t mode = args::Int(argc, a, 2, 2);
+  // An optional fourth argument names the child's current directory; without
+  // it (or with an empty text) the child inherits the program's.
+  std::optional<std::wstring> directory;
+  if (*TextArg(argc, a, 3)) {
+    directory = WidePath(argc, a, 3);
+    if (!directory) return;
+    // "C:" alone would name the drive's current directory, not its root.
+    if (directory->size() == 2 && (*directory)[1] == L':') *directory += L'\\';
+  }
 
   std::vector<wchar_t> buffer(line->begin(), line->end());
   buffer.push_back(L'\0');
@@ -267,7 +276,8 @@ void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = static_cast<WORD>(MapShowCommand(mode));
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory ? directory->c_str() : nullptr, &si, &pi)) return;
   ObjectHandle process(pi.hProcess);
   ObjectHandle thread(pi.hThread);
   if (wait) {

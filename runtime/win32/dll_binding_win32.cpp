@@ -26,8 +26,35 @@ std::vector<DllCommandEntry>& Table() {
 HMODULE SystemLoad(const wchar_t* path) { return LoadLibraryW(path); }
 FARPROC SystemFind(HMODULE m, const char* name) { return GetProcAddress(m, name); }
 void SystemUnload(HMODULE m) { FreeLibrary(m); }
+HMODULE SystemLoaded(const wchar_t* name) {
+  HMODULE m = nullptr;
+  return GetModuleHandleExW(0, name, &m) ? m : nullptr;
+}
 
-ModuleLoader g_loader = {SystemLoad, SystemFind, SystemUnload};
+ModuleLoader g_loader = {SystemLoad, SystemFind, SystemUnload, SystemLoaded};
+
+// The system directory without a final backslash; empty when unknown.
+std::wstring SystemDirectory() {
+  wchar_t buf[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(buf, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::wstring();
+  std::wstring dir(buf, n);
+  if (dir.back() == L'\\') dir.pop_back();
+  return dir;
+}
+
+bool IsBareName(const std::wstring& name) { return name.find_first_of(L"\\/:") == std::wstring::npos; }
+
+// The system's own copy of a DLL named by its bare name: the module already
+// in the process, else the file in the system directory by its full path.
+HMODULE LoadSystemCopy(const std::wstring& name) {
+  if (g_loader.loaded) {
+    if (HMODULE m = g_loader.loaded(name.c_str())) return m;
+  }
+  const std::wstring system = SystemDirectory();
+  if (system.empty()) return nullptr;
+  return g_loader.load((system + L"\\" + name).c_str());
+}
 
 // "#17" looks up ordinal 17: the rest is read as a decimal number (reading
 // stops at the first non-digit) and its low 16 bits are the ordinal.
@@ -44,6 +71,9 @@ HMODULE LoadNamed(const std::string& file) {
   const auto wide = WideFromGbk(file);
   if (!wide || wide->empty()) return nullptr;
   if (wide->find(L':') != std::wstring::npos) return g_loader.load(wide->c_str());
+  if (IsBareName(*wide)) {
+    if (HMODULE m = LoadSystemCopy(*wide)) return m;
+  }
   const auto programDir = WideFromGbk(ProgramDirectory());
   if (programDir && !programDir->empty()) {
     if (HMODULE m = g_loader.load((*programDir + L"\\" + *wide).c_str())) return m;
@@ -66,7 +96,7 @@ HMODULE LoadNamed(const std::string& file) {
 
 }  // namespace
 
-ModuleLoader SystemModuleLoader() { return {SystemLoad, SystemFind, SystemUnload}; }
+ModuleLoader SystemModuleLoader() { return {SystemLoad, SystemFind, SystemUnload, SystemLoaded}; }
 void SetModuleLoader(const ModuleLoader& loader) { g_loader = loader; }
 
 void AssignDllCommands(int32_t count, const char* const* fileNames, const char* const* commandNames) {
@@ -96,7 +126,8 @@ void* ResolveDllCommand(int32_t index) {
   void* address = nullptr;
   if (e.file.empty()) {
     for (const wchar_t* dll : kDefaultDlls) {
-      HMODULE m = g_loader.load(dll);
+      HMODULE m = LoadSystemCopy(dll);
+      if (!m) m = g_loader.load(dll);
       if (!m) continue;
       if (void* a = reinterpret_cast<void*>(g_loader.find(m, key))) {
         module = m;

@@ -1,5 +1,12 @@
 // Declared DLL commands: a table of (DLL file name, command name) filled from
 // the ProgramHeader, bound on first call and kept bound until shutdown.
+//
+// A DLL named by its bare file name is the system's own whenever the system
+// has it: a module of that name already in the process is used as it is, and
+// otherwise the file of that name in the system directory is loaded by its
+// full path. Only when neither exists are the program's directory, the
+// module's directory and the system's search order tried, in that order, so
+// that a DLL planted next to the program never stands in for a system DLL.
 #pragma once
 #include <windows.h>
 
@@ -31,6 +38,9 @@ struct ModuleLoader {
   HMODULE (*load)(const wchar_t* path);
   FARPROC (*find)(HMODULE module, const char* nameOrOrdinal);
   void (*unload)(HMODULE module);
+  // A counted reference (released by unload) to a module of that bare name
+  // the process already has, or null; a loader without it finds none.
+  HMODULE (*loaded)(const wchar_t* name) = nullptr;
 };
 ModuleLoader SystemModuleLoader();
 void SetModuleLoader(const ModuleLoader& loader);

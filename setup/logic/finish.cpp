@@ -10,6 +10,7 @@ namespace setup {
 namespace {
 
 constexpr int32_t kHidden = 1;
+constexpr int32_t kSystemFolder = 10;
 
 // The main program's file part: what Taskkill matches and what ren renames to.
 Text FilePart(const Text& path) {
@@ -53,9 +54,17 @@ void StartSwapBatch(bool startProduct) {
   const Text body = BatchText(startProduct);
   ByteSet bytes = ByteSet::Adopt(Core(g_cmd.ToBytes, {body.Value()}).v.ptr);
   Core(g_cmd.WriteFile, {batch.Value(), bytes.Value()});
-  // Started by its full path in quotes: the usual install directory has spaces.
-  const Text commandLine = Lit(gbk::Quote) + batch + gbk::Quote;
-  Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden)});
+  // The system directory's own command interpreter runs it, named by its full
+  // path (no search, no interpreter planted next to the setup), in the run
+  // directory, where the batch's relative names resolve. Both paths are
+  // quoted: the usual install directory has spaces.
+  const Text system = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kSystemFolder)}).v.text);
+  if (!system.empty()) {
+    const Text commandLine =
+        Lit(gbk::Quote) + system + gbk::CommandInterpreter + gbk::BatchRunSwitch + batch + gbk::BatchRunEnd;
+    const Text runDirectory = CoreText(g_cmd.GetRunDirectory, {});
+    Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden), runDirectory.Value()});
+  }
 }
 
 }  // namespace setup

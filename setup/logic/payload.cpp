@@ -9,6 +9,7 @@
 #include "setup/logic/globals.h"
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
+#include "setup/payload_format.h"
 
 namespace setup {
 namespace {
@@ -43,9 +44,29 @@ BlockArray SplitTextAt(const Text& text, const char* delimiter) {
 
 Text TextOf(ValueRecord bytes) { return CoreText(g_cmd.ToText, {bytes}); }
 
+payload::ByteView ViewOf(const void* block) {
+  const int32_t n = rt::ByteSetLength(block);
+  return n > 0 ? payload::ByteView(rt::ByteSetData(block), static_cast<size_t>(n)) : payload::ByteView();
+}
+
+// The first checksum field after the sixth must match the sum of sections 0,
+// 1, 3 and 4 as they were cut; a record without one is taken as it is.
+bool ChecksumHolds(const BlockArray& sections, const BlockArray& fields) {
+  for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {
+    const std::string_view field = fields.TextAt(i);
+    if (!payload::IsChecksumField(field)) continue;
+    const uint32_t sum = payload::SectionChecksum(ViewOf(sections.At(1)), ViewOf(sections.At(2)),
+                                                  ViewOf(sections.At(4)), ViewOf(sections.At(5)));
+    return payload::ChecksumFieldMatches(field, sum);
+  }
+  return true;
+}
+
 bool IsReservedDeviceName(std::string_view part) {
-  // The name before any extension decides: "con.txt" is as reserved as "con".
-  const std::string_view stem = part.substr(0, part.find('.'));
+  // The name before any extension decides, without trailing spaces: "con.txt"
+  // and "con .txt" are as reserved as "con".
+  std::string_view stem = part.substr(0, part.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
   auto eq = [&](const char* s) {
     if (stem.size() != std::strlen(s)) return false;
     for (size_t i = 0; i < stem.size(); ++i) {
@@ -77,11 +98,17 @@ bool IsSafePayloadName(std::string_view name) {
   for (size_t i = 0; i <= name.size();) {
     const bool end = i == name.size();
     const unsigned char c = end ? 0 : static_cast<unsigned char>(name[i]);
-    if (!end && (c & 0x80)) {
-      if (i + 1 >= name.size()) return false;  // a lead byte without its trail byte
+    if (!end && payload::IsGbkLead(c)) {
+      // A lead byte must have its trail byte: a malformed pair would hide the
+      // byte after it (a ":" or "\\") from these checks but not from the
+      // system's conversion.
+      if (i + 1 >= name.size()) return false;
+      const unsigned char t = static_cast<unsigned char>(name[i + 1]);
+      if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
       i += 2;
       continue;
     }
+    if (c == 0xFF) return false;  // no character of the code page
     if (end || c == '\\' || c == '/') {
       const std::string_view part = name.substr(start, i - start);
       if (part.empty() || part == "." || part == "..") return false;
@@ -132,6 +159,8 @@ void LoadPayload() {
   BlockArray sections = SplitBytesAt(resource, marker);
   resource = ByteSet();  // the sections hold their own copies
   if (sections.size() <= 4) RejectDamagedPayload(gbk::LogTooFewSections);
+  BlockArray fields = SplitTextAt(TextOf(sections.BytesValueAt(3)), gbk::Bar);
+  if (!ChecksumHolds(sections, fields)) RejectDamagedPayload();
 
   // A stream that is there but does not inflate is a damaged payload, not an
   // empty product: installing nothing and announcing success would be a lie.
@@ -146,7 +175,6 @@ void LoadPayload() {
     if (!IsSafePayloadName(name)) RejectDamagedPayload(gbk::LogUnsafeName);
   }
 
-  BlockArray fields = SplitTextAt(TextOf(sections.BytesValueAt(3)), gbk::Bar);
   // Unattended, a short record is a damaged payload, not a runtime error box.
   if (g.Unattended && fields.size() < 6) RejectDamagedPayload(gbk::LogTooFewFields);
   g.ProductName = Text::Copy(fields.TextAt(1));

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!p.ok || !p.blockOk || p.sectionCount != 5 || p.files.size() != pi.files.size()) abort();
   for (size_t i = 0; i < pi.files.size(); i++)
     if (!std::equal(p.files[i].begin(), p.files[i].end(), pi.files[i].begin(), pi.files[i].end())) abort();
-  if (p.names != pi.names || p.fields != pi.fields) abort();
+  if (p.names != pi.names || p.fields != r.fields || !p.checksumOk) abort();
   if (!std::equal(p.welcome.begin(), p.welcome.end(), pi.welcome.begin(), pi.welcome.end())) abort();
   if (!std::equal(p.banner.begin(), p.banner.end(), pi.banner.begin(), pi.banner.end())) abort();
   return 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,85 @@ TEST_F(Logic, DamagedPayloadsAreRefusedWithTheFileErrorBox) {
   EXPECT_TRUE(S().messageBoxes.empty());
 }
 
+TEST_F(Logic, ChecksumFieldRefusesAChangedPayloadBeforeAnythingIsRead) {
+  const std::string box = std::string(gbk::PayloadDamagedCaption) + "|" + gbk::PayloadDamaged + "|48";
+  const std::string app = "MZ-program", doc = "text";
+  payload::PayloadInput in;
+  in.files = {payload::AsBytes(app), payload::AsBytes(doc)};
+  in.names = {"app.exe", "a.txt"};
+  in.fields = {gbk::ProductName, gbk::Version, gbk::DefaultDir, "w.jpg", "b.jpg", "app.exe", "extra"};
+  const std::string welcome = "JPEG-W", banner = "JPEG-B";
+  in.welcome = payload::AsBytes(welcome);
+  in.banner = payload::AsBytes(banner);
+  const payload::BuildResult built = payload::BuildPayload(in);
+  ASSERT_TRUE(built.ok()) << built.message;
+  const std::string good(built.payload.begin(), built.payload.end());
+  ASSERT_EQ(Load(good), -1000);
+  EXPECT_TRUE(S().messageBoxes.empty());
+
+  // Changes the other checks let through: the block's stored size (the
+  // stream still inflates), a name, either picture.
+  auto changed = [&](const std::string& from, const std::string& to) {
+    std::string bad = good;
+    const size_t at = bad.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return bad.replace(at, from.size(), to);
+  };
+  std::string size = good;
+  size[5] ^= 0x01;
+  for (const std::string& bad : {size, changed("a.txt|", "b.txt|"), changed("JPEG-W", "JPEG-X"),
+                                 changed("JPEG-B", "JPEG-C")}) {
+    setup::g = setup::SetupGlobals();
+    S().messageBoxes.clear();
+    EXPECT_EQ(Load(bad), 0);
+    EXPECT_EQ(S().messageBoxes, std::vector<std::string>{box});
+    EXPECT_EQ(setup::g.PayloadNames.size(), 0);
+    EXPECT_TRUE(setup::g.ProductName.empty());
+  }
+
+  // The digits in either case; a field with too few digits is damage.
+  const std::string field = built.fields.back();
+  std::string lower = field;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(Load(changed(field, lower)), -1000);
+  EXPECT_EQ(Load(changed(field, field.substr(0, field.size() - 1))), 0);
+
+  // Only fields after the sixth count, and there any position.
+  S().messageBoxes.clear();
+  PayloadSpec p;
+  p.files = {{"app.exe", "x"}};
+  p.fields = std::string(gbk::ProductName) + "|crc32=00000000|C:\\P\\|w|b|app.exe";
+  EXPECT_EQ(Load(Build(p)), -1000);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  p.fields = Fields() + "|extra|crc32=00000000";
+  EXPECT_EQ(Load(Build(p)), 0);
+  EXPECT_EQ(S().messageBoxes.size(), 1u);
+}
+
+TEST_F(Logic, RefusedNamesEndTheSetupAsADamagedPayload) {
+  std::vector<std::string> bad = {"CON", "prn.txt", "Aux", "nul.tar.gz", "CON .txt", "sub\\lpt1", "com9.log\\x",
+                                  "a:b", "a\x1F", "\x7F\x01", "trail.", "trail ", "dir.\\x", "dir \\x",
+                                  // malformed two-byte characters must not hide a ":" or a separator
+                                  "a\x80:b", "a\x81:stream", "x\xFF"};
+  for (int i = 1; i <= 9; ++i) {
+    bad.push_back("COM" + std::to_string(i));
+    bad.push_back("lpt" + std::to_string(i) + ".dat");
+  }
+  for (const std::string& name : bad) {
+    EXPECT_FALSE(setup::IsSafePayloadName(name)) << name;
+    PayloadSpec p;
+    p.files = {{"app.exe", "x"}, {name, "y"}};
+    p.fields = Fields();
+    S().messageBoxes.clear();
+    EXPECT_EQ(Load(Build(p)), 0) << name;
+    EXPECT_EQ(S().messageBoxes.size(), 1u) << name;
+  }
+  // A lone lead byte at the end (in a list it takes the "|" as its trail byte).
+  EXPECT_FALSE(setup::IsSafePayloadName("x\x81"));
+  for (const char* good : {"COM0", "COM10", "console.txt", "nul_device", "LPT", "a.b.c", "\x80" "euro.txt", ".hidden"})
+    EXPECT_TRUE(setup::IsSafePayloadName(good)) << good;
+}
+
 TEST_F(Logic, NamesWithTwoByteCharactersAreSafe) {
   EXPECT_TRUE(setup::IsSafePayloadName(gbk::BackslashTrailName));
   EXPECT_TRUE(setup::IsSafePayloadName("bin\\app.exe"));
@@ -305,12 +385,19 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
             "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\n"
             "start \"\" \"bin\\app.exe\"\r\nDel %0");
-  EXPECT_EQ(S().programsRun, (std::vector<std::string>{"\"C:\\Temp\\cmmwj.bat\"|1"}));
+  // Through the system's command interpreter by its full path, hidden, in the run directory.
+  EXPECT_EQ(S().programsRun, (std::vector<std::string>{
+                                 "\"C:\\Windows\\system32\\cmd.exe\" /d /c \"\"C:\\Temp\\cmmwj.bat\"\"|1|C:\\Temp"}));
   // Without the box: four lines.
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 0;
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
   EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
             "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\nDel %0");
+  // Without a known system directory nothing is started by a search.
+  S().programsRun.clear();
+  S().systemDirectory = "";
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
+  EXPECT_TRUE(S().programsRun.empty());
 }
 
 TEST_F(Logic, DirectoryPageNavigation) {

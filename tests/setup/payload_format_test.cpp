@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdio>
+
 namespace {
 
 using payload::Bytes;
@@ -52,7 +54,8 @@ TEST(PayloadBuild, RoundTripGivesTheSameBytesNamesAndFields) {
   ASSERT_EQ(p.files.size(), fx.files.size());
   for (size_t i = 0; i < fx.files.size(); i++) EXPECT_EQ(S(p.files[i]), S(fx.files[i])) << i;
   EXPECT_EQ(p.names, fx.in.names);
-  EXPECT_EQ(p.fields, fx.in.fields);
+  EXPECT_EQ(p.fields, r.fields);
+  EXPECT_TRUE(p.hasChecksum && p.checksumOk);
   EXPECT_EQ(S(p.welcome), S(fx.in.welcome));
   EXPECT_EQ(S(p.banner), S(fx.in.banner));
   EXPECT_EQ(p.storedSize, p.stream.size());
@@ -74,9 +77,15 @@ TEST(PayloadBuild, LaysOutTheSectionsExactly) {
   const size_t m1 = text.find("$#@*&$*&");
   EXPECT_EQ(m1, r.compressedSize);
   const std::string tail = text.substr(m1);
-  EXPECT_EQ(tail, "$#@*&$*&app.exe|empty.txt|docs\\" + kBarTrail + kBackslashTrail + ".txt|uninst.exe|" +
-                      "$#@*&$*&Product|1.2|C:\\Program Files\\Product\\|/w.jpg|/b.jpg|app.exe|x|y|z" +
-                      "$#@*&$*&\xFF\xD8\xFFwelcome$#@*&$*&\xFF\xD8\xFF banner");
+  // The checksum field comes last: zlib's CRC-32 of sections 0, 1, 3 and 4.
+  const std::string names = "app.exe|empty.txt|docs\\" + kBarTrail + kBackslashTrail + ".txt|uninst.exe|";
+  const std::string welcome = "\xFF\xD8\xFFwelcome", banner = "\xFF\xD8\xFF banner";
+  const std::string summed = text.substr(0, m1) + names + welcome + banner;
+  char field[16];
+  std::snprintf(field, sizeof field, "crc32=%08lX",
+                crc32(0, reinterpret_cast<const Bytef*>(summed.data()), uInt(summed.size())));
+  EXPECT_EQ(tail, "$#@*&$*&" + names + "$#@*&$*&Product|1.2|C:\\Program Files\\Product\\|/w.jpg|/b.jpg|app.exe|x|y|z|" +
+                      field + "$#@*&$*&" + welcome + "$#@*&$*&" + banner);
   Bytes stream;
   ASSERT_TRUE(payload::DecompressBlock(ByteView(b).first(m1), stream));
   EXPECT_EQ(S(stream), joined);
@@ -225,6 +234,61 @@ TEST(PayloadParse, StrictCheckFindsWhatTheSetupWouldStumbleOver) {
   problems = payload::CheckPayload(p);
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("says 4 bytes but holds 6"), std::string::npos);
+}
+
+TEST(PayloadChecksum, AnyChangedSectionButTheRecordIsFound) {
+  Fixture fx;
+  payload::BuildResult r = payload::BuildPayload(fx.in);
+  ASSERT_TRUE(r.ok()) << r.message;
+  const std::string good = S(r.payload);
+  const size_t m1 = good.find("$#@*&$*&"), m2 = good.find("$#@*&$*&", m1 + 8), m3 = good.find("$#@*&$*&", m2 + 8);
+  // One byte of the block's stored size (the stream still inflates), a name,
+  // the welcome picture and the last byte of the banner.
+  for (size_t at : {size_t(5), m1 + 8, m3 + 9, good.size() - 1}) {
+    std::string bad = good;
+    bad[at] ^= 0x01;
+    payload::ParsedPayload p = payload::ParsePayload(payload::AsBytes(bad));
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.hasChecksum);
+    EXPECT_FALSE(p.checksumOk) << at;
+    const std::vector<std::string> problems = payload::CheckPayload(p);
+    ASSERT_FALSE(problems.empty());
+    EXPECT_NE(problems[0].find("checksum"), std::string::npos) << problems[0];
+  }
+  // A change in the record itself is not covered: "x" is field 7.
+  std::string field = good;
+  field[field.find("|x|") + 1] = 'w';
+  EXPECT_TRUE(payload::ParsePayload(payload::AsBytes(field)).checksumOk);
+
+  // Without the field the payload is as sound as before.
+  fx.in.checksum = false;
+  payload::BuildResult plain = payload::BuildPayload(fx.in);
+  ASSERT_TRUE(plain.ok());
+  payload::ParsedPayload p = payload::ParsePayload(plain.payload);
+  EXPECT_FALSE(p.hasChecksum);
+  EXPECT_EQ(p.fields, fx.in.fields);
+  EXPECT_TRUE(payload::CheckPayload(p).empty());
+}
+
+TEST(PayloadChecksum, FieldFormAndTheReservedPrefix) {
+  EXPECT_EQ(payload::ChecksumField(0x0012ABCF), "crc32=0012ABCF");
+  EXPECT_TRUE(payload::ChecksumFieldMatches("crc32=0012ABCF", 0x0012ABCF));
+  EXPECT_TRUE(payload::ChecksumFieldMatches("crc32=0012abcf", 0x0012ABCF));
+  for (const char* bad : {"crc32=12ABCF", "crc32=0012ABCF0", "crc32=0012ABCG", "crc32= 012ABCF", "CRC32=0012ABCF",
+                          "crc32=", "0012ABCF"})
+    EXPECT_FALSE(payload::ChecksumFieldMatches(bad, 0x0012ABCF)) << bad;
+  EXPECT_FALSE(payload::ChecksumFieldMatches("crc32=0012ABCE", 0x0012ABCF));
+
+  // An extra field of that form given to the packer would stand in front of
+  // its own; among the first six it is only text.
+  Fixture fx;
+  fx.in.fields.push_back("crc32=00000000");
+  payload::BuildResult r = payload::BuildPayload(fx.in);
+  EXPECT_EQ(r.error, Error::ReservedField);
+  EXPECT_EQ(r.item, 9u);
+  fx.in.fields.pop_back();
+  fx.in.fields[payload::FieldVersion] = "crc32=1";
+  EXPECT_TRUE(payload::BuildPayload(fx.in).ok());
 }
 
 TEST(CompressedBlock, DecompressesOnlyWhatTheSetupAccepts) {

@@ -65,7 +65,9 @@ void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   r->v.i32 = 1;
 }
 void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
-  g_state.programsRun.push_back(Arg(argc, a, 0) + "|" + std::to_string(rt::args::Int(argc, a, 2, 2)));
+  std::string run = Arg(argc, a, 0) + "|" + std::to_string(rt::args::Int(argc, a, 2, 2));
+  if (argc > 3) run += "|" + Arg(argc, a, 3);  // the working directory
+  g_state.programsRun.push_back(run);
   r->v.i32 = 1;
 }
 void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -118,7 +120,11 @@ void ProcessEvents(ValueRecord*, int32_t, ValueRecord*) {}
 
 // ---- shell ----
 void GetSpecialFolder(ValueRecord* r, int32_t argc, ValueRecord* a) {
-  ReturnText(r, rt::args::Int(argc, a, 0, 0) == 3 ? "C:\\Users\\u\\Desktop\\" : "");
+  switch (rt::args::Int(argc, a, 0, 0)) {
+    case 3: ReturnText(r, "C:\\Users\\u\\Desktop\\"); break;
+    case 10: ReturnText(r, g_state.systemDirectory); break;
+    default: ReturnText(r, "");
+  }
 }
 void Record(const char* what, int32_t argc, ValueRecord* a) {
   std::string s = what;

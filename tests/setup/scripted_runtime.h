@@ -33,10 +33,11 @@ struct State {
   std::vector<std::string> createdDirs;          // in creation order
   std::vector<std::string> messageBoxes;         // "caption|text|flags"
   std::vector<std::string> shell;                // recorded shell actions
-  std::vector<std::string> programsRun;          // RunProgram command lines
+  std::vector<std::string> programsRun;          // RunProgram: "command line|mode[|directory]"
   std::vector<std::string> loads;                // windows loaded, by name
   std::vector<std::string> unloads;
   std::string runDirectory = "C:\\Temp";
+  std::string systemDirectory = "C:\\Windows\\system32\\";  // "" when unknown
   std::string resource;  // the payload resource bytes
   bool hasResource = true;
   // Unit properties: (window, unit, property) -> value; texts as strings.

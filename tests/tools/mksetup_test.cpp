@@ -113,7 +113,7 @@ TEST_F(Packer, PackedFolderReadsBackWithTheSameBytesNamesAndFields) {
     payload::Bytes want = mksetup::ReadWholeFile(s.files[i].path);
     EXPECT_TRUE(std::equal(p.files[i].begin(), p.files[i].end(), want.begin(), want.end())) << i;
   }
-  ASSERT_EQ(p.fields.size(), 8u);
+  ASSERT_EQ(p.fields.size(), 9u);
   EXPECT_EQ(p.fields[0], Gbk("演示产品"));
   EXPECT_EQ(p.fields[1], "1.2");
   EXPECT_EQ(p.fields[2], Gbk("C:\\Program Files\\演示产品\\"));
@@ -122,6 +122,8 @@ TEST_F(Packer, PackedFolderReadsBackWithTheSameBytesNamesAndFields) {
   EXPECT_EQ(p.fields[5], "bin\\app.exe");
   EXPECT_EQ(p.fields[6], "seven");
   EXPECT_EQ(p.fields[7], Gbk("八"));
+  EXPECT_TRUE(p.checksumOk);
+  EXPECT_EQ(p.fields[8], p.checksumField);
   EXPECT_EQ(std::string(p.welcome.begin(), p.welcome.end()), "\xFF\xD8\xFF\xE0 welcome");
   EXPECT_EQ(std::string(p.banner.begin(), p.banner.end()), "\x89PNG\r\n\x1A\n banner");
   EXPECT_EQ(s.outputBytes, file.size());
@@ -132,6 +134,7 @@ TEST_F(Packer, PackedFolderReadsBackWithTheSameBytesNamesAndFields) {
   EXPECT_NE(out.str().find("文档\\说明.txt"), std::string::npos);
   EXPECT_NE(out.str().find("100000  Alpha.dll"), std::string::npos);
   EXPECT_NE(out.str().find("payload ok"), std::string::npos);
+  EXPECT_NE(out.str().find(", matches the field"), std::string::npos);
 }
 
 TEST_F(Packer, PackingASetupAgainReplacesItsPayloadAndKeepsTheRest) {
@@ -369,6 +372,23 @@ TEST_F(Packer, CommandLineExitCodesAndList) {
   err.str("");
   EXPECT_EQ(mksetup::Main({"--list", P("damaged.exe")}, out, err), 1);
   EXPECT_NE(err.str().find("damaged"), std::string::npos);
+  // Damage that still reads: the banner's last byte. Only the checksum tells.
+  file = mksetup::ReadWholeFile(o_.output);
+  ASSERT_TRUE(pe::ParsePe(file, info, error));
+  ASSERT_TRUE(pe::LocateResource(file, info, pe::ResourceId::Id(10), pe::ResourceId::Id(1000), 0, res, error));
+  file[size_t(res.data() - file.data()) + res.size() - 1] ^= 0x01;
+  mksetup::WriteFileAtomically(P("banner.exe"), file);
+  err.str("");
+  out.str("");
+  EXPECT_EQ(mksetup::Main({"--list", P("banner.exe")}, out, err), 1);
+  EXPECT_NE(out.str().find("DIFFERS from the field"), std::string::npos);
+  EXPECT_NE(err.str().find("checksum field says"), std::string::npos) << err.str();
+  // The packer keeps the field to itself.
+  args.push_back("--field=crc32=00000000");
+  args[5] = "Demo";
+  err.str("");
+  EXPECT_EQ(mksetup::Main(args, out, err), 1);
+  EXPECT_NE(err.str().find("which the packer writes itself"), std::string::npos);
   EXPECT_EQ(mksetup::Main({"--list", o_.stub}, out, err), 1);  // no payload at all
   EXPECT_EQ(mksetup::Main({"--list", o_.welcome}, out, err), 1);  // not a PE
 }

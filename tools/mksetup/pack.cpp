@@ -395,7 +395,7 @@ PackSummary Pack(const PackOptions& o) {
       Throw(Problem::BadStub, "internal error: the written setup does not read back (" + error + ")");
     payload::ParsedPayload back = payload::ParsePayload(res);
     std::vector<std::string> problems = payload::CheckPayload(back);
-    bool same = problems.empty() && back.names == in.names && back.fields == in.fields && back.files.size() == in.files.size();
+    bool same = problems.empty() && back.names == in.names && back.fields == built.fields && back.files.size() == in.files.size();
     for (size_t i = 0; same && i < in.files.size(); i++)
       same = std::equal(back.files[i].begin(), back.files[i].end(), in.files[i].begin(), in.files[i].end());
     if (!same) Throw(Problem::Io, "internal error: the payload does not read back" + (problems.empty() ? "" : ": " + problems[0]));

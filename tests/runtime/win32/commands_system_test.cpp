@@ -297,6 +297,28 @@ TEST(RunProgramCommand, DisplayModesBecomeShowCommands) {
   }
 }
 
+TEST(RunProgramCommand, StartsInTheGivenDirectoryOrInheritsOurs) {
+  ScratchDir dir, other;
+  const std::wstring marker = dir.File(L"m.txt");
+  const std::string otherPath = rt::win32::GbkFromWide(other.Path()).value();
+  std::string got;
+  ASSERT_TRUE(RunBool(rt::cmd::RunProgram,
+                      {Text(ProbeLine("current-dir", marker)), rt::BoolValue(true), rt::Omitted(), Text(otherPath)}));
+  ASSERT_TRUE(rtt::ReadBytes(marker, &got));
+  EXPECT_EQ(got, rtt::Utf8FromGbk(otherPath) + " ");
+
+  DeleteFileW(marker.c_str());
+  wchar_t ours[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, ours);
+  ASSERT_TRUE(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("current-dir", marker)), rt::BoolValue(true)}));
+  ASSERT_TRUE(rtt::ReadBytes(marker, &got));
+  EXPECT_EQ(got, rtt::Utf8FromGbk(rt::win32::GbkFromWide(ours).value()) + " ");
+
+  // A directory that does not exist starts nothing.
+  EXPECT_FALSE(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("current-dir", marker)), rt::BoolValue(true),
+                                             rt::Omitted(), Text(otherPath + "\\missing")}));
+}
+
 TEST(RunProgramCommand, FailsForNothingToStart) {
   EXPECT_FALSE(RunBool(rt::cmd::RunProgram, {Text("")}));
   EXPECT_FALSE(RunBool(rt::cmd::RunProgram, {Text("Z:\\no\\such\\program.exe")}));

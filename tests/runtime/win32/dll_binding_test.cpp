@@ -34,19 +34,42 @@ int OrdinalOf(HMODULE m, const char* name) {
   return -1;
 }
 
+std::string Narrow(const wchar_t* w) {
+  std::string s;
+  for (; *w; ++w) s += static_cast<char>(*w);
+  return s;
+}
+
+// The system directory as binding names it.
+std::string SystemDir() {
+  wchar_t buf[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(buf, MAX_PATH);
+  std::string dir = Narrow(std::wstring(buf, n).c_str());
+  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+  return dir;
+}
+
 // Records every load, lookup and unload, and answers from a fixed plan.
 struct Recorder {
   static std::vector<std::string> log;
   static std::string exportingDll;  // the only DLL that has the command
   static std::vector<std::string> missing;  // paths that do not load
+  static std::vector<std::string> inProcess;  // bare names the process already has
   static HMODULE Load(const wchar_t* path) {
-    std::string p;
-    for (const wchar_t* c = path; *c; ++c) p += static_cast<char>(*c);
+    const std::string p = Narrow(path);
     log.push_back("load " + p);
     for (const std::string& m : missing) {
       if (m == p) return nullptr;
     }
     return reinterpret_cast<HMODULE>(new std::string(p));
+  }
+  static HMODULE Loaded(const wchar_t* name) {
+    const std::string n = Narrow(name);
+    log.push_back("loaded " + n);
+    for (const std::string& m : inProcess) {
+      if (m == n) return reinterpret_cast<HMODULE>(new std::string("in-process " + n));
+    }
+    return nullptr;
   }
   static FARPROC Find(HMODULE m, const char* key) {
     const auto* dll = reinterpret_cast<std::string*>(m);
@@ -65,6 +88,7 @@ struct Recorder {
 std::vector<std::string> Recorder::log;
 std::string Recorder::exportingDll;
 std::vector<std::string> Recorder::missing;
+std::vector<std::string> Recorder::inProcess;
 
 class DllBinding : public ::testing::Test {
  protected:
@@ -76,8 +100,9 @@ class DllBinding : public ::testing::Test {
     rt::win32::UnloadDllCommands();  // with the loader that loaded them
     Recorder::log.clear();
     Recorder::missing.clear();
+    Recorder::inProcess.clear();
     Recorder::exportingDll = exporting;
-    rt::win32::SetModuleLoader({Recorder::Load, Recorder::Find, Recorder::Unload});
+    rt::win32::SetModuleLoader({Recorder::Load, Recorder::Find, Recorder::Unload, Recorder::Loaded});
   }
 };
 
@@ -108,62 +133,99 @@ TEST_F(DllBinding, HashNameLooksUpTheOrdinalFromItsLowSixteenBits) {
   AssignDllCommands(1, files, names);
   EXPECT_EQ(ResolveDllCommand(0), reinterpret_cast<void*>(GetProcAddress(kernel, "GetTickCount")));
 
-  Record("kernel32.dll");
+  const std::string inSystem = SystemDir() + "\\kernel32.dll";
+  Record(inSystem);
   const char* seventeen[] = {"#17"};
   AssignDllCommands(1, files, seventeen);
   ResolveDllCommand(0);
-  EXPECT_EQ(Recorder::log.back(), "find kernel32.dll #17");
+  EXPECT_EQ(Recorder::log.back(), "find " + inSystem + " #17");
 }
 
 TEST_F(DllBinding, EmptyFileNameSearchesTheDefaultListInOrderAndBindsOnce) {
-  Record("User32.dll");
+  const std::string sys = SystemDir() + "\\";
+  Record(sys + "User32.dll");
   const char* files[] = {""};
   const char* names[] = {"MessageBeep"};
   AssignDllCommands(1, files, names);
   void* first = ResolveDllCommand(0);
   ASSERT_NE(first, nullptr);
+  // Each one the system's copy, by its full path.
   const std::vector<std::string> expected = {
-      "load Kernel32.dll", "find Kernel32.dll MessageBeep", "unload Kernel32.dll",
-      "load Gdi32.dll",    "find Gdi32.dll MessageBeep",    "unload Gdi32.dll",
-      "load User32.dll",   "find User32.dll MessageBeep"};
+      "loaded Kernel32.dll", "load " + sys + "Kernel32.dll", "find " + sys + "Kernel32.dll MessageBeep",
+      "unload " + sys + "Kernel32.dll",
+      "loaded Gdi32.dll", "load " + sys + "Gdi32.dll", "find " + sys + "Gdi32.dll MessageBeep",
+      "unload " + sys + "Gdi32.dll",
+      "loaded User32.dll", "load " + sys + "User32.dll", "find " + sys + "User32.dll MessageBeep"};
   EXPECT_EQ(Recorder::log, expected);
   // A second call does no loading or lookup.
   EXPECT_EQ(ResolveDllCommand(0), first);
   EXPECT_EQ(Recorder::log.size(), expected.size());
   // Shutdown unloads the module that was kept.
   rt::win32::UnloadDllCommands();
-  EXPECT_EQ(Recorder::log.back(), "unload User32.dll");
+  EXPECT_EQ(Recorder::log.back(), "unload " + sys + "User32.dll");
+
+  // One the process has is taken as it is; one the system lacks by its bare name.
+  Record("in-process User32.dll");
+  Recorder::inProcess = {"User32.dll"};
+  Recorder::missing = {sys + "Kernel32.dll"};
+  AssignDllCommands(1, files, names);
+  ResolveDllCommand(0);
+  EXPECT_EQ(std::vector<std::string>(Recorder::log.begin(), Recorder::log.begin() + 4),
+            (std::vector<std::string>{"loaded Kernel32.dll", "load " + sys + "Kernel32.dll", "load Kernel32.dll",
+                                      "find Kernel32.dll MessageBeep"}));
+  EXPECT_EQ(Recorder::log.back(), "find in-process User32.dll MessageBeep");
 }
 
-TEST_F(DllBinding, NamedFileIsTriedInTheProgramDirectoryThenByItsBareName) {
+TEST_F(DllBinding, BareNamesTakeTheSystemsCopyBeforeTheProgramDirectory) {
   static const rt::ProgramHeader header{};
   rt::win32::InstallRuntimeServices(header);
   rt::win32::InitializeRuntime();
   rt::SetErrorSink(nullptr);
   rt::SetFatalExit(nullptr);
   const std::string inProgramDir = rt::win32::ProgramDirectory() + "\\user32";
-  const char* files[] = {"user32", "C:\\x\\y.dll"};
-  const char* names[] = {"GetDC", "F"};
+  const std::string inSystem = SystemDir() + "\\user32";
+  const char* files[] = {"user32", "C:\\x\\y.dll", "sub\\z.dll"};
+  const char* names[] = {"GetDC", "F", "G"};
 
-  // Found in the program's directory: loading stops there.
+  // The module the process already has: nothing is loaded.
+  Record("in-process user32");
+  Recorder::inProcess = {"user32"};
+  AssignDllCommands(3, files, names);
+  ResolveDllCommand(0);
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"loaded user32", "find in-process user32 GetDC"}));
+
+  // Else the system directory's file, even when the program's directory has one.
+  Record(inSystem);
+  AssignDllCommands(3, files, names);
+  ResolveDllCommand(0);
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"loaded user32", "load " + inSystem, "find " + inSystem + " GetDC"}));
+
+  // Only a DLL the system lacks comes from the program's directory ...
   Record(inProgramDir);
-  AssignDllCommands(2, files, names);
+  Recorder::missing = {inSystem};
+  AssignDllCommands(3, files, names);
   ResolveDllCommand(0);
-  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"load " + inProgramDir, "find " + inProgramDir + " GetDC"}));
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"loaded user32", "load " + inSystem, "load " + inProgramDir,
+                                                     "find " + inProgramDir + " GetDC"}));
 
-  // Not there: the bare name, so that the system's search order applies.
+  // ... and when that has none either, the bare name takes the system's search order.
   Record("user32");
-  Recorder::missing = {inProgramDir};
-  AssignDllCommands(2, files, names);
+  Recorder::missing = {inSystem, inProgramDir};
+  AssignDllCommands(3, files, names);
   ResolveDllCommand(0);
-  EXPECT_EQ(Recorder::log,
-            (std::vector<std::string>{"load " + inProgramDir, "load user32", "find user32 GetDC"}));
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"loaded user32", "load " + inSystem, "load " + inProgramDir,
+                                                     "load user32", "find user32 GetDC"}));
 
-  // A path with a drive is loaded as it is, once.
+  // A path with a drive is loaded as it is, once; a relative path is no bare name.
   Record("C:\\x\\y.dll");
-  AssignDllCommands(2, files, names);
+  AssignDllCommands(3, files, names);
   ResolveDllCommand(1);
   EXPECT_EQ(Recorder::log.front(), "load C:\\x\\y.dll");
+  const std::string inSub = rt::win32::ProgramDirectory() + "\\sub\\z.dll";
+  Record(inSub);
+  AssignDllCommands(3, files, names);
+  ResolveDllCommand(2);
+  EXPECT_EQ(Recorder::log, (std::vector<std::string>{"load " + inSub, "find " + inSub + " G"}));
 }
 
 TEST(DllBindingReports, MissingCommandsReportTheirNamesAndEndTheProgram) {

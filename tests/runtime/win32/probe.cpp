@@ -3,8 +3,8 @@
 // exit routines, message boxes. The first argument names the scenario, the
 // second a marker file that the exit routines and the test library append to.
 //
-// The same program serves the process-start tests as a child: "sleep-write"
-// and "show-mode" record what they were started with.
+// The same program serves the process-start tests as a child: "sleep-write",
+// "show-mode" and "current-dir" record what they were started with.
 #include <windows.h>
 
 #include <cstdlib>
@@ -229,6 +229,14 @@ int ChildRole(int argc, wchar_t** argv) {
     Mark(v.c_str());
     return 0;
   }
+  if (g_scenario == "current-dir") {
+    wchar_t dir[MAX_PATH] = {};
+    char utf8[4 * MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, dir);
+    WideCharToMultiByte(CP_UTF8, 0, dir, -1, utf8, sizeof utf8, nullptr, nullptr);
+    Mark(utf8);
+    return 0;
+  }
   return -2;
 }
 
@@ -239,6 +247,7 @@ int wmain(int argc, wchar_t** argv) {
   for (const wchar_t* p = argv[1]; *p; ++p) g_scenario += static_cast<char>(*p);
   if (argc >= 3) g_marker = argv[2];
   if (argc >= 4) g_arg3 = argv[3];
-  if (g_scenario == "sleep-write" || g_scenario == "show-mode") return ChildRole(argc, argv);
+  if (g_scenario == "sleep-write" || g_scenario == "show-mode" || g_scenario == "current-dir")
+    return ChildRole(argc, argv);
   return RunRuntimeApplication(kHeader, Entry);
 }
