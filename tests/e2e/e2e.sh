@@ -481,8 +481,67 @@ SCRIPT
   check "--list sees the damage" bash -c "! '$mksetup' --list '$work/wrongsum.exe' >/dev/null 2>&1"
 }
 
+scenario_back_next_cancel() {
+  # Back and Next between the pages, then Cancel on the ready page: the pages
+  # come again with their texts, and nothing is installed.
+  cat > "$work/backnext.txt" <<SCRIPT
+start cmd="setup.exe"
+wait-window title-file=texts/title timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/back
+wait-window title-file=texts/title timeout=30000
+read-controls
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/back
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+read-controls
+click text-file=texts/cancel
+wait-exit timeout=30000
+SCRIPT
+  run_script backnext
+  check "back/next/cancel exits 0" [ "$(exit_code backnext)" = 0 ]
+  check "the ready page came again" log_has backnext '现在准备安装“E2E工具 2.1 版”。'
+  check "cancel on the ready page writes nothing" test ! -e "$(installed app.exe)"
+}
+
+scenario_no_shortcuts() {
+  # Both boxes cleared on the ready page: no shortcut and no group, but the
+  # registry values and the removal records are still written.
+  local prefix; prefix=$(prefix_for en_US.UTF-8)
+  rm -rf "$prefix/drive_c/Program Files/E2E工具"
+  rm -f "$HOME/Desktop/E2E工具.lnk"
+  { echo 'start cmd="setup.exe"'
+    echo "wait-window title-file=texts/title timeout=90000"
+    echo "click text-file=texts/next"
+    echo "wait-window text-file=texts/dir timeout=30000"
+    echo "click text-file=texts/next"
+    echo "wait-window text-file=texts/ready timeout=30000"
+    echo "click text-file=texts/desktop"
+    echo "click text-file=texts/menu"
+    echo "click text-file=texts/next"
+    echo "wait-window text-file=texts/done timeout=60000"
+    echo "sleep ms=1500"
+    echo "click text-file=texts/finish"
+    echo "wait-exit timeout=30000"; } > "$work/noicons.txt"
+  run_script noicons en_US.UTF-8
+  check "no-shortcut run exits 0" [ "$(exit_code noicons)" = 0 ]
+  local ini; ini=$(ini_text en_US.UTF-8)
+  check "no desktop link recorded" bash -c "! grep -q '^LinkFileName=' <<<'$ini'"
+  check "no group recorded" bash -c "! grep -q '^MenuGroupName=' <<<'$ini'"
+  check "unreg still recorded" grep -qx '1=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\E2E工具' <<<"$ini"
+  check "no desktop shortcut" test ! -e "$HOME/Desktop/E2E工具.lnk"
+  check "no group folder" test -z "$(find "$prefix/drive_c" -type d -name 'E2E工具' -path '*Programs*' | head -n 1)"
+  check "registry still written" [ "$(reg_value en_US.UTF-8 DisplayName)" = "REG_SZ E2E工具 2.1" ]
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
