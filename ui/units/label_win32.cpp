@@ -189,25 +189,6 @@ void Paint(Label& label, HDC dc, const RECT& client) {
 
 // ---- Messages ----
 
-LRESULT OnPaint(Label& label) {
-  RECT painted;
-  {
-    PaintScope ps(label.hwnd);
-    RECT client;
-    GetClientRect(label.hwnd, &client);
-    Paint(label, ps.dc(), client);
-    painted = ps.area();
-  }
-  RepaintTransparentOver(label.hwnd, painted);
-  return 0;
-}
-
-LRESULT OnPrintClient(Label& label, HDC dc) {
-  RECT client;
-  GetClientRect(label.hwnd, &client);
-  Paint(label, dc, client);
-  return 0;
-}
 
 LRESULT OnSetText(Label& label, WPARAM wp, LPARAM lp) {
   const LRESULT r = DefWindowProcW(label.hwnd, WM_SETTEXT, wp, lp);
@@ -222,8 +203,9 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* label = static_cast<Label*>(BindUnit(hwnd, msg, lp));
   if (!label) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
-    case WM_PAINT: return OnPaint(*label);
-    case WM_PRINTCLIENT: return OnPrintClient(*label, reinterpret_cast<HDC>(wp));
+    case WM_PAINT: return PaintOpaqueUnit(hwnd, [&](HDC dc, const RECT&) { RECT client; GetClientRect(label->hwnd, &client); Paint(*label, dc, client); });
+    case WM_PRINTCLIENT:
+      return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*label, dc, area); });
     case WM_ERASEBKGND: return 1;
     case WM_SETTEXT: return OnSetText(*label, wp, lp);
     case WM_GETFONT: return reinterpret_cast<LRESULT>(label->font ? label->font.get() : DefaultGuiFont());

@@ -55,23 +55,6 @@ void Repaint(PicBox& box, bool erase) {
 
 // ---- Messages ----
 
-LRESULT OnPaint(PicBox& box) {
-  RECT painted;
-  {
-    PaintScope ps(box.hwnd);
-    Paint(box, ps.dc(), ps.area());
-    painted = ps.area();
-  }
-  RepaintTransparentOver(box.hwnd, painted);
-  return 0;
-}
-
-LRESULT OnPrintClient(PicBox& box, HDC dc) {
-  RECT client;
-  GetClientRect(box.hwnd, &client);
-  Paint(box, dc, client);
-  return 0;
-}
 
 LRESULT OnPaintBackground(PicBox& box, HDC dc, const RECT* area) {
   RECT client;
@@ -85,8 +68,9 @@ LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!box) return DefWindowProcW(hwnd, msg, wp, lp);
   if (LRESULT r = 0; ReflectToChild(hwnd, msg, wp, lp, &r)) return r;
   switch (msg) {
-    case WM_PAINT: return OnPaint(*box);
-    case WM_PRINTCLIENT: return OnPrintClient(*box, reinterpret_cast<HDC>(wp));
+    case WM_PAINT: return PaintOpaqueUnit(hwnd, [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
+    case WM_PRINTCLIENT:
+      return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
     case WM_ERASEBKGND: return 1;
     case kMsgPaintParentBackground:
       return OnPaintBackground(*box, reinterpret_cast<HDC>(wp), reinterpret_cast<const RECT*>(lp));

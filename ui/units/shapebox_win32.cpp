@@ -115,23 +115,6 @@ void Paint(const ShapeBox& box, HDC dc, const RECT& clip) {
 
 // ---- Messages ----
 
-LRESULT OnPaint(ShapeBox& box) {
-  RECT painted;
-  {
-    PaintScope ps(box.hwnd);
-    Paint(box, ps.dc(), ps.area());
-    painted = ps.area();
-  }
-  RepaintTransparentOver(box.hwnd, painted);
-  return 0;
-}
-
-LRESULT OnPrintClient(ShapeBox& box, HDC dc) {
-  RECT client;
-  GetClientRect(box.hwnd, &client);
-  Paint(box, dc, client);
-  return 0;
-}
 
 LRESULT CALLBACK ShapeBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* box = static_cast<ShapeBox*>(BindUnit(hwnd, msg, lp));
@@ -139,8 +122,9 @@ LRESULT CALLBACK ShapeBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   // Units placed inside the shape box hear their own notifications.
   if (LRESULT r = 0; ReflectToChild(hwnd, msg, wp, lp, &r)) return r;
   switch (msg) {
-    case WM_PAINT: return OnPaint(*box);
-    case WM_PRINTCLIENT: return OnPrintClient(*box, reinterpret_cast<HDC>(wp));
+    case WM_PAINT: return PaintOpaqueUnit(hwnd, [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
+    case WM_PRINTCLIENT:
+      return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
     case WM_ERASEBKGND: return 1;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

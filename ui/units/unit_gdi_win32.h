@@ -185,6 +185,29 @@ ButtonImage MakeButtonImage(const pictures::PictureObject* picture);
 // over the part painted, in client coordinates of `hwnd`.
 void RepaintTransparentOver(HWND hwnd, const RECT& painted);
 
+// WM_PAINT of an opaque unit: paint(dc, area) for the invalid area, then the
+// transparent units over it paint again.
+template <typename PaintFn>
+LRESULT PaintOpaqueUnit(HWND hwnd, PaintFn paint) {
+  RECT painted;
+  {
+    PaintScope ps(hwnd);
+    paint(ps.dc(), ps.area());
+    painted = ps.area();
+  }
+  RepaintTransparentOver(hwnd, painted);
+  return 0;
+}
+
+// WM_PRINTCLIENT: the whole client area into the given DC.
+template <typename PaintFn>
+LRESULT PrintUnitClient(HWND hwnd, HDC dc, PaintFn paint) {
+  RECT client;
+  GetClientRect(hwnd, &client);
+  paint(dc, client);
+  return 0;
+}
+
 // ---- Captions of labels and transparent labels ----
 
 struct CaptionStyle {
