@@ -27,12 +27,20 @@
 //                                          no-window, fail if the program shows
 //                                          any visible top-level window meanwhile
 //   sleep ms=N
+//   stamp [name=X]                         print stamp=X MS, milliseconds since
+//                                          the driver started (0.1 ms steps)
+//   stamp-window name=X [as wait-window]   wait-window polling every 5 ms, without
+//                                          the settling pause; print the stamp
+//                                          the moment the window is found
+//   memory                                 print peak-working-set=BYTES and
+//                                          working-set=BYTES of the running program
 //
 // Texts given in files (text-file=, title-file=, file=) are UTF-8: passing
 // non-ASCII text on a command line is not reliable everywhere. The driver
 // exits 0 when every command succeeded; otherwise it prints error=... ,
 // ends the program it started (by its process id) and exits 1.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -160,6 +168,9 @@ class Driver {
     if (c.name == "wait-gone") return WaitGone(c);
     if (c.name == "wait-exit") return WaitExit(c);
     if (c.name == "sleep") { Sleep(static_cast<DWORD>(c.Num("ms", 100))); return true; }
+    if (c.name == "stamp") return Stamp(c);
+    if (c.name == "stamp-window") return StampWindow(c);
+    if (c.name == "memory") return Memory();
     return Fail("unknown command " + c.name);
   }
 
@@ -428,6 +439,72 @@ class Driver {
     Print("exit=" + std::to_string(static_cast<int32_t>(code)));
     return true;
   }
+
+  // ---- timing and memory, for the benchmarks ----
+
+  static int64_t Ticks() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+  }
+
+  double MillisecondsSinceStart() const {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(Ticks() - started_) / static_cast<double>(frequency.QuadPart);
+  }
+
+  void PrintStamp(const std::string& name, double ms) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " %.1f", ms);
+    Print("stamp=" + name + buf);
+  }
+
+  bool Stamp(const Command& c) {
+    PrintStamp(c.Get("name", "now"), MillisecondsSinceStart());
+    return true;
+  }
+
+  // The time is taken when the search finds the window, before anything is
+  // printed; the 5 ms polling step bounds the error.
+  bool StampWindow(const Command& c) {
+    if (!pid_) return Fail("no program started");
+    const std::wstring cls = Utf16(c.Get("class"));
+    std::wstring title, child;
+    const bool byTitle = c.Text("title", &title);
+    const bool byChild = c.Text("text", &child);
+    const double until = MillisecondsSinceStart() + static_cast<double>(c.Num("timeout", 10000));
+    for (;;) {
+      Search s{pid_, &cls, byTitle ? &title : nullptr, nullptr, byChild ? &child : nullptr};
+      EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+      const double now = MillisecondsSinceStart();
+      if (s.found) {
+        window_ = s.found;
+        PrintStamp(c.Get("name", "window"), now);
+        return true;
+      }
+      if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return Fail("program ended before the window came");
+      if (now > until) return Fail("no such window");
+      Sleep(5);
+    }
+  }
+
+  // Only while the program runs: once it has ended the system may report
+  // nothing for it (Wine reads the figures of the live process).
+  bool Memory() {
+    if (!process_) return Fail("no program started");
+    if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return Fail("program has ended");
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    if (!GetProcessMemoryInfo(process_, &pmc, sizeof pmc)) {
+      return Fail("no memory figures (" + std::to_string(GetLastError()) + ")");
+    }
+    Print("peak-working-set=" + std::to_string(static_cast<unsigned long long>(pmc.PeakWorkingSetSize)));
+    Print("working-set=" + std::to_string(static_cast<unsigned long long>(pmc.WorkingSetSize)));
+    return true;
+  }
+
+  const int64_t started_ = Ticks();
 
   FILE* out_;
   HANDLE process_ = nullptr;
