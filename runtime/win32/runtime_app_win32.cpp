@@ -16,6 +16,21 @@
 #include "runtime/win32/handles_win32.h"
 
 namespace rt::win32 {
+
+std::wstring ModulePath(HMODULE m) {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(m, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return std::wstring();
+    if (n < buf.size()) {
+      buf.resize(n);
+      return buf;
+    }
+    if (buf.size() >= 32768) return std::wstring();
+    buf.resize(buf.size() * 2);
+  }
+}
+
 namespace {
 
 class RuntimeApplication;
@@ -74,20 +89,6 @@ class RuntimeApplication final : public Application {
     const size_t slash = path.find_last_of(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
   }
-  static std::wstring ModulePath(HMODULE m) {
-    std::wstring buf(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = GetModuleFileNameW(m, buf.data(), static_cast<DWORD>(buf.size()));
-      if (n == 0) return std::wstring();
-      if (n < buf.size()) {
-        buf.resize(n);
-        return buf;
-      }
-      if (buf.size() >= 32768) return std::wstring();
-      buf.resize(buf.size() * 2);
-    }
-  }
-
   static void Shutdown(int32_t code);
 
  private:
@@ -334,7 +335,7 @@ void InitializeRuntime() {
 
   // Split the program's path at its last backslash. The split is made on the
   // wide path: a GBK trail byte may have the backslash's value.
-  const std::wstring path = RuntimeApplication::ModulePath(nullptr);
+  const std::wstring path = ModulePath(nullptr);
   const size_t slash = path.find_last_of(L'\\');
   const std::wstring dir = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
   const std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);

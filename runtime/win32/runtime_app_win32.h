@@ -93,7 +93,9 @@ HWND UnitWindowHandle(uint32_t windowId, uint32_t unitId);
 // Read-only state for the window system and the commands.
 const std::string& ProgramDirectory();   // GBK, no trailing backslash
 const std::string& ProgramFileName();    // GBK
-const std::wstring& ModuleDirectory();   // with trailing backslash; empty until known
+const std::wstring& ModuleDirectory();
+// A module's full path (nullptr: the program); empty when it cannot be read.
+std::wstring ModulePath(HMODULE module);   // with trailing backslash; empty until known
 HWND HiddenOwner();
 DWORD UserInterfaceThread();
 bool LoopStarted();

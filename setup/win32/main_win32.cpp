@@ -78,12 +78,14 @@ void FillCommandTable() {
       rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText};
 }
 
-// The arguments after the program name, for the switches. Arguments without
+// The arguments after the program name, for the switches. The program's own
+// path tells where an unquoted name with blanks ends. Arguments without
 // an exact GBK form cannot name anything the setup could use: they count as a
 // bad switch.
 void PassArguments() {
   const std::wstring_view line = GetCommandLineW();
-  const auto gbk = rt::win32::GbkFromWide(line.substr(setup::ArgumentsStart(line)));
+  const std::wstring program = rt::win32::ModulePath(nullptr);
+  const auto gbk = rt::win32::GbkFromWide(line.substr(setup::ArgumentsStart(line, std::wstring_view(program))));
   setup::g_arguments = gbk ? setup::Arguments{*gbk, true} : setup::Arguments{{}, false};
 }
 

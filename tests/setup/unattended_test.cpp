@@ -79,6 +79,19 @@ TEST(Switches, ArgumentsStartAfterTheProgramName) {
   EXPECT_EQ(start("\"C:\\a b\\setup.exe"), "");  // an unclosed quote: all of it is the name
   const std::wstring_view w = L"\"C:\\a b\\setup.exe\" /S";
   EXPECT_EQ(w.substr(setup::ArgumentsStart(w)), L"/S");
+
+  // Unquoted names with blanks: the program's own path says where the name ends.
+  const std::wstring_view self = L"C:\\Program Files\\E2E Tools\\setup.exe";
+  auto after = [&](std::wstring_view l) { return std::wstring(l.substr(setup::ArgumentsStart(l, self))); };
+  EXPECT_EQ(after(L"C:\\Program Files\\E2E Tools\\setup.exe /S /D=C:\\x y"), L"/S /D=C:\\x y");
+  EXPECT_EQ(after(L"c:\\program files\\e2e tools\\SETUP /S"), L"/S");       // case, no ".exe"
+  EXPECT_EQ(after(L"E2E Tools\\setup.exe  /S"), L"/S");                         // relative
+  EXPECT_EQ(after(L"C:\\Program Files\\E2E Tools\\setup.exe"), L"");
+  EXPECT_EQ(after(L"setup /D=C:\\Program Files\\E2E Tools\\setup"), L"/D=C:\\Program Files\\E2E Tools\\setup");
+  // A name that is not the program's (a short form, say) ends at the first blank as before.
+  EXPECT_EQ(after(L"C:\\PROGRA~1\\E2ETOO~1\\setup.exe /S /D=C:\\a b"), L"/S /D=C:\\a b");
+  EXPECT_EQ(after(L"Files\\E2E Tools\\setup.exe /S"), L"Tools\\setup.exe /S");  // "Files" is no path tail at a backslash
+  EXPECT_EQ(after(L""), L"");
 }
 
 TEST(Switches, FinalBackslashStepsOverTwoByteCharacters) {
