@@ -258,4 +258,32 @@ TEST(DllBindingReports, MissingCommandsReportTheirNamesAndEndTheProgram) {
   }
 }
 
+// A look-alike of a system DLL (and one of user32.dll) beside the program: the
+// declared command bound by bare name reaches the system's copy, and a later
+// bare-name load after the start-up restriction does too; the look-alike never
+// gets into the process. Where the system would not load the look-alike even
+// by its own path there is nothing to prove, and the test says so.
+TEST(DllPlanting, ALookAlikeBesideTheProgramIsNeverLoaded) {
+  rtt::ScratchDir dir;
+  ASSERT_TRUE(CopyFileW(rtt::BuiltProgram(RTT_PROBE_EXE).c_str(), dir.File(L"probe.exe").c_str(), FALSE));
+  for (const wchar_t* name : {L"msimg32.dll", L"user32.dll"}) {
+    ASSERT_TRUE(CopyFileW(rtt::BuiltProgram(RTT_PLANTED_DLL).c_str(), dir.File(name).c_str(), FALSE));
+  }
+  auto run = [&](const wchar_t* scenario) {
+    DeleteFileW(dir.File(L"m.txt").c_str());
+    const rtt::DriverResult r = rtt::RunDriver(L"start \"cmd=" + dir.File(L"probe.exe") + L" " + scenario + L" " +
+                                               dir.File(L"m.txt") + L"\" wait-exit");
+    EXPECT_EQ(r.exitCode, 0) << r.Value("error");
+    std::string marks;
+    rtt::ReadBytes(dir.File(L"m.txt"), &marks);
+    return marks;
+  };
+  const std::string control = run(L"dll-planted-control");
+  if (control.find("planted=yes") == std::string::npos) {
+    GTEST_SKIP() << "this system does not load the look-alike even by its path: " << control;
+  }
+  const std::string marks = run(L"dll-planted");
+  EXPECT_NE(marks.find("bound=system plain=system planted=no"), std::string::npos) << marks;
+}
+
 }  // namespace

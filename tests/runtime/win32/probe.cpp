@@ -61,8 +61,10 @@ LibraryTable MakeTable() {
 }
 const LibraryTable kTable = MakeTable();
 
-const char* const kMissingFiles[] = {"kernel32.dll", "", "nosuch_probe_zz.dll"};
-const char* const kMissingNames[] = {"NoSuchExport", "NoSuchExport", "X"};
+// Three commands that cannot be found, then one the system has, which the
+// planting tests bind with a look-alike DLL beside the program.
+const char* const kMissingFiles[] = {"kernel32.dll", "", "nosuch_probe_zz.dll", "msimg32.dll"};
+const char* const kMissingNames[] = {"NoSuchExport", "NoSuchExport", "X", "GradientFill"};
 const unsigned char kTemplates[16] = {1, 2, 3};
 
 ProgramHeader MakeHeader() {
@@ -70,7 +72,7 @@ ProgramHeader MakeHeader() {
   h.buildWord = 41;
   h.libraryCount = kLibraryCount;
   h.libraries = kTable.entries.data();
-  h.dllCommandCount = 3;
+  h.dllCommandCount = 4;
   h.dllFileNames = kMissingFiles;
   h.dllCommandNames = kMissingNames;
   h.windowTemplates = kTemplates;
@@ -194,6 +196,31 @@ int32_t Entry() {
   if (s == "dll-named") g_services.CallDllCommand(0);
   if (s == "dll-default") g_services.CallDllCommand(1);
   if (s == "dll-nofile") g_services.CallDllCommand(2);
+  if (s == "dll-planted" || s == "dll-planted-control") {
+    // "planted": whether the look-alike beside the program got into the
+    // process; "bound": whose export the declared command reached; "plain":
+    // what a bare-name load finds after the start-up restriction. With no
+    // device context the system's GradientFill fails (0); the look-alike's
+    // answers 0xBAD.
+    using FillFn = BOOL(WINAPI*)(void*, void*, ULONG, void*, ULONG, ULONG);
+    std::string line;
+    if (s == "dll-planted") {
+      auto fill = reinterpret_cast<FillFn>(g_services.CallDllCommand(3));
+      line += fill(nullptr, nullptr, 0, nullptr, 0, 0) == 0xBAD ? "bound=planted " : "bound=system ";
+      HMODULE plain = LoadLibraryW(L"msimg32.dll");
+      auto plainFill =
+          plain ? reinterpret_cast<FillFn>(reinterpret_cast<void*>(GetProcAddress(plain, "GradientFill"))) : nullptr;
+      line += plainFill && plainFill(nullptr, nullptr, 0, nullptr, 0, 0) == 0xBAD ? "plain=planted " : "plain=system ";
+    } else {
+      // Loaded by its own path, the look-alike shows whether this system
+      // lets it in at all (a loader may prefer its own copy whatever the path).
+      LoadLibraryW((ModuleDirectory() + L"msimg32.dll").c_str());
+    }
+    wchar_t flag[4] = {};
+    line += GetEnvironmentVariableW(L"RTT_PLANTED_LOADED", flag, 4) ? "planted=yes" : "planted=no";
+    Mark(line.c_str());
+    return 0;
+  }
   if (s == "startwindow") g_services.LoadStartWindow(0x52000002);
   if (s == "msgbox") {
     // The exit code is the command's result.
