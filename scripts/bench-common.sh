@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the variables set here are the callers'
 # Shared by scripts/bench-install and scripts/bench-nsis (sourced, not run):
 # the builds, the generated product packed into the x86-64 setup, one Wine
 # prefix kept across runs, timing and medians.
@@ -105,6 +106,7 @@ bench_product_and_setup() {
   pictures=$work/pictures
   "$bench_top/scripts/bench-product" "$product" --pictures "$pictures"
   setup_exe=$cbench/setup.exe
+  # shellcheck disable=SC1003  # a Windows path, not an escape
   "$mksetup" --quiet --stub "$stub" -o "$setup_exe" --name 基准工具 --version 1.0 \
     --install-dir 'C:\Program Files\基准工具\' --main app.exe --no-uninstaller \
     --welcome "$pictures/welcome.jpg" --banner "$pictures/banner.jpg" --dir "$product" 2>/dev/null
