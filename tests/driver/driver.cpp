@@ -16,11 +16,49 @@
 //                                          message text, or control N's text)
 //   read-controls                          print control=ID CLASS TEXT for
 //                                          every child of the current window
-//   click (id=N | text=T | text-file=F) [via=command]
-//                                          press a button of the current window
+//   click (id=N | text=T | text-file=F) [via=command] [wait=1] [timeout=ms]
+//                                          press a button of the current window;
+//                                          with wait, return once the press has
+//                                          been handled (only for a press that
+//                                          does not open a modal window)
 //   type (text=T | file=F) [id=N]          type characters into control N (or
 //                                          the focused control)
-//   close                                  ask the current window to close
+//   mouse-click id=N                       press and release the left mouse
+//                                          button in the middle of control N
+//                                          (an edit box takes the focus so)
+//   select-all [id=N]                      select all text of edit control N
+//                                          (or the focused control)
+//   key vk=N [id=N]                        press and release virtual key N in
+//                                          control N (or the focused control)
+//   close [via=syscommand]                 ask the current window to close (with
+//                                          via, as its title bar's close box does)
+//   focus                                  print focus=ID CLASS TEXT of the
+//                                          control that has the keyboard focus
+//                                          in the current window's thread
+//   wait-focus id=N [timeout=ms]           wait until control N has the focus
+//   wait-text (text=T | text-file=F) [id=N] [timeout=ms]
+//                                          wait until control N (or the current
+//                                          window) shows exactly this text
+//   read-layout                            print window=X Y W H (screen),
+//                                          client=W H, max-track=W H and, for
+//                                          every child, child=ID CLASS VISIBLE X
+//                                          Y W H TEXT (client coordinates)
+//   measure-text id=N                      print extent=CX CY LINES: control N's
+//                                          text measured as the program measures
+//                                          it (a DC of the control without a
+//                                          font selected, the line longest in
+//                                          GBK bytes, lines split at CR LF), and
+//                                          wrapped=H: the height the text takes
+//                                          word-wrapped in the control's font
+//                                          and width
+//   stat path=P                            print stat=size N, or stat=missing
+//                                          (%NAME% in a path is the environment
+//                                          variable's value, here and below)
+//   wait-file path=P [gone=1] [timeout=ms] wait until file P exists (or is gone)
+//   watch-file path=P                      from now on, catch the contents of
+//                                          file P as soon as it can be read
+//   watched [timeout=ms]                   wait for the caught contents and
+//                                          print file=TEXT (GBK bytes as UTF-8)
 //   screenshot file=F.bmp                  the current window, as a 24-bit BMP
 //   wait-gone [timeout=ms]                 wait for the current window to go
 //   wait-exit [timeout=ms] [no-window=1]   print exit=CODE (signed); with
@@ -42,6 +80,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -153,6 +192,11 @@ class Driver {
  public:
   explicit Driver(FILE* out) : out_(out) {}
   ~Driver() {
+    if (watcher_) {
+      watch_stop_ = true;
+      WaitForSingleObject(watcher_, INFINITE);
+      CloseHandle(watcher_);
+    }
     if (process_) CloseHandle(process_);
   }
 
@@ -163,7 +207,19 @@ class Driver {
     if (c.name == "read-controls") return ReadControls();
     if (c.name == "click") return Click(c);
     if (c.name == "type") return Type(c);
-    if (c.name == "close") return Close();
+    if (c.name == "close") return Close(c);
+    if (c.name == "mouse-click") return MouseClick(c);
+    if (c.name == "select-all") return SelectAll(c);
+    if (c.name == "key") return Key(c);
+    if (c.name == "focus") return Focus();
+    if (c.name == "wait-focus") return WaitFocus(c);
+    if (c.name == "wait-text") return WaitText(c);
+    if (c.name == "read-layout") return ReadLayout();
+    if (c.name == "measure-text") return MeasureText(c);
+    if (c.name == "stat") return Stat(c);
+    if (c.name == "wait-file") return WaitFile(c);
+    if (c.name == "watch-file") return WatchFile(c);
+    if (c.name == "watched") return Watched(c);
     if (c.name == "screenshot") return Screenshot(c);
     if (c.name == "wait-gone") return WaitGone(c);
     if (c.name == "wait-exit") return WaitExit(c);
@@ -337,6 +393,12 @@ class Driver {
     if (c.Get("via") == "command") {
       PostMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                    reinterpret_cast<LPARAM>(button));
+    } else if (c.Num("wait", 0) != 0) {
+      DWORD_PTR ignored = 0;
+      if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, static_cast<UINT>(c.Num("timeout", 30000)),
+                               &ignored)) {
+        return Fail("the press was not handled in time");
+      }
     } else {
       PostMessageW(button, BM_CLICK, 0, 0);
     }
@@ -362,9 +424,250 @@ class Driver {
     return true;
   }
 
-  bool Close() {
+  bool Close(const Command& c) {
     if (!IsWindow(window_)) return Fail("no window");
-    PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (c.Get("via") == "syscommand") {
+      PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    return true;
+  }
+
+  // Control N of the current window, or the control with the keyboard focus
+  // in the window's thread.
+  HWND TargetControl(const Command& c) {
+    if (c.Has("id")) return GetDlgItem(window_, static_cast<int>(c.Num("id", 0)));
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &gi)) return nullptr;
+    return gi.hwndFocus;
+  }
+
+  bool MouseClick(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HWND target = c.Has("id") ? GetDlgItem(window_, static_cast<int>(c.Num("id", 0))) : nullptr;
+    if (!target) return Fail("mouse-click needs the id= of a control");
+    RECT r;
+    GetClientRect(target, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(target, WM_LBUTTONUP, 0, at);
+    return true;
+  }
+
+  bool SelectAll(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HWND target = TargetControl(c);
+    if (!target) return Fail("no control");
+    PostMessageW(target, EM_SETSEL, 0, -1);
+    return true;
+  }
+
+  bool Key(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    const long vk = c.Num("vk", 0);
+    if (vk <= 0 || vk > 0xFE) return Fail("key needs vk=1..254");
+    HWND target = TargetControl(c);
+    if (!target) return Fail("no control");
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), 0 /* MAPVK_VK_TO_VSC */);
+    PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(vk), 1 | (static_cast<LPARAM>(scan) << 16));
+    PostMessageW(target, WM_KEYUP, static_cast<WPARAM>(vk),
+                 1 | (static_cast<LPARAM>(scan) << 16) | (static_cast<LPARAM>(3) << 30));
+    return true;
+  }
+
+  std::string Describe(HWND h) {
+    return std::to_string(GetDlgCtrlID(h)) + " " + Utf8(ClassName(h)) + " " + Escape(Utf8(WindowText(h)));
+  }
+
+  bool Focus() {
+    if (!IsWindow(window_)) return Fail("no window");
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &gi)) return Fail("no thread information");
+    Print(gi.hwndFocus ? "focus=" + Describe(gi.hwndFocus) : "focus=none");
+    return true;
+  }
+
+  bool WaitFocus(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HWND want = GetDlgItem(window_, static_cast<int>(c.Num("id", 0)));
+    if (!want) return Fail("no such control");
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    for (;;) {
+      GUITHREADINFO gi{};
+      gi.cbSize = sizeof gi;
+      if (GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &gi) && gi.hwndFocus == want) return true;
+      if (static_cast<LONG>(GetTickCount() - until) > 0) {
+        return Fail(gi.hwndFocus ? "the focus is on " + Describe(gi.hwndFocus) : "no focus");
+      }
+      Sleep(50);
+    }
+  }
+
+  bool WaitText(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    std::wstring want;
+    if (!c.Text("text", &want)) return Fail("wait-text needs text= or text-file=");
+    HWND target = c.Has("id") ? GetDlgItem(window_, static_cast<int>(c.Num("id", 0))) : window_;
+    if (!target) return Fail("no such control");
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    for (;;) {
+      const std::wstring now = WindowText(target);
+      if (now == want) return true;
+      if (!IsWindow(target)) return Fail("the control is gone");
+      if (static_cast<LONG>(GetTickCount() - until) > 0) return Fail("text is " + Escape(Utf8(now)));
+      Sleep(50);
+    }
+  }
+
+  bool ReadLayout() {
+    if (!IsWindow(window_)) return Fail("no window");
+    RECT w, cl;
+    GetWindowRect(window_, &w);
+    GetClientRect(window_, &cl);
+    Print("window=" + std::to_string(w.left) + " " + std::to_string(w.top) + " " + std::to_string(w.right - w.left) +
+          " " + std::to_string(w.bottom - w.top));
+    Print("client=" + std::to_string(cl.right) + " " + std::to_string(cl.bottom));
+    Print("max-track=" + std::to_string(GetSystemMetrics(SM_CXMAXTRACK)) + " " +
+          std::to_string(GetSystemMetrics(SM_CYMAXTRACK)));
+    for (HWND h = GetWindow(window_, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+      RECT r;
+      GetWindowRect(h, &r);
+      MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+      Print("child=" + std::to_string(GetDlgCtrlID(h)) + " " + Utf8(ClassName(h)) + " " +
+            (IsWindowVisible(h) ? "1 " : "0 ") + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+            std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + " " +
+            Escape(Utf8(WindowText(h))));
+    }
+    return true;
+  }
+
+  static int GbkLength(const std::wstring& s) {
+    if (s.empty()) return 0;
+    return WideCharToMultiByte(936, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+  }
+
+  bool MeasureText(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HWND control = GetDlgItem(window_, static_cast<int>(c.Num("id", 0)));
+    if (!control) return Fail("no such control");
+    const std::wstring text = WindowText(control);
+    // Lines at CR LF; the first of the greatest length in GBK bytes.
+    std::wstring longest;
+    int lines = 0, best = -1;
+    for (size_t at = 0;;) {
+      const size_t end = text.find(L"\r\n", at);
+      const std::wstring line = text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+      if (end != std::wstring::npos || !line.empty() || lines == 0) {
+        ++lines;
+        if (GbkLength(line) > best) {
+          best = GbkLength(line);
+          longest = line;
+        }
+      }
+      if (end == std::wstring::npos) break;
+      at = end + 2;
+    }
+    HDC dc = GetDC(control);
+    SIZE extent{0, 0};
+    GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+    RECT client;
+    GetClientRect(control, &client);
+    RECT wrapped{0, 0, client.right, 0};
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    Print("extent=" + std::to_string(extent.cx) + " " + std::to_string(extent.cy) + " " + std::to_string(lines));
+    Print("wrapped=" + std::to_string(wrapped.bottom - wrapped.top));
+    return true;
+  }
+
+  static std::wstring PathArg(const Command& c) {
+    const std::wstring given = Utf16(c.Get("path"));
+    if (given.empty()) return given;
+    std::wstring out(32768, L'\0');
+    const DWORD n = ExpandEnvironmentStringsW(given.c_str(), out.data(), static_cast<DWORD>(out.size()));
+    if (n == 0 || n > out.size()) return given;
+    out.resize(n - 1);
+    return out;
+  }
+
+  static bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  bool Stat(const Command& c) {
+    const std::wstring path = PathArg(c);
+    if (path.empty()) return Fail("stat needs path=");
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+      Print("stat=missing");
+    } else {
+      const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      Print("stat=size " + std::to_string(size));
+    }
+    return true;
+  }
+
+  bool WaitFile(const Command& c) {
+    const std::wstring path = PathArg(c);
+    if (path.empty()) return Fail("wait-file needs path=");
+    const bool gone = c.Num("gone", 0) != 0;
+    const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
+    while (FileExists(path) == gone) {
+      if (static_cast<LONG>(GetTickCount() - until) > 0) return Fail(gone ? "the file is still there" : "no such file");
+      Sleep(50);
+    }
+    return true;
+  }
+
+  // The watcher thread tries to open the file every millisecond, sharing
+  // everything, so that it neither keeps the writer out nor stops a deletion;
+  // the first complete read is kept. A writer that holds the file without
+  // sharing keeps it out until the file is written and closed.
+  static DWORD WINAPI WatchThread(void* param) {
+    auto* self = static_cast<Driver*>(param);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    while (!self->watch_stop_) {
+      HANDLE f = CreateFileW(self->watch_path_.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (f != INVALID_HANDLE_VALUE) {
+        std::string bytes;
+        char buf[4096];
+        DWORD got = 0;
+        while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+        CloseHandle(f);
+        if (!bytes.empty()) {
+          self->watch_bytes_ = bytes;
+          self->watch_done_ = true;
+          return 0;
+        }
+      }
+      Sleep(1);
+    }
+    return 0;
+  }
+
+  bool WatchFile(const Command& c) {
+    if (watcher_) return Fail("a file is watched already");
+    watch_path_ = PathArg(c);
+    if (watch_path_.empty()) return Fail("watch-file needs path=");
+    watcher_ = CreateThread(nullptr, 0, WatchThread, this, 0, nullptr);
+    return watcher_ ? true : Fail("cannot start the watcher");
+  }
+
+  bool Watched(const Command& c) {
+    if (!watcher_) return Fail("no file watched");
+    if (WaitForSingleObject(watcher_, static_cast<DWORD>(c.Num("timeout", 10000))) != WAIT_OBJECT_0 || !watch_done_) {
+      return Fail("the watched file was never read");
+    }
+    std::wstring text(watch_bytes_.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(936, 0, watch_bytes_.data(), static_cast<int>(watch_bytes_.size()),
+                                                         text.data(), static_cast<int>(text.size()))));
+    Print("file=" + Escape(Utf8(text)));
     return true;
   }
 
@@ -390,7 +693,14 @@ class Driver {
     void* bits = nullptr;
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    // Only the part on the screen is copied (a copy reaching past the screen's
+    // edge copies nothing under Wine); the rest of the picture stays black.
+    RECT shown;
+    const RECT desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (IntersectRect(&shown, &r, &desktop)) {
+      BitBlt(mem, shown.left - r.left, shown.top - r.top, shown.right - shown.left, shown.bottom - shown.top, screen,
+             shown.left, shown.top, SRCCOPY);
+    }
     GdiFlush();
     const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) / 4) * 4;
     const DWORD size = stride * static_cast<DWORD>(h);
@@ -510,6 +820,11 @@ class Driver {
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
   HWND window_ = nullptr;
+  HANDLE watcher_ = nullptr;
+  std::wstring watch_path_;
+  std::string watch_bytes_;
+  std::atomic<bool> watch_stop_{false};
+  std::atomic<bool> watch_done_{false};
 };
 
 // Splits a script line into tokens; "..." quotes a value (\" and \\ inside).
