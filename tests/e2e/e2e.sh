@@ -54,6 +54,14 @@ pack() { # output [extra mksetup arguments]
     --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product" "$@"
 }
 pack "$work/setup.exe" || { echo "packing failed"; exit 1; }
+# Products of their own for scenarios that must leave no trace or install
+# elsewhere, so that their checks and the others' never meet.
+pack_as() { # output name
+  "$mksetup" --quiet --stub "$stub" -o "$1" --name "$2" --version 2.1 --install-dir "C:\\Program Files\\$2\\" \
+    --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product"
+}
+pack_as "$work/setup-none.exe" "E2E未装" && pack_as "$work/setup-browse.exe" "E2E浏览" &&
+  pack_as "$work/setup-ask.exe" "E2E询问" || { echo "packing failed"; exit 1; }
 
 # Texts the driver matches, in UTF-8 files (command lines are not reliable for them).
 t=$work/texts; mkdir -p "$t"
@@ -74,6 +82,20 @@ printf '错误：' > "$t/errcap"
 printf '创建桌面快捷方式' > "$t/desktop"
 printf '创建开始菜单快捷方式' > "$t/menu"
 printf '安装程序命令行参数' > "$t/helpcap"
+printf 'E2E未装 2.1' > "$t/title-none"
+printf 'E2E浏览 2.1' > "$t/title-browse"
+printf 'E2E询问 2.1' > "$t/title-ask"
+printf 'E2E子目录 2.1' > "$t/title-sub"
+printf '选择安装目录：' > "$t/browse"
+
+# Control identifiers the driver works with where a control shows no fixed
+# text: the directory page's edit box, its Browse and Next buttons, the
+# question's message label (from the window descriptions), and the edit box
+# and tree of Wine's folder dialog (from its dialog resource).
+dir_edit=170; dir_browse=160; dir_next=110; question_label=100
+folder_edit=14149; folder_tree=14145
+# Virtual keys.
+vk_tab=0x09; vk_end=0x23; vk_right=0x27; vk_delete=0x2E
 
 # run_script NAME LOCALE: runs the driver script $work/NAME.txt; output in NAME.log
 run_script() {
@@ -89,10 +111,11 @@ exit_code() { sed -n 's/^exit=//p' "$work/$1.log" | tail -n 1; }
 installed() { echo "$(prefix_for "${2:-zh_CN.UTF-8}")/drive_c/Program Files/E2E工具/$1"; }
 same_file() { cmp -s "$1" "$2"; }
 ini_text() { iconv -f GBK -t UTF-8 "$(installed uninst.ini "${1:-zh_CN.UTF-8}")" | tr -d '\r'; }
-reg_value() { # locale value-name -> "REG_SZ data", read from the prefix's machine hive
-  python3 - "$(prefix_for "$1")/system.reg" "$2" <<'PY'
+reg_value() { # locale value-name [product] -> "REG_SZ data", read from the prefix's machine hive;
+  # an empty value name prints "key" when the product's key is there at all
+  python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-E2E工具}" <<'PY'
 import re, sys
-hive, name = sys.argv[1], sys.argv[2]
+hive, name, product = sys.argv[1], sys.argv[2], sys.argv[3]
 def unescape(s):
     s = re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s)
     return s.replace('\\\\', '\\').replace('\\"', '"')
@@ -102,7 +125,10 @@ for line in open(hive, encoding='ascii', errors='replace'):
     if line.startswith('['):
         section = unescape(line[1:line.index(']')])
         continue
-    if section and section.lower() == 'software\\microsoft\\windows\\currentversion\\uninst\\e2e工具':
+    if section and section.lower() == 'software\\microsoft\\windows\\currentversion\\uninst\\' + product.lower():
+        if name == '':
+            print('key')
+            break
         m = re.match(r'"(.*?)"="(.*)"$', line)
         if m and unescape(m.group(1)) == name:
             print('REG_SZ ' + unescape(m.group(2)))
@@ -540,9 +566,133 @@ scenario_no_shortcuts() {
   check "registry still written" [ "$(reg_value en_US.UTF-8 DisplayName)" = "REG_SZ E2E工具 2.1" ]
 }
 
+# ---- the directory page, closing, the question box, in-place update of a subfolder ----
+
+# Nothing of product NAME anywhere: no install folder, no uninstall key, no
+# desktop shortcut, no group.
+nothing_written() { # product name
+  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
+  check "$1: no install folder" test ! -e "$prefix/drive_c/Program Files/$1"
+  check "$1: no uninstall key" [ -z "$(reg_value zh_CN.UTF-8 '' "$1")" ]
+  check "$1: no desktop shortcut" test ! -e "$HOME/Desktop/$1.lnk"
+  check "$1: no group" test -z "$(find "$prefix/drive_c" -type d -name "$1" -path '*Programs*' | head -n 1)"
+}
+
+# Replaces the directory field's text as a user does: click into it, select
+# all, delete, type.
+type_directory() { # file with the text
+  cat <<SCRIPT
+mouse-click id=$dir_edit
+wait-focus id=$dir_edit timeout=30000
+select-all id=$dir_edit
+key vk=$vk_delete id=$dir_edit
+type file=$1 id=$dir_edit
+wait-text id=$dir_edit text-file=$1 timeout=30000
+SCRIPT
+}
+
+scenario_empty_directory() {
+  # Next with the field emptied is refused without a message: the page stays
+  # and the edit box takes the focus back (from Browse, where Tab put it). A
+  # directory typed afterwards without a final backslash is taken with one
+  # (Back from the ready page shows it), and Cancel then leaves no trace.
+  printf 'C:\\Typed Dir' > "$work/typed-dir"
+  printf 'C:\\Typed Dir\\' > "$work/typed-dir-confirmed"
+  { cat <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+mouse-click id=$dir_edit
+wait-focus id=$dir_edit timeout=30000
+select-all id=$dir_edit
+key vk=$vk_delete id=$dir_edit
+wait-text id=$dir_edit text="" timeout=30000
+key vk=$vk_tab
+wait-focus id=$dir_browse timeout=30000
+click id=$dir_next wait=1 timeout=30000
+focus
+read-text id=$dir_edit
+SCRIPT
+    type_directory typed-dir
+    cat <<SCRIPT
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/back
+wait-window text-file=texts/dir timeout=30000
+wait-text id=$dir_edit text-file=typed-dir-confirmed timeout=30000
+click text-file=texts/cancel
+wait-exit timeout=30000
+SCRIPT
+  } > "$work/emptydir.txt"
+  run_script emptydir
+  check "the refused Next returned on the page" grep -qx 'text=' "$work/emptydir.log"
+  check "the edit box has the focus" grep -qx "focus=$dir_edit Edit " "$work/emptydir.log"
+  check "cancel exits 0" [ "$(exit_code emptydir)" = 0 ]
+  nothing_written E2E未装
+  check "the typed directory is not created" test ! -e "$(prefix_for zh_CN.UTF-8)/drive_c/Typed Dir"
+}
+
+scenario_cancel_on_directory() {
+  cat > "$work/canceldir.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/cancel
+wait-exit timeout=30000
+SCRIPT
+  run_script canceldir
+  check "cancel on the directory page exits 0" [ "$(exit_code canceldir)" = 0 ]
+  nothing_written E2E未装
+}
+
+scenario_close_box() {
+  # The title bar's close box on the welcome page, the close request on the
+  # ready page: the setup ends with 0 and writes nothing.
+  cat > "$work/closewelcome.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+close via=syscommand
+wait-exit timeout=30000
+SCRIPT
+  run_script closewelcome
+  check "closing the welcome page exits 0" [ "$(exit_code closewelcome)" = 0 ]
+  cat > "$work/closeready.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+close
+wait-exit timeout=30000
+SCRIPT
+  run_script closeready
+  check "closing the ready page exits 0" [ "$(exit_code closeready)" = 0 ]
+  nothing_written E2E未装
+}
+
+scenario_close_on_directory() {
+  # Not among the default scenarios: the directory page has no handler for
+  # its own closing, so the hidden welcome page keeps the setup running.
+  cat > "$work/closedir.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+close via=syscommand
+wait-exit timeout=30000
+SCRIPT
+  run_script closedir
+  check "closing the directory page exits 0" [ "$(exit_code closedir)" = 0 ]
+  nothing_written E2E未装
+}
+
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field)
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
+  empty_directory cancel_on_directory close_box)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"
