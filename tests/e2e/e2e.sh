@@ -689,10 +689,118 @@ SCRIPT
   nothing_written E2E未装
 }
 
+# From the finish page to the end: the registration step has begun once the
+# desktop shortcut is there, and the Finish press waits behind it.
+finish_after_registration() { # product name
+  cat <<SCRIPT
+wait-window text-file=texts/done timeout=60000
+wait-file path="%USERPROFILE%\\Desktop\\$1.lnk" timeout=60000
+click text-file=texts/finish
+wait-exit timeout=30000
+SCRIPT
+}
+
+# Picks a folder in the open folder dialog by typing its path into the
+# dialog's edit box, presses OK and waits for the field to show the result.
+browse_typed() { # file with the folder, file with the expected field
+  cat <<SCRIPT
+click id=$dir_browse
+wait-window text-file=texts/browse timeout=30000
+mouse-click id=$folder_edit
+wait-focus id=$folder_edit timeout=30000
+select-all id=$folder_edit
+key vk=$vk_delete id=$folder_edit
+type file=$1 id=$folder_edit
+wait-text id=$folder_edit text-file=$1 timeout=30000
+click id=1
+wait-gone timeout=30000
+wait-window text-file=texts/dir timeout=30000
+wait-text id=$dir_edit text-file=$2 timeout=30000
+SCRIPT
+}
+
+# A screenshot converted to PNG (for people to look at) that is not one flat
+# colour.
+picture_shows_something() { # file.bmp
+  convert "$1" "${1%.bmp}.png" && [ "$(identify -format '%k' "${1%.bmp}.png")" -gt 8 ]
+}
+
+scenario_browse_directory() {
+  # The folder dialog from Browse: cancelled it changes nothing; a folder
+  # chosen gets the default directory's last name appended (after a
+  # backslash only when it has none) unless it contains that name already;
+  # the setup installs where the field says.
+  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
+  mkdir -p "$prefix/drive_c/Jump Dir/E2E浏览 旧版"
+  printf 'C:\\Program Files\\E2E浏览\\' > "$work/browse-default"
+  printf 'C:\\' > "$work/browse-root"
+  printf 'C:\\E2E浏览' > "$work/browse-root-field"
+  printf 'C:\\Jump Dir\\E2E浏览 旧版' > "$work/browse-named"
+  printf 'C:\\Jump Dir\\E2E浏览' > "$work/browse-tree-field"
+  printf '我的电脑' > "$work/browse-computer"
+  printf 'Jump Dir' > "$work/browse-jump"
+  { cat <<SCRIPT
+start cmd="setup-browse.exe"
+wait-window title-file=texts/title-browse timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click id=$dir_browse
+wait-window text-file=texts/browse timeout=30000
+screenshot file=browse-dialog.bmp
+click id=2
+wait-gone timeout=30000
+wait-window text-file=texts/dir timeout=30000
+wait-text id=$dir_edit text-file=browse-default timeout=30000
+SCRIPT
+    browse_typed browse-root browse-root-field
+    browse_typed browse-named browse-named
+    # Through the tree by keys: the last top item (the computer), open it,
+    # its first drive, open that, then the folder by its first letter.
+    cat <<SCRIPT
+click id=$dir_browse
+wait-window text-file=texts/browse timeout=30000
+wait-window text-file=texts/dir timeout=30000
+read-text id=$dir_edit
+wait-window text-file=texts/browse timeout=30000
+wait-focus id=$folder_tree timeout=30000
+key vk=$vk_end id=$folder_tree
+wait-text id=$folder_edit text-file=browse-computer timeout=30000
+key vk=$vk_right id=$folder_tree
+key vk=$vk_right id=$folder_tree
+key vk=$vk_right id=$folder_tree
+type text=J id=$folder_tree
+wait-text id=$folder_edit text-file=browse-jump timeout=30000
+screenshot file=browse-tree.bmp
+click id=1
+wait-gone timeout=30000
+wait-window text-file=texts/dir timeout=30000
+wait-text id=$dir_edit text-file=browse-tree-field timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/next
+SCRIPT
+    finish_after_registration E2E浏览; } > "$work/browse.txt"
+  run_script browse
+  check "browse run exits 0" [ "$(exit_code browse)" = 0 ]
+  check "a folder with the name is taken unchanged" grep -qxF 'text=C:\\Jump Dir\\E2E浏览 旧版' "$work/browse.log"
+  local dir="$prefix/drive_c/Jump Dir/E2E浏览"
+  check "installed into the browsed folder" same_file "$product/app.exe" "$dir/app.exe"
+  check "subfolder file there too" same_file "$product/docs/data.bin" "$dir/docs/data.bin"
+  check "uninst.ini InstallDir" grep -qx 'InstallDir=C:\\Jump Dir\\E2E浏览' <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
+  check "DisplayIcon" [ "$(reg_value zh_CN.UTF-8 DisplayIcon E2E浏览)" = 'REG_SZ C:\Jump Dir\E2E浏览\app.exe,-0' ]
+  check "not the default directory" test ! -e "$prefix/drive_c/Program Files/E2E浏览"
+  check "not the root choice" test ! -e "$prefix/drive_c/E2E浏览"
+  check "the named folder stays empty" test -z "$(ls -A "$prefix/drive_c/Jump Dir/E2E浏览 旧版")"
+  local shot
+  for shot in browse-dialog browse-tree; do
+    check "$shot screenshot" picture_shows_something "$work/$shot.bmp"
+  done
+}
+
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
-  empty_directory cancel_on_directory close_box)
+  empty_directory cancel_on_directory close_box browse_directory)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"
