@@ -797,10 +797,133 @@ SCRIPT
   done
 }
 
+ascending() { # numbers: true when each is greater than the one before
+  local before= n
+  for n; do
+    [ -z "$before" ] || [ "$n" -gt "$before" ] || return 1
+    before=$n
+  done
+  [ -n "$before" ]
+}
+
+# The question box of log NAME against the layout rules, for the measured
+# message: the label grows past 256 pixels of text to 5/6 of it and the
+# window to the label + 8 (the system caps a window at its largest tracking
+# size); the label grows past 40 pixels of lines (line height x lines +
+# lines) by half and the window to the label + 40; the three buttons sit in
+# one row 10 pixels above the bottom, the middle one (全部是) centred, the
+# others 10 pixels to either side.
+question_layout_ok() { # log name, expected case: short | long | capped
+  python3 - "$work/$1.log" "$2" <<'PY'
+import math, sys
+lines = open(sys.argv[1], encoding='utf-8').read().splitlines()
+case = sys.argv[2]
+def field(key):
+    return [int(v) for v in next(l for l in lines if l.startswith(key + '=')).split('=', 1)[1].split()[:4]]
+_, _, win_w, win_h = field('window')
+client_w, client_h = field('client')
+max_w, max_h = field('max-track')
+cx, cy, count = field('extent')
+wrapped, = field('wrapped')
+children = {}
+for l in lines:
+    if l.startswith('child='):
+        p = l[6:].split(' ', 7)
+        children[p[7] if len(p) > 7 else ''] = [int(v) for v in p[2:7]]
+label = next(v for k, v in children.items() if k.startswith('文件 '))
+yes, all_, no = children['是(&S)'], children['全部是(&Q)'], children['否(&Q)']
+errors = []
+def expect(what, got, want):
+    if got != want:
+        errors.append('%s: %s, expected %s' % (what, got, want))
+w, h = cx, math.trunc(cy * count + count)
+label_w = math.trunc(w - w / 6) if w > 256 else 256
+label_h = math.trunc(h + h / 2) if h > 40 else 40
+rule_w = math.trunc(label_w + 8.0) if w > 256 else 271
+rule_h = math.trunc(label_h + 40.0) if h > 40 else 137
+expect('lines of the message', count, 2)
+if case == 'short':
+    expect('short text keeps the template size', (w <= 256, h <= 40), (True, True))
+elif case == 'long':
+    expect('long text widens within the screen', (w > 256, rule_w < max_w), (True, True))
+else:
+    expect('very long text reaches the cap', rule_w > max_w, True)
+expect('window size', (win_w, win_h), (min(rule_w, max_w), min(rule_h, max_h)))
+expect('label', label, [1, 8, 16, label_w, label_h])
+expect('the text fits the label height', wrapped <= label_h, True)
+bw, bh = yes[3], yes[4]
+for name, b in (('是', yes), ('全部是', all_), ('否', no)):
+    expect(name + ' visible', b[0], 1)
+    expect(name + ' size', (b[3], b[4]), (bw, bh))
+    expect(name + ' top', b[2], math.trunc(client_h - bh - 10.0))
+middle = math.trunc(math.trunc(client_w / 2) - bw / 2)
+expect('全部是 left', all_[1], middle)
+expect('是 left', yes[1], math.trunc(middle - bw - 10.0))
+expect('否 left', no[1], math.trunc(middle + bw + 10.0))
+expect('buttons inside the client area', no[1] + bw <= client_w and yes[1] >= 0, True)
+for e in errors:
+    print(e)
+sys.exit(1 if errors else 0)
+PY
+}
+
+scenario_question_layout() {
+  # The overwrite question for a short, a long and a very long path: window,
+  # label and buttons as the layout rules give them for the measured text.
+  # Answered No (the file is kept), with the close box (0: overwritten) and
+  # Yes to all.
+  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
+  local case dir answer
+  for case in short long capped; do
+    case $case in
+      short) dir='C:\Q'; answer="click text-file=texts/no" ;;
+      long) dir='C:\A long folder name for the question box'; answer="close" ;;
+      capped) dir='C:\Very long folder name that goes on and on past the width of the screen so that the box would be wider than the display\and one more level of folders with a long name as well'
+        answer="click text-file=texts/all" ;;
+    esac
+    printf '%s' "$dir" > "$work/ask-$case.dir"
+    local unix="$prefix/drive_c/${dir:3}"; unix=${unix//\\//}
+    rm -rf "$unix"; mkdir -p "$unix"; printf 'old contents' > "$unix/app.exe"
+    { cat <<SCRIPT
+start cmd="setup-ask.exe"
+wait-window title-file=texts/title-ask timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+SCRIPT
+      type_directory "ask-$case.dir"
+      cat <<SCRIPT
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/next
+wait-window title-file=texts/ask timeout=60000
+read-text id=$question_label
+read-layout
+measure-text id=$question_label
+screenshot file=question-$case.bmp
+$answer
+SCRIPT
+      finish_after_registration E2E询问; } > "$work/ask-$case.txt"
+    run_script "ask-$case"
+    check "$case: exits 0" [ "$(exit_code "ask-$case")" = 0 ]
+    check "$case: the question names the file" log_has "ask-$case" "text=文件 ${dir//\\/\\\\}\\\\app.exe 已经存在。\\r\\n是否覆盖？"
+    local problems
+    problems=$(question_layout_ok "ask-$case" "$case") || fail "$case: layout: $problems"
+    check "$case: screenshot" picture_shows_something "$work/question-$case.bmp"
+    if [ $case = short ]; then
+      check "short: No kept the file" [ "$(cat "$unix/app.exe")" = "old contents" ]
+    else
+      check "$case: overwritten" same_file "$product/app.exe" "$unix/app.exe"
+    fi
+  done
+  local widths
+  widths=$(for case in short long capped; do sed -n 's/^window=[0-9-]* [0-9-]* \([0-9]*\) .*/\1/p' "$work/ask-$case.log"; done)
+  check "the box widens with the text" ascending $widths
+}
+
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
-  empty_directory cancel_on_directory close_box browse_directory)
+  empty_directory cancel_on_directory close_box browse_directory question_layout)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"
