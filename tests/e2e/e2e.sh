@@ -920,10 +920,76 @@ SCRIPT
   check "the box widens with the text" ascending $widths
 }
 
+scenario_in_place_update_subfolder() {
+  # The main program in a subfolder, the setup started from the install
+  # directory (a path with spaces): the new main program is written as
+  # bin\app.exe.dat and never asked about, and the batch file named by
+  # relative, quoted names swaps it in after the setup ends, then deletes
+  # itself.
+  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
+  local dir="$prefix/drive_c/Program Files/E2E 子目录"
+  local v1=$work/product-sub v2=$work/product-sub-v2
+  rm -rf "$v1" "$v2" "$dir"
+  mkdir -p "$v1/bin" "$dir"
+  cp "$app" "$v1/bin/app.exe"
+  printf 'sub readme\r\n' > "$v1/readme.txt"
+  cp "$app" "$v1/uninst.exe"
+  cp -r "$v1" "$v2"
+  printf 'VERSION-2' >> "$v2/bin/app.exe"
+  cp -r "$v1/." "$dir/"
+  "$mksetup" --quiet --stub "$stub" -o "$dir/setup.exe" --name "E2E子目录" --version 2.1 \
+    --install-dir 'C:\Program Files\E2E 子目录\' --main 'bin\app.exe' --welcome "$work/welcome.jpg" \
+    --banner "$work/banner.jpg" --dir "$v2" || { fail "packing"; return; }
+  local win='C:\\Program Files\\E2E 子目录'
+  { cat <<SCRIPT
+start cmd="\"$win\\setup.exe\""
+wait-window title-file=texts/title-sub timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/next
+wait-window title-file=texts/ask timeout=60000
+read-text id=$question_label
+click text-file=texts/yes
+wait-gone timeout=30000
+wait-window title-file=texts/ask timeout=60000
+read-text id=$question_label
+click text-file=texts/yes
+wait-window text-file=texts/done timeout=60000
+wait-file path="%USERPROFILE%\\Desktop\\E2E子目录.lnk" timeout=60000
+stat path="$win\\bin\\app.exe.dat"
+stat path="$win\\bin\\app.exe"
+stat path="$win\\cmmwj.bat"
+watch-file path="$win\\cmmwj.bat"
+click text-file=texts/finish
+wait-exit timeout=30000
+watched timeout=30000
+wait-file path="$win\\cmmwj.bat" gone=1 timeout=60000
+wait-file path="$win\\bin\\app.exe.dat" gone=1 timeout=60000
+SCRIPT
+  } > "$work/inplace-sub.txt"
+  run_script inplace-sub
+  check "in-place run exits 0" [ "$(exit_code inplace-sub)" = 0 ]
+  check "asked for readme.txt" log_has inplace-sub 'text=文件 C:\\Program Files\\E2E 子目录\\readme.txt 已经存在。'
+  check "asked for uninst.exe" log_has inplace-sub 'text=文件 C:\\Program Files\\E2E 子目录\\uninst.exe 已经存在。'
+  check "not asked for the main program" bash -c "! grep -qF 'bin\\\\app.exe 已经存在' '$work/inplace-sub.log'"
+  check "the new main program written aside, the old one in place, no batch yet" \
+    diff <(grep '^stat=' "$work/inplace-sub.log") \
+    <(printf 'stat=size %s\nstat=size %s\nstat=missing\n' "$(stat -c %s "$v2/bin/app.exe")" "$(stat -c %s "$v1/bin/app.exe")")
+  check "the batch file's lines" log_has inplace-sub \
+    'file=Taskkill /f /im "app.exe"\r\ndel "bin\\app.exe"\r\nren "bin\\app.exe.dat" "app.exe"\r\nDel %0'
+  check "new main program swapped in" same_file "$v2/bin/app.exe" "$dir/bin/app.exe"
+  check "no .dat file left" test ! -e "$dir/bin/app.exe.dat"
+  check "the batch file deleted itself" test ! -e "$dir/cmmwj.bat"
+  check "uninst.ini lists the main program" grep -qx '1=C:\\Program Files\\E2E 子目录\\bin\\app.exe' \
+    <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
+}
+
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
-  empty_directory cancel_on_directory close_box browse_directory question_layout)
+  empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 for scenario in "${scenarios[@]}"; do
   scenario_ok=1
   "scenario_$scenario"
