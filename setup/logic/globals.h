@@ -18,6 +18,9 @@ struct SetupGlobals {
   Text UninstallIni;
   Text PendingRename;
   int32_t LeavingForBack = 0;
+  // 1 while the directory page is being closed by one of its own buttons; a
+  // directory page closed any other way (its close box) ends the setup.
+  int32_t LeavingDirectory = 0;
   // Files that could not be written by the last installation (kept files are
   // not failures).
   int32_t FailedWrites = 0;

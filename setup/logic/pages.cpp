@@ -64,6 +64,15 @@ void OnDirectoryCreated() {
   SetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent, g.InstallDir);
   SetTextProperty(ids::kDirectory, ids::directory::kHeading, prop::TransLabelCaption, Lit(gbk::DirectoryHeading));
   ShowBanner(ids::kDirectory, ids::directory::kBanner);
+  g.LeavingDirectory = 0;
+}
+
+// Closing the directory page with its close box would otherwise leave the
+// hidden welcome page as the only window: an invisible setup that never ends.
+// It ends the setup as Cancel does.
+void OnDirectoryDestroyed() {
+  if (g.LeavingDirectory != 0) return;
+  Unload(Welcome());
 }
 
 void OnDirectoryNext() {
@@ -77,17 +86,20 @@ void OnDirectoryNext() {
   } else {
     g.InstallDir = dir + gbk::Backslash;
   }
+  g.LeavingDirectory = 1;
   Unload(Directory());
   LoadModal(Ready(), Welcome());
 }
 
 void OnDirectoryBack() {
+  g.LeavingDirectory = 1;
   Unload(Directory());
   SetIntProperty(ids::kWelcome, ids::welcome::kSelf, prop::Visible, 1);
   LoadModal(Welcome(), Welcome());
 }
 
 void OnDirectoryCancel() {
+  g.LeavingDirectory = 1;
   Unload(Directory());
   Unload(Welcome());
 }

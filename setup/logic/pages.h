@@ -23,6 +23,7 @@ void OnReadyCreated();
 void OnReadyNext();
 void OnReadyBack();
 void OnReadyDestroyed();
+void OnDirectoryDestroyed();
 void OnAddOnClicked();
 void OnFinishClicked();
 void OnRegisterTimer();

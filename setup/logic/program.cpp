@@ -41,6 +41,7 @@ const EventRoutine kHandlerRoutines[handlers::kCount] = {
     Run<OnWelcomeNext>,       // kWelcomeNextClicked
     Run<OnWelcomeCancel>,     // kWelcomeCancelClicked
     Run<OnDirectoryCreated>,  // kDirectoryCreated
+    Run<OnDirectoryDestroyed>,  // kDirectoryDestroying
     Run<OnDirectoryBrowse>,   // kDirectoryBrowseClicked
     Run<OnDirectoryBack>,     // kDirectoryBackClicked
     Run<OnDirectoryNext>,     // kDirectoryNextClicked
@@ -58,7 +59,7 @@ const EventRoutine kHandlerRoutines[handlers::kCount] = {
     Run<OnQuestionResized>,   // kQuestionResized
     Run<OnQuestionButton>,    // kQuestionButtonClicked
 };
-static_assert(handlers::kQuestionButtonClicked == 19 && handlers::kCount == 20,
+static_assert(handlers::kQuestionButtonClicked == 20 && handlers::kCount == 21,
               "the handler table follows the window descriptions' handler list");
 
 int32_t EntryRoutine() {

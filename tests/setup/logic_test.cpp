@@ -417,6 +417,24 @@ TEST_F(Logic, DirectoryPageNavigation) {
   EXPECT_STREQ(setup::g.InstallDir.c_str(), "D:\\Other\\");
 }
 
+TEST_F(Logic, DirectoryPageClosedOtherThanByItsButtonsEndsTheSetup) {
+  LoadDemo();
+  const std::string welcome = std::to_string(ids::kWelcome);
+  // Left by Next or Back: its being destroyed unloads nothing more.
+  for (void (*leave)() : {setup::OnDirectoryNext, setup::OnDirectoryBack}) {
+    setup::OnDirectoryCreated();
+    leave();
+    S().unloads.clear();
+    setup::OnDirectoryDestroyed();
+    EXPECT_TRUE(S().unloads.empty());
+  }
+  // Closed by its close box (a page created afresh after Back): the hidden
+  // welcome page goes too, so no invisible setup is left running.
+  setup::OnDirectoryCreated();
+  setup::OnDirectoryDestroyed();
+  EXPECT_EQ(S().unloads, std::vector<std::string>{welcome});
+}
+
 TEST_F(Logic, BrowsedFolderKeepsTheProductFolderName) {
   const auto browse = [](const char* dir, const char* chosen) {
     return std::string(setup::BrowsedDirectory(setup::Text::Copy(dir), setup::Text::Copy(chosen)).c_str());

@@ -235,6 +235,7 @@ TEST_F(SetupWindows, EventBindings) {
   EXPECT_EQ(Unit(kWelcome, welcome::kButton3).HandlerFor(0), kWelcomeCancelClicked);
 
   EXPECT_EQ(Unit(kDirectory, directory::kSelf).HandlerFor(0), kDirectoryCreated);
+  EXPECT_EQ(Unit(kDirectory, directory::kSelf).HandlerFor(2), kDirectoryDestroying);
   EXPECT_EQ(Unit(kDirectory, directory::kButton1).HandlerFor(0), kDirectoryBackClicked);
   EXPECT_EQ(Unit(kDirectory, directory::kButton2).HandlerFor(0), kDirectoryNextClicked);
   EXPECT_EQ(Unit(kDirectory, directory::kButton3).HandlerFor(0), kDirectoryCancelClicked);
@@ -261,7 +262,7 @@ TEST_F(SetupWindows, EventBindings) {
   EXPECT_EQ(Unit(kQuestion, question::kButton2).BindingCount(), 0u);
 
   // Every handler the templates name is used, and names are unique.
-  EXPECT_EQ(handlers::kCount, 20);
+  EXPECT_EQ(handlers::kCount, 21);
 }
 
 }  // namespace
