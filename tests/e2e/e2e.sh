@@ -5,39 +5,8 @@
 #
 # e2e.sh BUILD_DIR HOST_BUILD_DIR [scenario ...]
 set -uo pipefail
-build=$(cd "$1" && pwd); host=$2; shift 2
-top=$(cd "$(dirname "$0")/../.." && pwd)
-mksetup=$host/mksetup
-driver=$build/tests/driver/driver.exe
-stub=$build/setup.exe
-app=$build/demo/app.exe
-[ -x "$mksetup" ] || { echo "no host packer at $mksetup: skipped"; exit 77; }
-case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$stub" | tr -d ' ') + 4 ))" -N2 "$stub" | tr -d ' ')" in
-  6486) loader=/usr/lib/wine/wine64 ;;
-  *) loader=/usr/lib/wine/wine ;;
-esac
-work=$build/e2e
-rm -rf "$work"; mkdir -p "$work"
-export WINEDEBUG=-all
-# Wine links the desktop to the home folder: give the prefixes one of their own.
-export HOME=$work/home
-mkdir -p "$HOME/Desktop"
-passed=0; failed=0
-fail() { echo "FAIL [$scenario]: $*"; failed=$((failed + 1)); scenario_ok=0; }
-check() { # description, command...
-  local what=$1; shift
-  if ! "$@"; then fail "$what"; fi
-}
-
-# A fresh Wine prefix per locale, made once per run.
-prefix_for() { # name [locale, when the name is not one]
-  local p=$work/prefix-$1 loc=${2:-$1}
-  if [ ! -d "$p" ]; then
-    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$p /usr/lib/wine/wineserver -w
-  fi
-  echo "$p"
-}
+. "$(dirname "$0")/lib.sh"
+e2e_setup "$1" "$2" e2e; shift 2
 
 # The product: main program, text, a file in a subfolder, uninstaller last.
 product=$work/product
@@ -46,8 +15,7 @@ cp "$app" "$product/app.exe"
 printf 'readme \xe4\xb8\xad\xe6\x96\x87\r\n' > "$product/readme.txt"
 head -c 300000 /dev/urandom > "$product/docs/data.bin"
 cp "$app" "$product/uninst.exe"
-convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
-convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
+make_pictures
 pack() { # output [extra mksetup arguments]
   local out=$1; shift
   "$mksetup" --quiet --stub "$stub" -o "$out" --name "E2E工具" --version 2.1 --install-dir 'C:\Program Files\E2E工具\' \
@@ -97,42 +65,12 @@ folder_edit=14149; folder_tree=14145
 # Virtual keys.
 vk_tab=0x09; vk_end=0x23; vk_right=0x27; vk_delete=0x2E
 
-# run_script NAME LOCALE: runs the driver script $work/NAME.txt; output in NAME.log
-run_script() {
-  local name=$1 loc=${2:-zh_CN.UTF-8} prefix
-  prefix=$(prefix_for "$loc")
-  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 240 "$loader" "$driver" /out "$name.log" /script "$name.txt" >/dev/null 2>&1)
-  local rc=$?
-  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null
-  return $rc
-}
-log_has() { grep -qF -- "$2" "$work/$1.log"; }
-exit_code() { sed -n 's/^exit=//p' "$work/$1.log" | tail -n 1; }
 installed() { echo "$(prefix_for "${2:-zh_CN.UTF-8}")/drive_c/Program Files/E2E工具/$1"; }
 same_file() { cmp -s "$1" "$2"; }
 ini_text() { iconv -f GBK -t UTF-8 "$(installed uninst.ini "${1:-zh_CN.UTF-8}")" | tr -d '\r'; }
-reg_value() { # locale value-name [product] -> "REG_SZ data", read from the prefix's machine hive;
-  # an empty value name prints "key" when the product's key is there at all
-  python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-E2E工具}" <<'PY'
-import re, sys
-hive, name, product = sys.argv[1], sys.argv[2], sys.argv[3]
-def unescape(s):
-    s = re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s)
-    return s.replace('\\\\', '\\').replace('\\"', '"')
-section = None
-for line in open(hive, encoding='ascii', errors='replace'):
-    line = line.rstrip('\n')
-    if line.startswith('['):
-        section = unescape(line[1:line.index(']')])
-        continue
-    if section and section.lower() == 'software\\microsoft\\windows\\currentversion\\uninst\\' + product.lower():
-        if name == '':
-            print('key')
-            break
-        m = re.match(r'"(.*?)"="(.*)"$', line)
-        if m and unescape(m.group(1)) == name:
-            print('REG_SZ ' + unescape(m.group(2)))
-PY
+reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
+  # name gives "key" when the product's key is there at all
+  uninst_registry "$1" "${3:-E2E工具}" "$2"
 }
 
 # The walk from the welcome page to the finish page with default answers.
@@ -990,10 +928,4 @@ scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
-for scenario in "${scenarios[@]}"; do
-  scenario_ok=1
-  "scenario_$scenario"
-  if [ $scenario_ok = 1 ]; then passed=$((passed + 1)); echo "ok [$scenario]"; fi
-done
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+run_scenarios "${scenarios[@]}"

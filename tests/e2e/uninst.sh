@@ -5,38 +5,10 @@
 #
 # uninst.sh BUILD_DIR HOST_BUILD_DIR [scenario ...]
 set -uo pipefail
-build=$(cd "$1" && pwd); host=$2; shift 2
-mksetup=$host/mksetup
-driver=$build/tests/driver/driver.exe
-stub=$build/setup.exe
-uninstaller=$build/uninst.exe
-app=$build/demo/app.exe
-[ -x "$mksetup" ] || { echo "no host packer at $mksetup: skipped"; exit 77; }
+. "$(dirname "$0")/lib.sh"
+uninstaller=$(cd "$1" && pwd)/uninst.exe
 [ -f "$uninstaller" ] || { echo "no uninstaller at $uninstaller: skipped"; exit 77; }
-case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$stub" | tr -d ' ') + 4 ))" -N2 "$stub" | tr -d ' ')" in
-  6486) loader=/usr/lib/wine/wine64 ;;
-  *) loader=/usr/lib/wine/wine ;;
-esac
-work=$build/e2e-uninst
-rm -rf "$work"; mkdir -p "$work"
-export WINEDEBUG=-all
-export HOME=$work/home
-mkdir -p "$HOME/Desktop"
-passed=0; failed=0
-fail() { echo "FAIL [$scenario]: $*"; failed=$((failed + 1)); scenario_ok=0; }
-check() { # description, command...
-  local what=$1; shift
-  if ! "$@"; then fail "$what"; fi
-}
-
-prefix_for() {
-  local p=$work/prefix-$1
-  if [ ! -d "$p" ]; then
-    WINEPREFIX=$p LANG=$1 LC_ALL=$1 "$loader" wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$p /usr/lib/wine/wineserver -w
-  fi
-  echo "$p"
-}
+e2e_setup "$1" "$2" e2e-uninst; shift 2
 
 # The product: a Chinese name, a file in a Chinese subfolder, our uninstaller.
 product=$work/product
@@ -45,8 +17,7 @@ cp "$app" "$product/app.exe"
 printf 'readme\r\n' > "$product/readme.txt"
 printf 'deep\r\n' > "$product/docs/deep/a.txt"
 printf '说明\r\n' > "$product/中文目录/说明.txt"
-convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
-convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
+make_pictures
 # The packer adds the build's uninstaller itself (an older packer is told).
 uninstaller_option=--default-uninstaller
 "$mksetup" --help | grep -q -- --default-uninstaller || uninstaller_option=--uninstaller
@@ -63,30 +34,9 @@ printf '准备安装' > "$t/ready"
 printf '安装成功！' > "$t/done"
 printf '询问' > "$t/ask"
 
-run_script() { # name locale
-  local name=$1 loc=$2 prefix
-  prefix=$(prefix_for "$loc")
-  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 240 "$loader" "$driver" /out "$name.log" /script "$name.txt" >/dev/null 2>&1)
-  local rc=$?
-  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null
-  return $rc
-}
-log_has() { grep -qF -- "$2" "$work/$1.log"; }
-exit_code() { sed -n 's/^exit=//p' "$work/$1.log" | tail -n 1; }
 target() { echo "$(prefix_for "$1")/drive_c/Program Files/卸载测试"; }
 group_dir() { find "$(prefix_for "$1")/drive_c" -type d -name '卸载测试' -path '*Programs*' | head -n 1; }
-registry_has_key() { # locale
-  python3 - "$(prefix_for "$1")/system.reg" <<'PY'
-import re, sys
-def unescape(s):
-    return re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s).replace('\\\\', '\\')
-want = 'software\\microsoft\\windows\\currentversion\\uninst\\卸载测试'
-for line in open(sys.argv[1], encoding='ascii', errors='replace'):
-    if line.startswith('[') and unescape(line[1:line.index(']')]).lower() == want:
-        sys.exit(0)
-sys.exit(1)
-PY
-}
+registry_has_key() { [ "$(uninst_registry "$1" 卸载测试)" = key ]; } # locale
 
 no_registry_key() { ! registry_has_key "$1"; }
 
@@ -216,10 +166,4 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use)
-for scenario in "${scenarios[@]}"; do
-  scenario_ok=1
-  "scenario_$scenario"
-  if [ $scenario_ok = 1 ]; then passed=$((passed + 1)); echo "ok [$scenario]"; fi
-done
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+run_scenarios "${scenarios[@]}"

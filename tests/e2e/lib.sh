@@ -1,0 +1,102 @@
+# What the end-to-end scripts share: the build's programs, the Wine loader
+# that runs them, a fresh work folder with its own home, Wine prefixes per
+# locale, running a driver script, reading its log and the machine hive, and
+# the scenario runner. Sourced by e2e.sh and uninst.sh.
+
+# e2e_setup BUILD_DIR HOST_BUILD_DIR WORK_NAME: sets build, host, mksetup,
+# driver, stub, app, loader and work (emptied), and the environment; exits 77
+# (skipped) without the host packer.
+e2e_setup() {
+  build=$(cd "$1" && pwd); host=$2
+  mksetup=$host/mksetup
+  driver=$build/tests/driver/driver.exe
+  stub=$build/setup.exe
+  app=$build/demo/app.exe
+  [ -x "$mksetup" ] || { echo "no host packer at $mksetup: skipped"; exit 77; }
+  # The stub's machine field says which Wine runs it.
+  case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$stub" | tr -d ' ') + 4 ))" -N2 "$stub" | tr -d ' ')" in
+    6486) loader=/usr/lib/wine/wine64 ;;
+    *) loader=/usr/lib/wine/wine ;;
+  esac
+  work=$build/$3
+  rm -rf "$work"; mkdir -p "$work"
+  export WINEDEBUG=-all
+  # Wine links the desktop to the home folder: give the prefixes one of their own.
+  export HOME=$work/home
+  mkdir -p "$HOME/Desktop"
+  passed=0; failed=0
+}
+
+fail() { echo "FAIL [$scenario]: $*"; failed=$((failed + 1)); scenario_ok=0; }
+check() { # description, command...
+  local what=$1; shift
+  if ! "$@"; then fail "$what"; fi
+}
+
+# A fresh Wine prefix per locale, made once per run.
+prefix_for() { # name [locale, when the name is not one]
+  local p=$work/prefix-$1 loc=${2:-$1}
+  if [ ! -d "$p" ]; then
+    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$p /usr/lib/wine/wineserver -w
+  fi
+  echo "$p"
+}
+
+# run_script NAME [LOCALE]: runs the driver script $work/NAME.txt in the
+# locale's prefix (Chinese by default); output in NAME.log
+run_script() {
+  local name=$1 loc=${2:-zh_CN.UTF-8} prefix
+  prefix=$(prefix_for "$loc")
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 240 "$loader" "$driver" /out "$name.log" /script "$name.txt" >/dev/null 2>&1)
+  local rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null
+  return $rc
+}
+log_has() { grep -qF -- "$2" "$work/$1.log"; }
+exit_code() { sed -n 's/^exit=//p' "$work/$1.log" | tail -n 1; }
+
+# The wizard's two pictures, plain colours of the template sizes.
+make_pictures() {
+  convert -size 473x256 xc:'#2050a0' "$work/welcome.jpg"
+  convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
+}
+
+# uninst_registry PREFIX-NAME PRODUCT [VALUE-NAME]: from the prefix's machine
+# hive, the setup's uninstall key of the product: "key" when it is there (no
+# value name), else "REG_SZ data" of the value; nothing when missing.
+uninst_registry() {
+  python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-}" <<'PY'
+import re, sys
+hive, product, name = sys.argv[1], sys.argv[2], sys.argv[3]
+want = 'software\\microsoft\\windows\\currentversion\\uninst\\' + product.lower()
+def unescape(s):
+    s = re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s)
+    return s.replace('\\\\', '\\').replace('\\"', '"')
+section = None
+for line in open(hive, encoding='ascii', errors='replace'):
+    line = line.rstrip('\n')
+    if line.startswith('['):
+        section = unescape(line[1:line.index(']')])
+        if section.lower() == want and name == '':
+            print('key')
+            break
+        continue
+    if section and section.lower() == want:
+        m = re.match(r'"(.*?)"="(.*)"$', line)
+        if m and unescape(m.group(1)) == name:
+            print('REG_SZ ' + unescape(m.group(2)))
+PY
+}
+
+# run_scenarios NAME...: each scenario_NAME, counted; the summary line; fails
+# when any check failed.
+run_scenarios() {
+  for scenario in "$@"; do
+    scenario_ok=1
+    "scenario_$scenario"
+    if [ $scenario_ok = 1 ]; then passed=$((passed + 1)); echo "ok [$scenario]"; fi
+  done
+  echo "$passed passed, $failed failed"
+  [ "$failed" = 0 ]
+}
