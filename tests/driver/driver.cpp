@@ -576,8 +576,15 @@ class Driver {
     RECT client;
     GetClientRect(control, &client);
     RECT wrapped{0, 0, client.right, 0};
+    // The control's font handle is only usable here when it is a stock font,
+    // as the units' default font is.
     auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (GetObjectType(font) != OBJ_FONT) {
+      ReleaseDC(control, dc);
+      return Fail("the control's font is not usable from here");
+    }
+    HGDIOBJ old = SelectObject(dc, font);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
