@@ -586,8 +586,9 @@ SCRIPT
 }
 
 scenario_close_box() {
-  # The title bar's close box on the welcome page, the close request on the
-  # ready page: the setup ends with 0 and writes nothing.
+  # The title bar's close box on the welcome page and on the directory page
+  # (first entered, and again after Back from the ready page), the close
+  # request on the ready page: the setup ends with 0 and writes nothing.
   cat > "$work/closewelcome.txt" <<SCRIPT
 start cmd="setup-none.exe"
 wait-window title-file=texts/title-none timeout=90000
@@ -596,6 +597,30 @@ wait-exit timeout=30000
 SCRIPT
   run_script closewelcome
   check "closing the welcome page exits 0" [ "$(exit_code closewelcome)" = 0 ]
+  cat > "$work/closedir.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+close via=syscommand
+wait-exit timeout=30000
+SCRIPT
+  run_script closedir
+  check "closing the directory page exits 0" [ "$(exit_code closedir)" = 0 ]
+  cat > "$work/closedir2.txt" <<SCRIPT
+start cmd="setup-none.exe"
+wait-window title-file=texts/title-none timeout=90000
+click text-file=texts/next
+wait-window text-file=texts/dir timeout=30000
+click text-file=texts/next
+wait-window text-file=texts/ready timeout=30000
+click text-file=texts/back
+wait-window text-file=texts/dir timeout=30000
+close via=syscommand
+wait-exit timeout=30000
+SCRIPT
+  run_script closedir2
+  check "closing the directory page entered again exits 0" [ "$(exit_code closedir2)" = 0 ]
   cat > "$work/closeready.txt" <<SCRIPT
 start cmd="setup-none.exe"
 wait-window title-file=texts/title-none timeout=90000
@@ -609,33 +634,6 @@ SCRIPT
   run_script closeready
   check "closing the ready page exits 0" [ "$(exit_code closeready)" = 0 ]
   nothing_written E2E未装
-}
-
-scenario_close_on_directory() {
-  # Not among the default scenarios: the directory page has no handler for
-  # its own closing, so the hidden welcome page keeps the setup running.
-  cat > "$work/closedir.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-click text-file=texts/next
-wait-window text-file=texts/dir timeout=30000
-close via=syscommand
-wait-exit timeout=30000
-SCRIPT
-  run_script closedir
-  check "closing the directory page exits 0" [ "$(exit_code closedir)" = 0 ]
-  nothing_written E2E未装
-}
-
-# From the finish page to the end: the registration step has begun once the
-# desktop shortcut is there, and the Finish press waits behind it.
-finish_after_registration() { # product name
-  cat <<SCRIPT
-wait-window text-file=texts/done timeout=60000
-wait-file path="%USERPROFILE%\\Desktop\\$1.lnk" timeout=60000
-click text-file=texts/finish
-wait-exit timeout=30000
-SCRIPT
 }
 
 # Picks a folder in the open folder dialog by typing its path into the
