@@ -406,6 +406,23 @@ SCRIPT
   check "help exits 0" [ "$(exit_code help)" = 0 ]
 }
 
+scenario_unquoted_program_path() {
+  # A launcher that does not quote the program's path: its blanks must not
+  # split the path into switches. Wine hands the child its name quoted, so
+  # here this only shows the launch works; the reading of an unquoted line as
+  # Windows passes it is covered by the switch tests on the host.
+  local dir; dir="$(silent_drive)/Setup Files"
+  mkdir -p "$dir" && cp "$work/setup.exe" "$dir/setup.exe"
+  cat > "$work/silent-unquoted.txt" <<'SCRIPT'
+start cmd="C:\\Setup Files\\setup.exe /S /NOICONS /D=C:\\Unquoted Run"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-unquoted
+  check "no window (unquoted path)" no_window silent-unquoted
+  check "unquoted path with a blank exits 0" [ "$(exit_code silent-unquoted)" = 0 ]
+  check "unquoted path: switches read" same_file "$product/readme.txt" "$(silent_drive)/Unquoted Run/readme.txt"
+}
+
 scenario_checksum_field() {
   # A payload whose checksum field does not match its sections: one hex digit
   # changed, the resource's size unchanged. Refused before any page.
@@ -924,6 +941,6 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 run_scenarios "${scenarios[@]}"
