@@ -653,6 +653,17 @@ SCRIPT
   nothing_written E2E未装
 }
 
+# From the finish page to the end: the registration step has begun once the
+# desktop shortcut is there, and the Finish press waits behind it.
+finish_after_registration() { # product name
+  cat <<SCRIPT
+wait-window text-file=texts/done timeout=60000
+wait-file path="%USERPROFILE%\\Desktop\\$1.lnk" timeout=60000
+click text-file=texts/finish
+wait-exit timeout=30000
+SCRIPT
+}
+
 # Picks a folder in the open folder dialog by typing its path into the
 # dialog's edit box, presses OK and waits for the field to show the result.
 browse_typed() { # file with the folder, file with the expected field
