@@ -784,7 +784,7 @@ lines = open(sys.argv[1], encoding='utf-8').read().splitlines()
 case = sys.argv[2]
 def field(key):
     return [int(v) for v in next(l for l in lines if l.startswith(key + '=')).split('=', 1)[1].split()[:4]]
-_, _, win_w, win_h = field('window')
+win_x, win_y, win_w, win_h = field('window')
 client_w, client_h = field('client')
 max_w, max_h = field('max-track')
 cx, cy, count = field('extent')
@@ -813,6 +813,9 @@ elif case == 'long':
 else:
     expect('very long text reaches the cap', rule_w > max_w, True)
 expect('window size', (win_w, win_h), (min(rule_w, max_w), min(rule_h, max_h)))
+# Centred for the size it grew to: no part of it off the screen's top or left,
+# and no wider reach to the right than the largest window the system allows.
+expect('window on the screen', (win_x >= 0, win_y >= 0, win_x + win_w <= max_w), (True, True, True))
 expect('label', label, [1, 8, 16, label_w, label_h])
 expect('the text fits the label height', wrapped <= label_h, True)
 bw, bh = yes[3], yes[4]

@@ -575,6 +575,17 @@ const UnitKindDescriptor& WindowKind() { return kWindowKind; }
 
 void ShowLoadedWindow(UnitObject& unit) {
   auto& w = static_cast<WindowUnit&>(unit);
+  // A centred window was placed for its template size; its created handler
+  // may have grown it since (a question box sized to its message). Centre it
+  // for the size it is shown at, and never with its caption or left edge off
+  // the screen.
+  if (w.data.position == 1 && !IsIconic(w.hwnd) && !IsZoomed(w.hwnd)) {
+    RECT r{};
+    GetWindowRect(w.hwnd, &r);
+    int x = 0, y = 0;
+    CentreOnScreen(x, y, r.right - r.left, r.bottom - r.top);
+    SetWindowPos(w.hwnd, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   if (w.hidden_owner && w.data.position == 3) Maximise(w);
   else if (w.hidden_owner && w.data.position == 2) ShowWindow(w.hwnd, SW_SHOWMINIMIZED);
   else ShowWindow(w.hwnd, SW_SHOW);
