@@ -27,6 +27,19 @@ ValueRecord Dialog() { return Unit(rt::tag::Window, ids::kQuestion, kSelf); }
 ValueRecord ButtonRef(uint32_t id) { return Unit(rt::tag::Button, ids::kQuestion, id); }
 int32_t Trunc(double v) { return static_cast<int32_t>(std::trunc(v)); }
 int32_t Get(uint32_t unit, int32_t property) { return GetIntProperty(ids::kQuestion, unit, property); }
+
+int32_t LineCount(const Text& text) {
+  if (CoreInt(g_cmd.FindText, {text.Value(), rt::TextValue(gbk::CrLf)}) == -1) return 1;
+  return BlockArray(rt::tag::Text, Core(g_cmd.SplitText, {text.Value(), rt::TextValue(gbk::CrLf)}).v.ptr).size();
+}
+
+// The measured height (h, for w wide text) once the longest line wraps in a
+// label labelWidth wide: one more line of the same height per width it spans.
+int32_t WrappedHeight(const Text& text, int32_t w, int32_t h, int32_t labelWidth) {
+  const int32_t lines = LineCount(text);
+  const int32_t spans = labelWidth > 0 ? (w + labelWidth - 1) / labelWidth : 1;
+  return h / lines * (lines - 1 + spans);
+}
 void Set(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kQuestion, unit, property, value); }
 
 }  // namespace
@@ -115,9 +128,19 @@ void OnQuestionCreated() {
   const int32_t handle = CoreInt(g_cmd.GetUnitWindowHandle, {Unit(rt::tag::Label, ids::kQuestion, kLabel)});
   int32_t w = 0, h = 0;
   MeasureText(handle, g.QuestionText, w, h);
-  const QuestionSize size = QuestionLayoutForText(w, h);
+  QuestionSize size = QuestionLayoutForText(w, h);
   if (size.widthChanged) {
     Set(kSelf, prop::Width, size.windowWidth);
+    // The system caps a window's width at about the screen's. A label wider
+    // than the box it lies in would cut the end of the message off: it keeps
+    // the rules' distance to the box's width as shown, and its height is
+    // ruled by the message's height once wrapped there.
+    const int32_t shown = Get(kSelf, prop::Width);
+    if (shown < size.windowWidth) {
+      const int32_t labelWidth = shown - (size.windowWidth - size.labelWidth);
+      size = QuestionLayoutForText(w, WrappedHeight(g.QuestionText, w, h, labelWidth));
+      size.labelWidth = labelWidth;
+    }
     Set(kLabel, prop::Width, size.labelWidth);
   }
   if (size.heightChanged) {

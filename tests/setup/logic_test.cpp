@@ -501,6 +501,23 @@ TEST_F(Logic, AskQuestionRunsTheDialog) {
   // Two lines of 16 pixels measure 34: below 40, the height stays.
   EXPECT_EQ(scripted::IntProp(ids::kQuestion, kSelf, 3), 137);
   EXPECT_TRUE(setup::g.QuestionText.empty());
+  // A message wider than the system lets the box be: the label keeps the
+  // rules' margin to the box as shown instead of reaching past it.
+  S().questionWidthCap = 1036;
+  S().answers = {1};
+  setup::AskQuestion(setup::Text::Copy(std::string(250, 'x').c_str()), setup::Text(), 1, setup::Text(), setup::Text(),
+                     setup::Text());
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kSelf, 2), 1036);  // 250 x 7 = 1750 wide would give 1466
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kLabel, 2), 1036 - 8);
+  // One 17-pixel line spanning two label widths: 34 high, below 40, kept.
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kSelf, 3), 137);
+  // Two lines, the first spanning three widths: four lines of 17, ruled as 68.
+  S().answers = {1};
+  setup::AskQuestion(setup::Text::Copy((std::string(400, 'x') + "\r\ny").c_str()), setup::Text(), 1, setup::Text(),
+                     setup::Text(), setup::Text());
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kLabel, 2), 1028);
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kLabel, 3), 102);  // 68 + 68 / 2
+  EXPECT_EQ(scripted::IntProp(ids::kQuestion, kSelf, 3), 142);
   // Closed without a button: 0, and no caption given shows the default one.
   S().answers = {0};
   EXPECT_EQ(setup::AskQuestion(setup::Text::Copy("x"), setup::Text(), 0, setup::Text(), setup::Text(), setup::Text()), 0);

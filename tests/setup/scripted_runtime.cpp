@@ -184,7 +184,12 @@ void SetUnitProperty(uint32_t w, uint32_t u, int32_t p, int32_t, uint64_t value)
                                  ? std::string(reinterpret_cast<const char*>(rt::ByteSetData(block)), rt::ByteSetLength(block))
                                  : std::string();
   } else {
-    g_state.intProps[key] = static_cast<int32_t>(value);
+    int32_t v = static_cast<int32_t>(value);
+    if (w == ids::kQuestion && u == ids::question::kSelf && p == 2 && g_state.questionWidthCap > 0 &&
+        v > g_state.questionWidthCap) {
+      v = g_state.questionWidthCap;
+    }
+    g_state.intProps[key] = v;
   }
 }
 

@@ -53,6 +53,8 @@ struct State {
   std::string logPath;
   std::vector<std::string> log;
   int textWidthPerByte = 7, textHeight = 16;
+  // The widest the system lets the question box be; 0: no cap.
+  int32_t questionWidthCap = 0;
 };
 
 State& S();
