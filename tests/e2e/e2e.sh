@@ -588,15 +588,22 @@ SCRIPT
   check "the typed directory is not created" test ! -e "$(prefix_for zh_CN.UTF-8)/drive_c/Typed Dir"
 }
 
+# The driver lines that start the product that must leave no trace and reach
+# a page: welcome, dir, ready, or dir-again (the directory page after Back from
+# the ready page).
+reach_page() {
+  echo 'start cmd="setup-none.exe"'
+  echo 'wait-window title-file=texts/title-none timeout=90000'
+  [ "$1" = welcome ] && return
+  printf '%s\n' 'click text-file=texts/next' 'wait-window text-file=texts/dir timeout=30000'
+  [ "$1" = dir ] && return
+  printf '%s\n' 'click text-file=texts/next' 'wait-window text-file=texts/ready timeout=30000'
+  [ "$1" = ready ] && return
+  printf '%s\n' 'click text-file=texts/back' 'wait-window text-file=texts/dir timeout=30000'
+}
+
 scenario_cancel_on_directory() {
-  cat > "$work/canceldir.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-click text-file=texts/next
-wait-window text-file=texts/dir timeout=30000
-click text-file=texts/cancel
-wait-exit timeout=30000
-SCRIPT
+  { reach_page dir; printf '%s\n' 'click text-file=texts/cancel' 'wait-exit timeout=30000'; } > "$work/canceldir.txt"
   run_script canceldir
   check "cancel on the directory page exits 0" [ "$(exit_code canceldir)" = 0 ]
   nothing_written E2E未装
@@ -606,50 +613,14 @@ scenario_close_box() {
   # The title bar's close box on the welcome page and on the directory page
   # (first entered, and again after Back from the ready page), the close
   # request on the ready page: the setup ends with 0 and writes nothing.
-  cat > "$work/closewelcome.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-close via=syscommand
-wait-exit timeout=30000
-SCRIPT
-  run_script closewelcome
-  check "closing the welcome page exits 0" [ "$(exit_code closewelcome)" = 0 ]
-  cat > "$work/closedir.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-click text-file=texts/next
-wait-window text-file=texts/dir timeout=30000
-close via=syscommand
-wait-exit timeout=30000
-SCRIPT
-  run_script closedir
-  check "closing the directory page exits 0" [ "$(exit_code closedir)" = 0 ]
-  cat > "$work/closedir2.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-click text-file=texts/next
-wait-window text-file=texts/dir timeout=30000
-click text-file=texts/next
-wait-window text-file=texts/ready timeout=30000
-click text-file=texts/back
-wait-window text-file=texts/dir timeout=30000
-close via=syscommand
-wait-exit timeout=30000
-SCRIPT
-  run_script closedir2
-  check "closing the directory page entered again exits 0" [ "$(exit_code closedir2)" = 0 ]
-  cat > "$work/closeready.txt" <<SCRIPT
-start cmd="setup-none.exe"
-wait-window title-file=texts/title-none timeout=90000
-click text-file=texts/next
-wait-window text-file=texts/dir timeout=30000
-click text-file=texts/next
-wait-window text-file=texts/ready timeout=30000
-close
-wait-exit timeout=30000
-SCRIPT
-  run_script closeready
-  check "closing the ready page exits 0" [ "$(exit_code closeready)" = 0 ]
+  local page close
+  for page in welcome dir dir-again ready; do
+    close='close via=syscommand'
+    [ $page = ready ] && close=close
+    { reach_page $page; printf '%s\n' "$close" 'wait-exit timeout=30000'; } > "$work/close-$page.txt"
+    run_script close-$page
+    check "closing the $page page exits 0" [ "$(exit_code close-$page)" = 0 ]
+  done
   nothing_written E2E未装
 }
 
