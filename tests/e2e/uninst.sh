@@ -58,6 +58,19 @@ SCRIPT
   [ "$(exit_code install)" = 0 ] && [ -f "$(target "$1")/uninst.exe" ] && [ -f "$(target "$1")/uninst.ini" ]
 }
 
+# Start the uninstaller, answer Yes, read its final message and close it.
+answer_yes() {
+  cat <<'SCRIPT'
+start cmd="C:\Program Files\卸载测试\uninst.exe"
+wait-window title-file=texts/ask timeout=60000
+click id=6
+wait-window title-file=texts/title timeout=60000
+read-text
+click id=1
+wait-exit timeout=30000
+SCRIPT
+}
+
 scenario_gui_uninstall() {
   local loc=zh_CN.UTF-8 dir
   check "installed" install $loc || return
@@ -79,15 +92,7 @@ SCRIPT
   check "No exits 1" [ "$(exit_code no)" = 1 ]
   check "No removes nothing" test -f "$dir/app.exe" -a -f "$dir/uninst.ini" -a -f "$dir/uninst.exe"
 
-  cat > "$work/yes.txt" <<'SCRIPT'
-start cmd="C:\Program Files\卸载测试\uninst.exe"
-wait-window title-file=texts/ask timeout=60000
-click id=6
-wait-window title-file=texts/title timeout=60000
-read-text
-click id=1
-wait-exit timeout=30000
-SCRIPT
+  answer_yes > "$work/yes.txt"
   run_script yes $loc
   check "success message" log_has yes 'text=“卸载测试 1.0”已经被成功卸载。'
   check "exit code 0" [ "$(exit_code yes)" = 0 ]
@@ -146,15 +151,7 @@ SCRIPT
   run_script running $loc &
   local runner=$!
   sleep 8
-  cat > "$work/inuse.txt" <<'SCRIPT'
-start cmd="C:\Program Files\卸载测试\uninst.exe"
-wait-window title-file=texts/ask timeout=60000
-click id=6
-wait-window title-file=texts/title timeout=60000
-read-text
-click id=1
-wait-exit timeout=30000
-SCRIPT
+  answer_yes > "$work/inuse.txt"
   run_script inuse $loc
   wait $runner
   check "the running program still ran" log_has running exit=
