@@ -91,22 +91,28 @@ TEST_F(Logic, PayloadFillsTheGlobals) {
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), gbk::Title);
 }
 
-TEST_F(Logic, WhatThePackerWritesTheSetupReadsBack) {
-  const std::string a = "MZ-program", b = std::string("\0\1binary\xff", 10), c = "U";
+// What the packer makes of these files and names, with the product's fields
+// and stand-in pictures "JPEG-W" and "JPEG-B".
+payload::BuildResult Packed(const std::vector<std::string>& files, const std::vector<std::string>& names) {
   payload::PayloadInput in;
-  in.files = {payload::AsBytes(a), payload::AsBytes(b), payload::AsBytes(c)};
-  in.names = {"app.exe", std::string("data\\") + gbk::BackslashTrailName, "uninst.exe"};
+  for (const std::string& f : files) in.files.push_back(payload::AsBytes(f));
+  in.names = names;
   in.fields = {gbk::ProductName, gbk::Version, gbk::DefaultDir, "w.jpg", "b.jpg", "app.exe", "extra"};
-  const std::string welcome = "JPEG-W", banner = "JPEG-B";
-  in.welcome = payload::AsBytes(welcome);
-  in.banner = payload::AsBytes(banner);
-  const payload::BuildResult built = payload::BuildPayload(in);
+  in.welcome = payload::AsBytes("JPEG-W");
+  in.banner = payload::AsBytes("JPEG-B");
+  return payload::BuildPayload(in);
+}
+
+TEST_F(Logic, WhatThePackerWritesTheSetupReadsBack) {
+  const std::string b = std::string("\0\1binary\xff", 10);
+  const std::vector<std::string> names = {"app.exe", std::string("data\\") + gbk::BackslashTrailName, "uninst.exe"};
+  const payload::BuildResult built = Packed({"MZ-program", b, "U"}, names);
   ASSERT_TRUE(built.ok()) << built.message;
   ASSERT_EQ(Load(std::string(built.payload.begin(), built.payload.end())), -1000);
   ASSERT_EQ(setup::g.PayloadFiles.size(), 3);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::ByteSetData(setup::g.PayloadFiles.At(2))),
                         rt::ByteSetLength(setup::g.PayloadFiles.At(2))), b);
-  EXPECT_EQ(setup::g.PayloadNames.TextAt(2), in.names[1]);
+  EXPECT_EQ(setup::g.PayloadNames.TextAt(2), names[1]);
   EXPECT_STREQ(setup::g.ProductTitle.c_str(), gbk::Title);
   EXPECT_STREQ(setup::g.MainProgram.c_str(), "app.exe");
   EXPECT_EQ(setup::g.BannerPicture.size(), 6);
@@ -159,15 +165,7 @@ TEST_F(Logic, DamagedPayloadsAreRefusedWithTheFileErrorBox) {
 
 TEST_F(Logic, ChecksumFieldRefusesAChangedPayloadBeforeAnythingIsRead) {
   const std::string box = std::string(gbk::PayloadDamagedCaption) + "|" + gbk::PayloadDamaged + "|48";
-  const std::string app = "MZ-program", doc = "text";
-  payload::PayloadInput in;
-  in.files = {payload::AsBytes(app), payload::AsBytes(doc)};
-  in.names = {"app.exe", "a.txt"};
-  in.fields = {gbk::ProductName, gbk::Version, gbk::DefaultDir, "w.jpg", "b.jpg", "app.exe", "extra"};
-  const std::string welcome = "JPEG-W", banner = "JPEG-B";
-  in.welcome = payload::AsBytes(welcome);
-  in.banner = payload::AsBytes(banner);
-  const payload::BuildResult built = payload::BuildPayload(in);
+  const payload::BuildResult built = Packed({"MZ-program", "text"}, {"app.exe", "a.txt"});
   ASSERT_TRUE(built.ok()) << built.message;
   const std::string good(built.payload.begin(), built.payload.end());
   ASSERT_EQ(Load(good), -1000);
