@@ -143,7 +143,9 @@ scenario_overwrite_answers() {
   { walk_to_finish setup.exe
     echo "wait-window title-file=texts/ask timeout=60000"
     echo "read-controls"
-    echo "click text-file=texts/no"
+    # Once No is handled the box is gone: the next wait finds the next question,
+    # not this one on its way out.
+    echo "click text-file=texts/no wait=1"
     echo "wait-window title-file=texts/ask timeout=60000"
     echo "click text-file=texts/all"
     echo "wait-window text-file=texts/done timeout=60000"

@@ -3,6 +3,13 @@
 # locale, running a driver script, reading its log and the machine hive, and
 # the scenario runner. Sourced by e2e.sh and uninst.sh.
 
+# pe_machine FILE: i386, x86-64 or other, from the PE header's machine field.
+pe_machine() {
+  case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') + 4 ))" -N2 "$1" | tr -d ' ')" in
+    4c01) echo i386 ;; 6486) echo x86-64 ;; *) echo other ;;
+  esac
+}
+
 # e2e_setup BUILD_DIR HOST_BUILD_DIR WORK_NAME: sets build, host, mksetup,
 # driver, stub, app, loader and work (emptied), and the environment; exits 77
 # (skipped) without the host packer.
@@ -14,11 +21,13 @@ e2e_setup() {
   app=$build/demo/app.exe
   [ -x "$mksetup" ] || { echo "no host packer at $mksetup: skipped"; exit 77; }
   # The stub's machine field says which Wine runs it.
-  case "$(od -An -tx1 -j"$(( $(od -An -tu4 -j60 -N4 "$stub" | tr -d ' ') + 4 ))" -N2 "$stub" | tr -d ' ')" in
-    6486) loader=/usr/lib/wine/wine64 ;;
+  case "$(pe_machine "$stub")" in
+    x86-64) loader=/usr/lib/wine/wine64 ;;
     *) loader=/usr/lib/wine/wine ;;
   esac
-  work=$build/$3
+  # E2E_WORK_ROOT puts the work folder elsewhere (the virtual machine's own
+  # disk instead of the shared build folder).
+  work=${E2E_WORK_ROOT:-$build}/$3
   rm -rf "$work"; mkdir -p "$work"
   export WINEDEBUG=-all
   # No menu entries in the user's own desktop for the shortcuts the tests make.
@@ -35,11 +44,27 @@ check() { # description, command...
   if ! "$@"; then fail "$what"; fi
 }
 
-# A fresh Wine prefix per locale, made once per run.
+# A fresh Wine prefix per locale, made once per run; copied from a prepared
+# one when E2E_PREFIX_TEMPLATE_ZH / _EN name them (a new prefix costs the
+# virtual machine most of a minute).
 prefix_for() { # name [locale, when the name is not one]
-  local p=$work/prefix-$1 loc=${2:-$1}
+  local p=$work/prefix-$1 loc=${2:-$1} template
   if [ ! -d "$p" ]; then
-    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
+    case "$loc" in
+      zh_CN*) template=${E2E_PREFIX_TEMPLATE_ZH:-} ;;
+      *) template=${E2E_PREFIX_TEMPLATE_EN:-} ;;
+    esac
+    if [ -n "$template" ] && [ -d "$template" ]; then
+      cp -a "$template" "$p"
+      # Wine linked the prepared prefix's desktop to the home folder it was
+      # made in; the tests look for shortcuts in this run's home.
+      local d
+      for d in "$p"/drive_c/users/*/Desktop; do
+        [ -L "$d" ] && ln -sfn "$HOME/Desktop" "$d"
+      done
+    else
+      WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
+    fi
     WINEPREFIX=$p /usr/lib/wine/wineserver -w
   fi
   echo "$p"
@@ -66,12 +91,17 @@ make_pictures() {
 
 # uninst_registry PREFIX-NAME PRODUCT [VALUE-NAME]: from the prefix's machine
 # hive, the setup's uninstall key of the product: "key" when it is there (no
-# value name), else "REG_SZ data" of the value; nothing when missing.
+# value name), else "REG_SZ data" of the value; nothing when missing. A 32-bit
+# setup in a 64-bit prefix writes the machine's 32-bit view, as on 64-bit
+# Windows: its keys are under Software\Wow6432Node.
 uninst_registry() {
-  python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-}" <<'PY'
+  python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-}" "$(pe_machine "$stub")" <<'PY'
 import re, sys
-hive, product, name = sys.argv[1], sys.argv[2], sys.argv[3]
-want = 'software\\microsoft\\windows\\currentversion\\uninst\\' + product.lower()
+hive, product, name, machine = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+with open(hive, encoding='ascii', errors='replace') as f:
+    wow64 = machine == 'i386' and any(line.startswith('#arch=win64') for line in f)
+want = ('software\\wow6432node\\' if wow64 else 'software\\') + \
+    'microsoft\\windows\\currentversion\\uninst\\' + product.lower()
 def unescape(s):
     s = re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s)
     return s.replace('\\\\', '\\').replace('\\"', '"')

@@ -22,7 +22,10 @@ ValueRecord Call(rt::CommandFunction fn, std::initializer_list<ValueRecord> args
   return rt::CallCommand(fn, n, a);
 }
 bool RunBool(rt::CommandFunction fn, std::initializer_list<ValueRecord> args) { return Call(fn, args).v.i32 != 0; }
+// The record points into s: it is valid only while s lives (a temporary string
+// dies at the end of the call's full expression). Literals keep their storage.
 ValueRecord Text(const std::string& s) { return rt::TextValue(s.c_str()); }
+ValueRecord Text(const char* s) { return rt::TextValue(s); }
 
 // "深层测试" in GBK: a name that only converts right through code page 936.
 const std::string kChineseName = "\xC9\xEE\xB2\xE3\xB2\xE2\xCA\xD4";

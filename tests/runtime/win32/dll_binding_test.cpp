@@ -258,6 +258,45 @@ TEST(DllBindingReports, MissingCommandsReportTheirNamesAndEndTheProgram) {
   }
 }
 
+// Declared commands called through the typed call: a declaration that matches
+// the function returns its result; on 32-bit x86, where the function removes
+// its own arguments, one with an argument too many or too few leaves the
+// stack elsewhere and ends the program with runtime error 6. (Elsewhere the
+// caller cleans up and such a call simply returns.)
+TEST(DllBindingReports, TypedCallsCheckTheDeclaredArguments) {
+  const struct {
+    const wchar_t* scenario;
+    bool wrong;
+  } cases[] = {{L"dll-call", false}, {L"dll-extra-argument", true}, {L"dll-missing-argument", true}};
+#if defined(__i386__)
+  constexpr bool kStackChecked = true;
+#else
+  constexpr bool kStackChecked = false;
+#endif
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << Narrow(c.scenario));
+    rtt::ScratchDir dir;
+    const std::wstring start = L"start \"cmd=" + rtt::BuiltProgram(RTT_PROBE_EXE) + L" " + c.scenario + L" " +
+                               dir.File(L"m.txt") + L"\" ";
+    std::string marks;
+    if (c.wrong && kStackChecked) {
+      const rtt::DriverResult r =
+          rtt::RunDriver(start + L"wait-window class=#32770 read-text click id=1 wait-exit");
+      ASSERT_EQ(r.exitCode, 0) << r.Value("error");
+      EXPECT_EQ(r.Value("text"), rtt::Utf8FromGbk(rt::FormatRuntimeError(rt::RuntimeErrorMessage(6), 6)));
+      EXPECT_EQ(r.Value("exit"), "-1");
+      rtt::ReadBytes(dir.File(L"m.txt"), &marks);
+      EXPECT_EQ(marks.find("returned"), std::string::npos) << marks;
+    } else {
+      const rtt::DriverResult r = rtt::RunDriver(start + L"wait-exit");
+      ASSERT_EQ(r.exitCode, 0) << r.Value("error");
+      EXPECT_EQ(r.Value("exit"), "0");
+      rtt::ReadBytes(dir.File(L"m.txt"), &marks);
+      EXPECT_NE(marks.find(c.wrong ? "returned" : "muldiv=750"), std::string::npos) << marks;
+    }
+  }
+}
+
 // A look-alike of a system DLL (and one of user32.dll) beside the program: the
 // declared command bound by bare name reaches the system's copy, and a later
 // bare-name load after the start-up restriction does too; the look-alike never

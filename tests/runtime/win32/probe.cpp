@@ -15,6 +15,7 @@
 #include "runtime/program.h"
 #include "runtime/service.h"
 #include "runtime/win32/commands_system.h"
+#include "runtime/win32/dll_command.h"
 #include "runtime/win32/runtime_app_win32.h"
 
 namespace {
@@ -62,9 +63,11 @@ LibraryTable MakeTable() {
 const LibraryTable kTable = MakeTable();
 
 // Three commands that cannot be found, then one the system has, which the
-// planting tests bind with a look-alike DLL beside the program.
-const char* const kMissingFiles[] = {"kernel32.dll", "", "nosuch_probe_zz.dll", "msimg32.dll"};
-const char* const kMissingNames[] = {"NoSuchExport", "NoSuchExport", "X", "GradientFill"};
+// planting tests bind with a look-alike DLL beside the program, then two the
+// typed calls use: MulDiv (three words) and GetTickCount (none).
+const char* const kMissingFiles[] = {"kernel32.dll", "", "nosuch_probe_zz.dll", "msimg32.dll", "kernel32.dll",
+                                     "kernel32.dll"};
+const char* const kMissingNames[] = {"NoSuchExport", "NoSuchExport", "X", "GradientFill", "MulDiv", "GetTickCount"};
 const unsigned char kTemplates[16] = {1, 2, 3};
 
 ProgramHeader MakeHeader() {
@@ -72,7 +75,7 @@ ProgramHeader MakeHeader() {
   h.buildWord = 41;
   h.libraryCount = kLibraryCount;
   h.libraries = kTable.entries.data();
-  h.dllCommandCount = 4;
+  h.dllCommandCount = 6;
   h.dllFileNames = kMissingFiles;
   h.dllCommandNames = kMissingNames;
   h.windowTemplates = kTemplates;
@@ -219,6 +222,21 @@ int32_t Entry() {
     wchar_t flag[4] = {};
     line += GetEnvironmentVariableW(L"RTT_PLANTED_LOADED", flag, 4) ? "planted=yes" : "planted=no";
     Mark(line.c_str());
+    return 0;
+  }
+  if (s == "dll-call") {
+    // Declared as the system defines it, the call returns the function's
+    // result and the program goes on.
+    const int32_t r = rt::win32::DllCommand<int(int, int, int)>{4}(1000, 3, 4);
+    Mark(("muldiv=" + std::to_string(r)).c_str());
+    return 0;
+  }
+  // A command declared with more or fewer arguments than the function removes
+  // from the stack: on 32-bit x86 that is runtime error 6.
+  if (s == "dll-extra-argument" || s == "dll-missing-argument") {
+    if (s == "dll-extra-argument") rt::win32::DllCommand<DWORD(int)>{5}(7);
+    if (s == "dll-missing-argument") rt::win32::DllCommand<int(int, int)>{4}(1000, 3);
+    Mark("returned");
     return 0;
   }
   if (s == "startwindow") g_services.LoadStartWindow(0x52000002);
