@@ -40,8 +40,8 @@ void ShowFinishPage() {
   SetTextProperty(ids::kReady, kFinish, prop::ButtonCaption, Lit(gbk::FinishButton));
   if (g.FailedWrites > 0) {
     // Files that could not be written are not reported as a success.
-    Text text = ReplaceAll(Lit(gbk::IncompleteText), gbk::Placeholder, g.ProductTitle);
-    text = ReplaceAll(text, gbk::CountPlaceholder, DecimalText(g.FailedWrites));
+    const Text text = Substitute(Lit(gbk::IncompleteText), {{gbk::Placeholder, g.ProductTitle},
+                                                            {gbk::CountPlaceholder, DecimalText(g.FailedWrites)}});
     SetTextProperty(ids::kReady, kText, prop::LabelCaption, text);
     SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::IncompleteHeading));
   } else {

@@ -54,6 +54,7 @@ printf 'E2E未装 2.1' > "$t/title-none"
 printf 'E2E浏览 2.1' > "$t/title-browse"
 printf 'E2E询问 2.1' > "$t/title-ask"
 printf 'E2E子目录 2.1' > "$t/title-sub"
+printf 'NetTool 2.1' > "$t/title-net"
 printf '选择安装目录：' > "$t/browse"
 
 # Control identifiers the driver works with where a control shows no fixed
@@ -74,10 +75,10 @@ reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
 }
 
 # The walk from the welcome page to the finish page with default answers.
-walk_to_finish() { # setup exe name
+walk_to_finish() { # setup exe name [file with its title]
   cat <<SCRIPT
 start cmd="$1"
-wait-window title-file=texts/title timeout=90000
+wait-window title-file=${2:-texts/title} timeout=90000
 read-controls
 click text-file=texts/next
 wait-window text-file=texts/dir timeout=30000
@@ -209,11 +210,14 @@ scenario_in_place_update() {
 
 scenario_unwritable_file() {
   # A directory where a file should go makes that write fail: the finish page
-  # must say the installation is incomplete.
+  # must say the installation is incomplete, with the product's title whole
+  # although it holds the count's placeholder letter N.
   local prefix; prefix=$(prefix_for en_US.UTF-8)
-  rm -rf "$prefix/drive_c/Program Files/E2E工具"
-  mkdir -p "$prefix/drive_c/Program Files/E2E工具/readme.txt"
-  { walk_to_finish setup.exe
+  local dir="$prefix/drive_c/Program Files/NetTool"
+  pack_as "$work/setup-net.exe" NetTool || { fail "packing"; return; }
+  rm -rf "$dir"
+  mkdir -p "$dir/readme.txt"
+  { walk_to_finish setup-net.exe texts/title-net
     echo "wait-window title-file=texts/ask timeout=60000"
     echo "click text-file=texts/yes"
     echo "wait-window text-file=texts/incomplete timeout=60000"
@@ -223,8 +227,8 @@ scenario_unwritable_file() {
     echo "wait-exit timeout=30000"; } > "$work/unwritable.txt"
   run_script unwritable en_US.UTF-8
   check "incomplete run exits 0" [ "$(exit_code unwritable)" = 0 ]
-  check "incomplete text names the count" log_has unwritable '“E2E工具 2.1 版”未能完整安装，有 1 个文件无法写入。'
-  check "the other files are installed" same_file "$product/app.exe" "$(installed app.exe en_US.UTF-8)"
+  check "incomplete text names the title and the count" log_has unwritable '“NetTool 2.1 版”未能完整安装，有 1 个文件无法写入。'
+  check "the other files are installed" same_file "$product/app.exe" "$dir/app.exe"
 }
 
 scenario_english_locale_texts() {

@@ -320,6 +320,35 @@ TEST_F(Logic, FailedWritesTurnTheFinishPageIntoAnIncompleteOne) {
   EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8), gbk::IncompleteTextFor);
 }
 
+// The title and the count go into the incomplete page's text in one pass: a
+// title holding the count's letter "N" or the title's letter "A" stays whole.
+TEST_F(Logic, IncompleteTextKeepsTitlesWithPlaceholderLetters) {
+  const struct {
+    const char* name;
+    const char* version;
+    std::vector<std::string> unwritable;
+  } cases[] = {
+      {"NetTool", "1.0", {"C:\\App\\app.exe"}},
+      {"ANNA", "N", {"C:\\App\\app.exe", "C:\\App\\uninst.exe"}},
+      {"Net", "A.N", {"C:\\App\\app.exe", "C:\\App\\doc\\readme.txt", "C:\\App\\uninst.exe"}},
+      {gbk::ProductName, "", {"C:\\App\\uninst.exe"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    PayloadSpec p;
+    p.files = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+    p.fields = std::string(c.name) + "|" + c.version + "|C:\\App\\|w.jpg|b.jpg|app.exe";
+    ASSERT_EQ(Load(Build(p)), -1000);
+    S().unwritable = {c.unwritable.begin(), c.unwritable.end()};
+    setup::InstallFiles();
+    EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8),
+              std::string(gbk::IncompleteBefore) + c.name + " " + c.version + gbk::IncompleteMiddle +
+                  std::to_string(c.unwritable.size()) + gbk::IncompleteAfter);
+  }
+}
+
 TEST_F(Logic, InPlaceUpdateWritesTheMainProgramAside) {
   LoadDemo("C:\\Temp\\", "app.exe");
   S().files["C:\\Temp\\app.exe"] = "running";
