@@ -78,7 +78,7 @@ void CreateOneDirectory(const Text& path) {
 
 void CreateDirectoryPath(Text& path) {
   const Text backslash = Lit(gbk::Backslash);
-  if (CoreText(g_cmd.RightText, {path.Value(), Int(1)}) == backslash) {
+  if (EndsInBackslash(path.c_str())) {
     path = CoreText(g_cmd.LeftText, {path.Value(), Int(Length(path) - 1)});
   }
   // Levels from the fourth byte on: the drive part ("C:\") is never created.

@@ -24,6 +24,10 @@ void ShowHelp(const Text& before, int32_t icon) {
   LoadPayload();
   if (g.PayloadNames.size() < g.PayloadFiles.size()) RejectDamagedPayload(gbk::LogTooFewNames);
   ApplyDirectorySwitch();
+  // Without /D= the record's directory is taken as the directory page's Next
+  // takes it: an empty one is refused there, and has nowhere to go here.
+  if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogNoInstallDir);
+  g.InstallDir = ConfirmedDirectory(g.InstallDir);
   WriteProductFiles(false);
   RegisterProductWith(!g.Switches.noDesktop, !g.Switches.noGroup);
   if (!g.PendingRename.empty()) {
@@ -63,7 +67,7 @@ void StartFromCommandLine() {
 }
 
 void ApplyDirectorySwitch() {
-  if (!g.Switches.dir.empty()) g.InstallDir = Text::Copy(WithFinalBackslash(g.Switches.dir).c_str());
+  if (!g.Switches.dir.empty()) g.InstallDir = ConfirmedDirectory(Text::Copy(g.Switches.dir.c_str()));
 }
 
 void ApplyShortcutSwitches() {

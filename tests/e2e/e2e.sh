@@ -380,6 +380,35 @@ SCRIPT
   check "no .dat file left" test ! -e "$dir/app.exe.dat"
 }
 
+scenario_silent_record_directory() {
+  # A payload whose directory field lacks the final backslash (as packers
+  # other than ours may write it), installed with /S and no /D=: the files go
+  # into that folder, not next to it. The field is changed in place (its
+  # final backslash becomes an X, the same length); the checksum leaves the
+  # record out.
+  pack_as "$work/setup-noslash.exe" E2E无斜杠 || { fail "packing"; return; }
+  python3 - "$work/setup-noslash.exe" <<'PY' || { fail "patching the record"; return; }
+import sys
+p = sys.argv[1]
+b = open(p, 'rb').read()
+old = 'C:\\Program Files\\E2E无斜杠\\|'.encode('gbk')
+new = 'C:\\Program Files\\E2E无斜杠X|'.encode('gbk')
+assert b.count(old) == 1
+open(p, 'wb').write(b.replace(old, new))
+PY
+  cat > "$work/silent-noslash.txt" <<'SCRIPT'
+start cmd="setup-noslash.exe /S /NOICONS"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-noslash
+  check "no window" no_window silent-noslash
+  check "exits 0" [ "$(exit_code silent-noslash)" = 0 ]
+  local dir; dir="$(silent_drive)/Program Files/E2E无斜杠X"
+  check "installed into the record's folder" same_file "$product/app.exe" "$dir/app.exe"
+  check "nothing next to it" test ! -e "$(silent_drive)/Program Files/E2E无斜杠Xapp.exe"
+  check "uninst.ini InstallDir" grep -qx 'InstallDir=C:\\Program Files\\E2E无斜杠X' <<<"$(silent_ini "Program Files/E2E无斜杠X")"
+}
+
 scenario_bad_switches() {
   cat > "$work/badsilent.txt" <<'SCRIPT'
 start cmd="setup.exe /S /BOGUS"
@@ -939,6 +968,6 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 run_scenarios "${scenarios[@]}"

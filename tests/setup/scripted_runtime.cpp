@@ -24,8 +24,15 @@ struct EventUnit {
 
 std::string Arg(int32_t argc, ValueRecord* a, int i) { return rt::args::Text(argc, a, i); }
 void ReturnText(ValueRecord* r, const std::string& s) { r->v.text = rt::CopyText(s.c_str()); }
+// The folder a path is in, as the system parses GBK paths: a two-byte
+// character whose trail byte is 0x5C is no separator.
 std::string Parent(const std::string& p) {
-  const size_t k = p.find_last_of('\\');
+  size_t k = std::string::npos;
+  for (size_t i = 0; i < p.size();) {
+    const unsigned char c = static_cast<unsigned char>(p[i]);
+    if (c == '\\') k = i;
+    i += (c >= 0x81 && c <= 0xFE && i + 1 < p.size()) ? 2 : 1;
+  }
   return k == std::string::npos ? "" : p.substr(0, k);
 }
 

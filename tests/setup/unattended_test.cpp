@@ -206,6 +206,54 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_EQ(S().shell[0].rfind("group|", 0), 0u);
 }
 
+// The record's directory, confirmed by the directory page's Next in the
+// wizard and taken as it is by /S without /D=: one rule for the final
+// backslash, so both install into the same folder.
+TEST_F(Unattended, RecordDirectoryGetsTheFinalBackslashAsOnTheDirectoryPage) {
+  const struct {
+    std::string record, installed;  // installed empty: refused
+  } cases[] = {
+      {"C:\\App", "C:\\App\\"},
+      {"C:\\App\\", "C:\\App\\"},
+      {"C:\\My Apps\\Tool", "C:\\My Apps\\Tool\\"},
+      {"C:\\\x81\x5C", "C:\\\x81\x5C\\"},  // the trail byte 0x5C is no backslash
+      {"C:\\\x81\x5C\\", "C:\\\x81\x5C\\"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.record);
+    auto fresh = [&] {
+      scripted::Install();
+      setup::CleanupGlobals(0);
+      setup::g = setup::SetupGlobals();
+      setup::g_arguments = {};
+      Pack({gbk::ProductName, gbk::Version, c.record, "w.jpg", "b.jpg", "app.exe"});
+    };
+    fresh();
+    ASSERT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), -1000);
+    setup::OnDirectoryCreated();
+    setup::OnDirectoryNext();
+    if (c.installed.empty()) {
+      EXPECT_EQ(S().focus.size(), 1u);  // refused on the page
+    } else {
+      EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
+    }
+
+    fresh();
+    S().dirs.insert("C:");
+    if (c.installed.empty()) {
+      EXPECT_EQ(Start("/S /LOG=x.log"), setup::kExitDamagedPayload);
+      EXPECT_TRUE(S().files.empty());
+      EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + gbk::LogNoInstallDir));
+    } else {
+      EXPECT_EQ(Start("/S"), 0);
+      EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
+      EXPECT_EQ(S().files[c.installed + "app.exe"], app_);
+      EXPECT_EQ(S().files[c.installed + "doc\\readme.txt"], readme_);
+    }
+  }
+}
+
 TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
   Pack({gbk::ProductName, gbk::Version, "C:\\Temp\\", "w.jpg", "b.jpg", "app.exe"});
   S().files["C:\\Temp\\app.exe"] = "running";
