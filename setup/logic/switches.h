@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace setup {
 
@@ -17,7 +18,7 @@ struct SetupSwitches {
   bool noGroup = false;    // /NOGROUP or /NOICONS
   std::string dir;         // /D= or /DIR=, GBK, as given; empty: the payload's default
   std::string log;         // /LOG=, GBK path; empty: no log
-  std::string bad;         // the first switch that was not understood; empty when all were
+  std::vector<std::string> bad;  // every argument that was not understood, in order
   bool ok() const { return bad.empty(); }
 };
 

@@ -417,16 +417,19 @@ SCRIPT
   run_silent badsilent
   check "no window" no_window badsilent
   check "unknown switch exits 4" [ "$(exit_code badsilent)" = 4 ]
+  # Without a silent switch unknown arguments (a launcher's own) are ignored
+  # and logged; the wizard runs.
   cat > "$work/badgui.txt" <<'SCRIPT'
-start cmd="setup.exe /BOGUS"
-wait-window title-file=texts/helpcap timeout=90000
-read-text
-click id=1
+start cmd="setup.exe /BOGUS --from-launcher /LOG=setup-ignored.log"
+wait-window title-file=texts/title timeout=90000
+click text-file=texts/cancel
 wait-exit timeout=30000
 SCRIPT
   run_silent badgui
-  check "the box names the switch" log_has badgui '无法识别的参数：/BOGUS'
-  check "unknown switch in the wizard exits 4" [ "$(exit_code badgui)" = 4 ]
+  check "unknown arguments: the wizard ran and was cancelled" [ "$(exit_code badgui)" = 0 ]
+  check "no box about them" bash -c "! grep -q '^title=安装程序命令行参数' '$work/badgui.log'"
+  check "the log names them" grep -qF '忽略无法识别的参数：/BOGUS' "$work/setup-ignored.log"
+  check "the log names each" grep -qF '忽略无法识别的参数：--from-launcher' "$work/setup-ignored.log"
   cat > "$work/help.txt" <<'SCRIPT'
 start cmd="setup.exe /?"
 wait-window title-file=texts/helpcap timeout=90000
