@@ -1,6 +1,8 @@
 // The installation engine: writes the payload's files into the install
 // directory, asks before overwriting, records the files for the uninstaller and
 // turns the ready page into the finish page.
+#include <algorithm>
+
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
@@ -18,6 +20,7 @@ bool Exists(const Text& path) { return CoreInt(g_cmd.FileExists, {path.Value()})
 bool WriteBytes(const Text& path, ValueRecord bytes, const char* logLabel = gbk::LogFileWritten) {
   if (CoreInt(g_cmd.WriteFile, {path.Value(), bytes}) != 0) {
     LogAction(logLabel, path);
+    g.WrittenBytes += std::max(rt::ByteSetLength(bytes.v.ptr), 0);
     return true;
   }
   ++g.FailedWrites;
@@ -102,6 +105,7 @@ void InstallFiles() {
 void WriteProductFiles(bool onPage) {
   using namespace ids::ready;
   g.FailedWrites = 0;
+  g.WrittenBytes = 0;
   LogAction(gbk::LogInstallDir, g.InstallDir);
 
   Text dir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});

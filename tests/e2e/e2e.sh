@@ -19,7 +19,7 @@ make_pictures
 pack() { # output [extra mksetup arguments]
   local out=$1; shift
   "$mksetup" --quiet --stub "$stub" -o "$out" --name "E2E工具" --version 2.1 --install-dir 'C:\Program Files\E2E工具\' \
-    --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product" "$@"
+    --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product" --publisher "E2E出版社" "$@"
 }
 pack "$work/setup.exe" || { echo "packing failed"; exit 1; }
 # Products of their own for scenarios that must leave no trace or install
@@ -73,6 +73,8 @@ reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
   # name gives "key" when the product's key is there at all
   uninst_registry "$1" "${3:-E2E工具}" "$2"
 }
+# The kilobytes of the product's files, rounded up.
+product_kb() { find "$product" -type f -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }'; }
 
 # The walk from the welcome page to the finish page with default answers.
 walk_to_finish() { # setup exe name [file with its title]
@@ -122,6 +124,24 @@ scenario_full_install() {
   check "group shortcut to the product" test -f "$group/E2E工具 2.1.lnk"
   check "group shortcut to the uninstaller" test -f "$group/卸载 E2E工具.lnk"
   check "finish page text" log_has full '“E2E工具 2.1 版”已经被成功安装。'
+  # Listed in the system's list of installed programs, recorded second.
+  check "uninst.ini unreg 2" grep -qx '2=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\E2E工具' <<<"$ini"
+  local expected
+  expected=$(cat <<VALUES
+DisplayName = REG_SZ E2E工具 2.1
+DisplayIcon = REG_SZ C:\Program Files\E2E工具\app.exe,-0
+DisplayVersion = REG_SZ 2.1
+Publisher = REG_SZ E2E出版社
+UninstallString = REG_SZ "C:\Program Files\E2E工具\uninst.exe"
+QuietUninstallString = REG_SZ "C:\Program Files\E2E工具\uninst.exe" /S
+InstallLocation = REG_SZ C:\Program Files\E2E工具
+EstimatedSize = REG_DWORD $(product_kb)
+NoModify = REG_DWORD 1
+NoRepair = REG_DWORD 1
+VALUES
+)
+  system_registry zh_CN.UTF-8 E2E工具 '*' > "$work/system-key-wizard.txt"
+  check "the system's list: every value" diff <(sort <<<"$expected") <(sort "$work/system-key-wizard.txt")
 }
 
 scenario_cancel_on_welcome() {
@@ -281,6 +301,9 @@ SCRIPT
   for v in DisplayName DisplayIcon uninstString; do
     check "registry $v as the wizard writes it" [ "$(reg_value silent $v)" = "$(reg_value zh_CN.UTF-8 $v)" ]
   done
+  system_registry silent E2E工具 '*' > "$work/system-key-silent.txt"
+  check "the system's list as the wizard writes it" diff "$work/system-key-wizard.txt" "$work/system-key-silent.txt"
+  check "the system's list: the values" [ "$(wc -l < "$work/system-key-silent.txt")" = 10 ]
   check "desktop shortcut" test -f "$HOME/Desktop/E2E工具.lnk"
   local group; group=$(find "$(silent_drive)" -type d -name 'E2E工具' -path '*Programs*' | head -n 1)
   check "group shortcut to the product" test -f "$group/E2E工具 2.1.lnk"
@@ -565,6 +588,7 @@ nothing_written() { # product name
   local prefix; prefix=$(prefix_for zh_CN.UTF-8)
   check "$1: no install folder" test ! -e "$prefix/drive_c/Program Files/$1"
   check "$1: no uninstall key" [ -z "$(reg_value zh_CN.UTF-8 '' "$1")" ]
+  check "$1: not in the system's list" [ -z "$(system_registry zh_CN.UTF-8 "$1")" ]
   check "$1: no desktop shortcut" test ! -e "$HOME/Desktop/$1.lnk"
   check "$1: no group" test -z "$(find "$prefix/drive_c" -type d -name "$1" -path '*Programs*' | head -n 1)"
 }

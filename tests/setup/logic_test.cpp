@@ -380,6 +380,64 @@ TEST_F(Logic, RegistrationWritesShortcutsRegistryAndRecords) {
   EXPECT_EQ(info["Info"]["LinkFileName"], "C:\\Users\\u\\Desktop\\" + name + ".lnk");
   EXPECT_EQ(info["Info"]["MenuGroupName"], name);
   EXPECT_EQ(info["unreg"]["1"], key.substr(2));
+  // The system's list of installed programs: its own key, recorded second.
+  const std::string system = std::string("4:SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+  const std::pair<const char*, std::string> values[] = {
+      {"DisplayName", gbk::Title},
+      {"DisplayIcon", "C:\\App\\app.exe,-0"},
+      {"DisplayVersion", gbk::Version},
+      {"UninstallString", "\"C:\\App\\uninst.exe\""},
+      {"QuietUninstallString", "\"C:\\App\\uninst.exe\" /S"},
+      {"InstallLocation", "C:\\App"},
+      {"EstimatedSize", "dword:1"},  // 20 bytes written
+      {"NoModify", "dword:1"},
+      {"NoRepair", "dword:1"},
+  };
+  for (const auto& [value, data] : values) EXPECT_EQ(S().registry[system + "\\" + value], data) << value;
+  EXPECT_FALSE(S().registry.count(system + "\\Publisher"));  // the payload names none
+  EXPECT_EQ(S().registry.size(), 3u + std::size(values));
+  EXPECT_EQ(info["unreg"]["2"], system.substr(2));
+}
+
+// EstimatedSize counts the kilobytes of the files written, rounded up; files
+// kept by the answer No are not written. A publisher field names the publisher.
+TEST_F(Logic, SystemListEntrySizeAndPublisher) {
+  const struct {
+    size_t bigSize;
+    int16_t answer;  // to the question about big.bin, which exists; 0: it does not
+    const char* publisher;
+    std::string size;
+  } cases[] = {
+      {0, 0, nullptr, "dword:1"},  // 6 bytes
+      {1024 - 6, 0, nullptr, "dword:1"},
+      {1024 - 5, 0, "Net Soft", "dword:2"},
+      {300000, 0, gbk::ProductName, "dword:293"},
+      {300000, 2, nullptr, "dword:1"},  // kept
+      {300000, 1, nullptr, "dword:293"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bigSize);
+    TearDown();
+    SetUp();
+    PayloadSpec p;
+    p.files = {{"app.exe", "MZ-app"}, {"big.bin", std::string(c.bigSize, 'b')}};
+    p.fields = Fields("C:\\App\\") + (c.publisher ? std::string("|x|publisher=") + c.publisher : "");
+    ASSERT_EQ(Load(Build(p)), -1000);
+    if (c.answer) {
+      S().dirs.insert("C:\\App");
+      S().files["C:\\App\\big.bin"] = "old";
+      S().answers = {c.answer};
+    }
+    setup::InstallFiles();
+    setup::RegisterProduct();
+    const std::string key = std::string("4:SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + gbk::ProductName;
+    EXPECT_EQ(S().registry[key + "\\EstimatedSize"], c.size);
+    if (c.publisher) {
+      EXPECT_EQ(S().registry[key + "\\Publisher"], c.publisher);
+    } else {
+      EXPECT_FALSE(S().registry.count(key + "\\Publisher"));
+    }
+  }
 }
 
 TEST_F(Logic, RegistrationWithoutShortcuts) {
@@ -389,9 +447,9 @@ TEST_F(Logic, RegistrationWithoutShortcuts) {
   setup::InstallFiles();
   setup::RegisterProduct();
   EXPECT_TRUE(S().shell.empty());
-  EXPECT_EQ(S().registry.size(), 3u);
+  EXPECT_EQ(S().registry.size(), 3u + 9u);  // the setup's key and the system's list
   EXPECT_FALSE(S().ini["C:\\App\\uninst.ini"]["Info"].count("LinkFileName"));
-  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["unreg"].size(), 1u);
+  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["unreg"].size(), 2u);
 }
 
 TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {

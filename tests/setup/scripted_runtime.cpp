@@ -68,7 +68,9 @@ void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   r->v.i32 = 1;
 }
 void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
-  g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = Arg(argc, a, 2);
+  // Numbers are written as REG_DWORD, texts as REG_SZ.
+  const std::string value = a[2].tag == rt::tag::Int ? "dword:" + std::to_string(a[2].v.i32) : Arg(argc, a, 2);
+  g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = value;
   r->v.i32 = 1;
 }
 void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {

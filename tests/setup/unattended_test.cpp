@@ -273,7 +273,7 @@ TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
   EXPECT_EQ(S().logPath, "C:\\logs\\setup.log");
   EXPECT_EQ(S().files["C:\\App\\app.exe"], app_);  // the rest is installed
   EXPECT_EQ(S().files["C:\\App\\uninst.exe"], uninst_);
-  EXPECT_EQ(S().registry.size(), 3u);             // and registered
+  EXPECT_EQ(S().registry.size(), 3u + 9u);        // and registered
   EXPECT_TRUE(Logged(std::string(gbk::LogFileFailed) + "C:\\App\\doc\\readme.txt" + gbk::LogSeparator + "denied (5)"));
   EXPECT_TRUE(Logged(std::string(gbk::LogFileWritten) + "C:\\App\\app.exe"));
   EXPECT_TRUE(Logged(std::string(gbk::LogDirCreated) + "C:\\App"));
