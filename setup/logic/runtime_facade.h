@@ -24,8 +24,8 @@ struct CommandTable {
   rt::CommandFunction CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram,
       MessageBox, GetRunDirectory;
   // core library: windows
-  rt::CommandFunction LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus,
-      GetEventUnit, RedirectUnitEvents, ProcessEvents;
+  rt::CommandFunction LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus,
+      GetEventUnit, RedirectUnitEvents, ProcessEvents, MeasureUnitText;
   // data library
   rt::CommandFunction DecompressData;
   // shell library
@@ -41,9 +41,6 @@ enum DllCommand : int32_t {
   kFindResourceA = 0,
   kSizeofResource = 1,
   kLoadResource = 2,
-  kGetDC = 3,
-  kGetTextExtentPoint32A = 4,
-  kReleaseDC = 5,
 };
 
 // An owned runtime text; null stands for the empty text.

@@ -878,27 +878,31 @@ scenario_question_layout() {
   # The overwrite question for a short, a long and a very long path: window,
   # label and buttons as the layout rules give them for the measured text.
   # Answered No (the file is kept), with the close box (0: overwritten) and
-  # Yes to all.
-  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
-  local case dir answer
-  for case in short long capped; do
-    case $case in
-      short) dir='C:\Q'; answer="click text-file=texts/no" ;;
-      long) dir='C:\A long folder name for the question box'; answer="close" ;;
-      capped) dir='C:\Very long folder name that goes on and on past the width of the screen so that the box would be wider than the display\and one more level of folders with a long name as well'
-        answer="click text-file=texts/all" ;;
-    esac
-    printf '%s' "$dir" > "$work/ask-$case.dir"
-    local unix="$prefix/drive_c/${dir:3}"; unix=${unix//\\//}
-    rm -rf "$unix"; mkdir -p "$unix"; printf 'old contents' > "$unix/app.exe"
-    { cat <<SCRIPT
+  # Yes to all. Under the Chinese and an English system code page: the box is
+  # sized for the message as its label shows it, whatever the code page.
+  local loc tag prefix case dir answer name
+  for loc in zh_CN.UTF-8 en_US.UTF-8; do
+    tag=ask; [ $loc = en_US.UTF-8 ] && tag=ask-en
+    prefix=$(prefix_for $loc)
+    for case in short long capped; do
+      name=$tag-$case
+      case $case in
+        short) dir='C:\Q'; answer="click text-file=texts/no" ;;
+        long) dir='C:\A long folder name for the question box'; answer="close" ;;
+        capped) dir='C:\Very long folder name that goes on and on past the width of the screen so that the box would be wider than the display\and one more level of folders with a long name as well'
+          answer="click text-file=texts/all" ;;
+      esac
+      printf '%s' "$dir" > "$work/$name.dir"
+      local unix="$prefix/drive_c/${dir:3}"; unix=${unix//\\//}
+      rm -rf "$unix"; mkdir -p "$unix"; printf 'old contents' > "$unix/app.exe"
+      { cat <<SCRIPT
 start cmd="setup-ask.exe"
 wait-window title-file=texts/title-ask timeout=90000
 click text-file=texts/next
 wait-window text-file=texts/dir timeout=30000
 SCRIPT
-      type_directory "ask-$case.dir"
-      cat <<SCRIPT
+        type_directory "$name.dir"
+        cat <<SCRIPT
 click text-file=texts/next
 wait-window text-file=texts/ready timeout=30000
 click text-file=texts/next
@@ -906,25 +910,26 @@ wait-window title-file=texts/ask timeout=60000
 read-text id=$question_label
 read-layout
 measure-text id=$question_label
-screenshot file=question-$case.bmp
+screenshot file=question-$name.bmp
 $answer
 SCRIPT
-      finish_after_registration E2E询问; } > "$work/ask-$case.txt"
-    run_script "ask-$case"
-    check "$case: exits 0" [ "$(exit_code "ask-$case")" = 0 ]
-    check "$case: the question names the file" log_has "ask-$case" "text=文件 ${dir//\\/\\\\}\\\\app.exe 已经存在。\\r\\n是否覆盖？"
-    local problems
-    problems=$(question_layout_ok "ask-$case" "$case") || fail "$case: layout: $problems"
-    check "$case: screenshot" picture_shows_something "$work/question-$case.bmp"
-    if [ $case = short ]; then
-      check "short: No kept the file" [ "$(cat "$unix/app.exe")" = "old contents" ]
-    else
-      check "$case: overwritten" same_file "$product/app.exe" "$unix/app.exe"
-    fi
+        finish_after_registration E2E询问; } > "$work/$name.txt"
+      run_script "$name" $loc
+      check "$name: exits 0" [ "$(exit_code "$name")" = 0 ]
+      check "$name: the question names the file" log_has "$name" "text=文件 ${dir//\\/\\\\}\\\\app.exe 已经存在。\\r\\n是否覆盖？"
+      local problems
+      problems=$(question_layout_ok "$name" "$case") || fail "$name: layout: $problems"
+      check "$name: screenshot" picture_shows_something "$work/question-$name.bmp"
+      if [ $case = short ]; then
+        check "$name: No kept the file" [ "$(cat "$unix/app.exe")" = "old contents" ]
+      else
+        check "$name: overwritten" same_file "$product/app.exe" "$unix/app.exe"
+      fi
+    done
+    local widths
+    widths=$(for case in short long capped; do sed -n 's/^window=[0-9-]* [0-9-]* \([0-9]*\) .*/\1/p' "$work/$tag-$case.log"; done)
+    check "$loc: the box widens with the text" ascending $widths
   done
-  local widths
-  widths=$(for case in short long capped; do sed -n 's/^window=[0-9-]* [0-9-]* \([0-9]*\) .*/\1/p' "$work/ask-$case.log"; done)
-  check "the box widens with the text" ascending $widths
 }
 
 scenario_in_place_update_subfolder() {

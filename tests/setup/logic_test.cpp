@@ -552,6 +552,33 @@ TEST_F(Logic, WelcomeTexts) {
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kPicture, 10), "WELCOME-PICTURE");
 }
 
+// The question box is sized for its message as the label shows it: the label
+// is asked to measure its characters (UTF-16), so a two-byte character counts
+// as one character of its width, not as two single-byte ones.
+TEST_F(Logic, QuestionMeasuresTheMessageAsItsLabelShowsIt) {
+  std::string chinese;
+  for (int i = 0; i < 15; ++i) chinese += gbk::ProductName;  // 30 characters, 60 bytes
+  const struct {
+    std::string text;
+    int32_t windowWidth, labelWidth;
+  } cases[] = {
+      {chinese, 308, 300},                        // 30 x 12 = 360: 360 - 60, + 8
+      {std::string(40, 'x'), 241, 233},           // 40 x 7 = 280
+      {"x\r\n" + chinese.substr(0, 40), 271, 256},  // 20 x 12 = 240: the template size
+      {chinese + "\r\n" + std::string(50, 'x'), 308, 300},  // the longer line in bytes, measured
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.windowWidth);
+    TearDown();
+    SetUp();
+    setup::AskQuestion(setup::Text::Copy(c.text.c_str()), setup::Text(), 1, setup::Text(), setup::Text(), setup::Text());
+    EXPECT_EQ(scripted::IntProp(ids::kQuestion, ids::question::kSelf, 2, 271), c.windowWidth);
+    EXPECT_EQ(scripted::IntProp(ids::kQuestion, ids::question::kLabel, 2, 256), c.labelWidth);
+    ASSERT_EQ(S().measuredUnits.size(), 1u);
+    EXPECT_EQ(S().measuredUnits[0], std::make_pair(ids::kQuestion, ids::question::kLabel));
+  }
+}
+
 TEST_F(Logic, QuestionLayout) {
   // Short message: the template size stays.
   auto s = setup::QuestionLayoutForText(200, 16);

@@ -110,12 +110,25 @@ void UnloadWindow(ValueRecord*, int32_t, ValueRecord* a) {
   g_state.unloads.push_back(std::to_string(window));
   if (window == ids::kQuestion) setup::OnQuestionDestroyed();
 }
-void GetUnitWindowHandle(ValueRecord* r, int32_t, ValueRecord*) { r->v.i32 = 0x1234; }
 void GetClientWidth(ValueRecord* r, int32_t, ValueRecord* a) {
   r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 2) - 6;
 }
 void GetClientHeight(ValueRecord* r, int32_t, ValueRecord* a) {
   r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 3) - 28;
+}
+// As the unit shows the text: a character at a time, a two-byte character as
+// one character of its own width (not as two single-byte ones).
+void MeasureUnitText(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.measuredUnits.emplace_back(a[0].v.words[0], a[0].v.words[1]);
+  const std::string text = Arg(argc, a, 1);
+  int32_t width = 0;
+  for (size_t i = 0; i < text.size();) {
+    const bool twoBytes = static_cast<unsigned char>(text[i]) >= 0x81 && i + 1 < text.size();
+    width += twoBytes ? g_state.textWidthPerWideChar : g_state.textWidthPerByte;
+    i += twoBytes ? 2 : 1;
+  }
+  r->v.words[0] = static_cast<uint32_t>(width);
+  r->v.words[1] = static_cast<uint32_t>(g_state.textHeight);
 }
 void SetFocus(ValueRecord*, int32_t, ValueRecord* a) { g_state.focus.emplace_back(a[0].v.words[0], a[0].v.words[1], 0); }
 void GetEventUnit(ValueRecord* r, int32_t, ValueRecord*) {
@@ -215,22 +228,12 @@ void* FindResourceA(void*, const char* name, const char* type) {
 }
 uint32_t SizeofResource(void*, void*) { return static_cast<uint32_t>(g_state.resource.size()); }
 void* LoadResource(void*, void*) { return g_state.resource.data(); }
-void* GetDC(void*) { return &g_state; }
-int32_t GetTextExtentPoint32A(void*, const char*, int32_t n, int32_t* size) {
-  size[0] = n * g_state.textWidthPerByte;
-  size[1] = g_state.textHeight;
-  return 1;
-}
-int32_t ReleaseDC(void*, void*) { return 1; }
 
 void* DllCommand(int32_t index) {
   switch (index) {
     case setup::kFindResourceA: return reinterpret_cast<void*>(&FindResourceA);
     case setup::kSizeofResource: return reinterpret_cast<void*>(&SizeofResource);
     case setup::kLoadResource: return reinterpret_cast<void*>(&LoadResource);
-    case setup::kGetDC: return reinterpret_cast<void*>(&GetDC);
-    case setup::kGetTextExtentPoint32A: return reinterpret_cast<void*>(&GetTextExtentPoint32A);
-    case setup::kReleaseDC: return reinterpret_cast<void*>(&ReleaseDC);
     default: return nullptr;
   }
 }
@@ -283,8 +286,8 @@ void Install() {
       rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
       rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
       CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram, MessageBox, GetRunDirectory,
-      LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
-      RedirectUnitEvents, ProcessEvents,
+      LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
+      RedirectUnitEvents, ProcessEvents, MeasureUnitText,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
       OpenLog, AppendLogLine, LastErrorText};
