@@ -41,6 +41,8 @@ prefix_for() { # name [locale, when the name is not one]
   if [ ! -d "$p" ]; then
     WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
     WINEPREFIX=$p /usr/lib/wine/wineserver -w
+    # Outline CJK glyphs for the pages' fonts, as in the demo's prefix.
+    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-fonts" "$loader" >&2
   fi
   echo "$p"
 }
