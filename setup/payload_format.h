@@ -102,6 +102,14 @@ bool IsChecksumField(std::string_view field);
 // that equal crc.
 bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
 
+// ---- publisher ----
+
+// The packer's --publisher: one field after the sixth, PublisherPrefix and the
+// publisher's name. The setup names the publisher in the system's list of
+// installed programs; without the field it writes no publisher there.
+inline constexpr std::string_view PublisherPrefix = "publisher=";
+inline bool IsPublisherField(std::string_view field) { return field.starts_with(PublisherPrefix); }
+
 // ---- compressed block ----
 
 // Called while compressing with the input bytes consumed so far and in all.

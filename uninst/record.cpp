@@ -202,11 +202,28 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
       plan.refused.push_back(*group);
     }
   }
-  if (auto key = text("unreg", "1")) {
-    const std::u16string_view rest = std::u16string_view(*key).substr(std::min(key->size(), kUninstallKeyBase.size()));
-    if (SameAscii(std::u16string_view(*key).substr(0, kUninstallKeyBase.size()), kUninstallKeyBase) &&
-        IsPlainName(rest)) {
-      plan.registryKey = *key;
+  // A key is taken only one level below its base, named by a plain name.
+  auto below = [](std::u16string_view key, std::u16string_view base) -> std::optional<std::u16string_view> {
+    const std::u16string_view rest = key.substr(std::min(key.size(), base.size()));
+    if (!SameAscii(key.substr(0, base.size()), base) || !IsPlainName(rest)) return std::nullopt;
+    return rest;
+  };
+  std::optional<std::u16string_view> product;
+  const auto first = text("unreg", "1");
+  if (first) {
+    product = below(*first, kUninstallKeyBase);
+    if (product) {
+      plan.registryKey = *first;
+    } else {
+      plan.refused.push_back(u"HKEY_LOCAL_MACHINE\\" + *first);
+    }
+  }
+  // The system's entry: the same product's, when the first key names one,
+  // so a changed record cannot take another program off the system's list.
+  if (auto key = text("unreg", "2")) {
+    const auto name = below(*key, kSystemUninstallKeyBase);
+    if (name && (!product || SamePath(*name, *product))) {
+      plan.systemKey = *key;
     } else {
       plan.refused.push_back(u"HKEY_LOCAL_MACHINE\\" + *key);
     }

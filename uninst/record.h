@@ -49,6 +49,10 @@ std::u16string ParentOf(std::u16string_view path);
 // The registry key the setup writes, below HKEY_LOCAL_MACHINE; only keys one
 // level below it may be removed.
 inline constexpr std::u16string_view kUninstallKeyBase = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\";
+// The system's list of installed programs, where the setup also registers the
+// product under the same name; only that product's key may be removed.
+inline constexpr std::u16string_view kSystemUninstallKeyBase =
+    u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 // GBK bytes to UTF-16; nullopt when they do not convert exactly.
 using Converter = std::function<std::optional<std::u16string>(std::string_view)>;
@@ -67,6 +71,7 @@ struct Plan {
   std::vector<std::u16string> links;    // the desktop shortcut and the group's two shortcuts
   std::optional<std::u16string> group;  // the Start-menu group folder
   std::optional<std::u16string> registryKey;  // below HKEY_LOCAL_MACHINE
+  std::optional<std::u16string> systemKey;    // the entry in the system's list, below HKEY_LOCAL_MACHINE
 };
 
 // Reads the record. nullopt when it cannot be used at all: no usable

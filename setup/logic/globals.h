@@ -11,6 +11,10 @@ struct SetupGlobals {
   Text ProductTitle;
   Text InstallDir;
   Text MainProgram;
+  // The version field and the publisher (empty when the payload names none),
+  // for the system's list of installed programs.
+  Text Version;
+  Text Publisher;
   ByteSet WelcomePicture;
   ByteSet BannerPicture;
   BlockArray PayloadFiles{rt::tag::Bytes, nullptr};
@@ -24,6 +28,8 @@ struct SetupGlobals {
   // Files that could not be written by the last installation (kept files are
   // not failures).
   int32_t FailedWrites = 0;
+  // Bytes of the product files the last installation wrote.
+  int64_t WrittenBytes = 0;
   // The command line's switches; Unattended while an install runs without
   // any window, LogOpen once the log file named by /LOG is open.
   SetupSwitches Switches;

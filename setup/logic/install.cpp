@@ -1,6 +1,8 @@
 // The installation engine: writes the payload's files into the install
 // directory, asks before overwriting, records the files for the uninstaller and
 // turns the ready page into the finish page.
+#include <algorithm>
+
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
@@ -18,6 +20,7 @@ bool Exists(const Text& path) { return CoreInt(g_cmd.FileExists, {path.Value()})
 bool WriteBytes(const Text& path, ValueRecord bytes, const char* logLabel = gbk::LogFileWritten) {
   if (CoreInt(g_cmd.WriteFile, {path.Value(), bytes}) != 0) {
     LogAction(logLabel, path);
+    g.WrittenBytes += std::max(rt::ByteSetLength(bytes.v.ptr), 0);
     return true;
   }
   ++g.FailedWrites;
@@ -40,8 +43,8 @@ void ShowFinishPage() {
   SetTextProperty(ids::kReady, kFinish, prop::ButtonCaption, Lit(gbk::FinishButton));
   if (g.FailedWrites > 0) {
     // Files that could not be written are not reported as a success.
-    Text text = ReplaceAll(Lit(gbk::IncompleteText), gbk::Placeholder, g.ProductTitle);
-    text = ReplaceAll(text, gbk::CountPlaceholder, DecimalText(g.FailedWrites));
+    const Text text = Substitute(Lit(gbk::IncompleteText), {{gbk::Placeholder, g.ProductTitle},
+                                                            {gbk::CountPlaceholder, DecimalText(g.FailedWrites)}});
     SetTextProperty(ids::kReady, kText, prop::LabelCaption, text);
     SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::IncompleteHeading));
   } else {
@@ -78,7 +81,7 @@ void CreateOneDirectory(const Text& path) {
 
 void CreateDirectoryPath(Text& path) {
   const Text backslash = Lit(gbk::Backslash);
-  if (CoreText(g_cmd.RightText, {path.Value(), Int(1)}) == backslash) {
+  if (EndsInBackslash(path.c_str())) {
     path = CoreText(g_cmd.LeftText, {path.Value(), Int(Length(path) - 1)});
   }
   // Levels from the fourth byte on: the drive part ("C:\") is never created.
@@ -102,6 +105,7 @@ void InstallFiles() {
 void WriteProductFiles(bool onPage) {
   using namespace ids::ready;
   g.FailedWrites = 0;
+  g.WrittenBytes = 0;
   LogAction(gbk::LogInstallDir, g.InstallDir);
 
   Text dir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});

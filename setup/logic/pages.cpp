@@ -81,11 +81,7 @@ void OnDirectoryNext() {
     Core(g_cmd.SetFocus, {Unit(rt::tag::EditBox, ids::kDirectory, ids::directory::kDirEdit)});
     return;
   }
-  if (CoreText(g_cmd.RightText, {dir.Value(), Int(1)}) == Lit(gbk::Backslash)) {
-    g.InstallDir = dir;
-  } else {
-    g.InstallDir = dir + gbk::Backslash;
-  }
+  g.InstallDir = ConfirmedDirectory(dir);
   g.LeavingDirectory = 1;
   Unload(Directory());
   LoadModal(Ready(), Welcome());
@@ -103,6 +99,8 @@ void OnDirectoryCancel() {
   Unload(Directory());
   Unload(Welcome());
 }
+
+Text ConfirmedDirectory(const Text& dir) { return Text::Copy(WithFinalBackslash(dir.c_str()).c_str()); }
 
 Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
   if (chosen.empty()) return Text();

@@ -44,6 +44,12 @@ void RegisterProductWith(bool desktopShortcut, bool menuGroup);
 // ".dat" main program in once the setup has ended (and starts it on request).
 void StartSwapBatch(bool startProduct);
 
+// The install directory as the directory page's Next confirms it, and as
+// every other path that installs takes it: with a final backslash, added when
+// the last character is not one (a two-byte character whose trail byte is
+// 0x5C is no backslash).
+Text ConfirmedDirectory(const Text& dir);
+
 // The text a browsed folder gives the directory field: the chosen folder,
 // plus the install directory's last name unless the choice already holds it.
 // Empty when the browser was cancelled (the field then stays as it was).

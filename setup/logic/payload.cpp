@@ -184,6 +184,13 @@ void LoadPayload() {
   g.WelcomePicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(4)}).v.ptr);
   g.BannerPicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(5)}).v.ptr);
   g.MainProgram = Text::Copy(fields.TextAt(6));
+  g.Version = Text::Copy(fields.TextAt(2));
+  for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {
+    const std::string_view field = fields.TextAt(i);
+    if (!payload::IsPublisherField(field)) continue;
+    g.Publisher = Text::Copy(fields.TextAt(i) + payload::PublisherPrefix.size());
+    break;
+  }
   ShowProductTitle();
 }
 

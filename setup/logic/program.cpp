@@ -19,6 +19,8 @@ void CleanupGlobals(int32_t) {
   g.InstallDir = Text();
   g.BannerPicture = ByteSet();
   g.MainProgram = Text();
+  g.Version = Text();
+  g.Publisher = Text();
   g.UninstallIni = Text();
   g.PendingRename = Text();
   g.QuestionCaption = Text();

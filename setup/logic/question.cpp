@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "gbk/setup_texts.h"
-#include "runtime/win32/dll_command.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/window_ids.h"
 
@@ -15,13 +14,6 @@ namespace setup {
 namespace {
 
 using namespace ids::question;
-
-struct Extent {
-  int32_t cx, cy;
-};
-const rt::win32::DllCommand<void*(void*)> GetDC{kGetDC};
-const rt::win32::DllCommand<int32_t(void*, const char*, int32_t, Extent*)> GetTextExtentPoint32A{kGetTextExtentPoint32A};
-const rt::win32::DllCommand<int32_t(void*, void*)> ReleaseDC{kReleaseDC};
 
 ValueRecord Dialog() { return Unit(rt::tag::Window, ids::kQuestion, kSelf); }
 ValueRecord ButtonRef(uint32_t id) { return Unit(rt::tag::Button, ids::kQuestion, id); }
@@ -56,7 +48,7 @@ int16_t AskQuestion(const Text& text, const Text& caption, int16_t buttonCount, 
   return g.QuestionResult;
 }
 
-void MeasureText(int32_t windowHandle, const Text& text, int32_t& width, int32_t& height) {
+void MeasureText(ValueRecord unit, const Text& text, int32_t& width, int32_t& height) {
   Text longest = text;
   int32_t lines = 1;
   if (CoreInt(g_cmd.FindText, {text.Value(), rt::TextValue(gbk::CrLf)}) != -1) {
@@ -71,13 +63,11 @@ void MeasureText(int32_t windowHandle, const Text& text, int32_t& width, int32_t
       }
     }
   }
-  void* window = reinterpret_cast<void*>(static_cast<intptr_t>(windowHandle));
-  void* dc = GetDC(window);
-  Extent size{0, 0};
-  GetTextExtentPoint32A(dc, longest.c_str(), Length(longest), &size);
-  ReleaseDC(window, dc);
-  width = size.cx;
-  height = Trunc(static_cast<double>(size.cy) * lines + lines);
+  // The characters the label shows: its UTF-16 text (the GBK bytes measured
+  // as they stand are other characters under any other code page).
+  const ValueRecord extent = Core(g_cmd.MeasureUnitText, {unit, longest.Value()});
+  width = static_cast<int32_t>(extent.v.words[0]);
+  height = Trunc(static_cast<double>(static_cast<int32_t>(extent.v.words[1])) * lines + lines);
 }
 
 QuestionSize QuestionLayoutForText(int32_t w, int32_t h) {
@@ -125,9 +115,8 @@ void OnQuestionCreated() {
     SetTextProperty(ids::kQuestion, buttons[i], prop::ButtonCaption, g.ButtonText[i]);
     g.ButtonText[i] = Text();
   }
-  const int32_t handle = CoreInt(g_cmd.GetUnitWindowHandle, {Unit(rt::tag::Label, ids::kQuestion, kLabel)});
   int32_t w = 0, h = 0;
-  MeasureText(handle, g.QuestionText, w, h);
+  MeasureText(Unit(rt::tag::Label, ids::kQuestion, kLabel), g.QuestionText, w, h);
   QuestionSize size = QuestionLayoutForText(w, h);
   if (size.widthChanged) {
     Set(kSelf, prop::Width, size.windowWidth);

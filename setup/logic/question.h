@@ -10,8 +10,8 @@ namespace setup {
 int16_t AskQuestion(const Text& text, const Text& caption, int16_t buttonCount, const Text& button1,
                     const Text& button2, const Text& button3);
 
-// Width and height in pixels of a possibly multi-line text in a window.
-void MeasureText(int32_t windowHandle, const Text& text, int32_t& width, int32_t& height);
+// Width and height in pixels of a possibly multi-line text as a unit shows it.
+void MeasureText(ValueRecord unit, const Text& text, int32_t& width, int32_t& height);
 
 // The dialog's layout rules, separated from the window so they can be checked
 // on their own: the size the window and label take for a measured text, and

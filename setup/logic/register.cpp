@@ -17,13 +17,41 @@ constexpr int32_t kLocalMachine = 4;
 
 void WriteIni(const char* section, const char* key, const Text& value) { WriteUninstallIni(section, Lit(key), value); }
 
-void WriteRegistry(const Text& keyPath, const char* valueName, const Text& value) {
+// A text value is written as REG_SZ, a number as REG_DWORD.
+void WriteRegistryValue(const Text& keyPath, const char* valueName, ValueRecord value, const Text& shown) {
   const Text path = keyPath + gbk::Backslash + valueName;
-  if (CoreInt(g_cmd.WriteRegistryItem, {Int(kLocalMachine), path.Value(), value.Value()}) != 0) {
-    LogAction(gbk::LogRegistry, path + gbk::LogEquals + value);
+  if (CoreInt(g_cmd.WriteRegistryItem, {Int(kLocalMachine), path.Value(), value}) != 0) {
+    LogAction(gbk::LogRegistry, path + gbk::LogEquals + shown);
   } else {
     LogFailure(gbk::LogRegistryFailed, path);
   }
+}
+void WriteRegistry(const Text& keyPath, const char* valueName, const Text& value) {
+  WriteRegistryValue(keyPath, valueName, value.Value(), value);
+}
+void WriteRegistryNumber(const Text& keyPath, const char* valueName, int32_t value) {
+  WriteRegistryValue(keyPath, valueName, Int(value), DecimalText(value));
+}
+
+// The product in the system's list of installed programs (Settings' apps,
+// Programs and Features, package managers): the setup's own key above is
+// kept for earlier uninstallers, but the system reads only this one.
+void RegisterWithTheSystem(const Text& mainProgram) {
+  const Text key = Lit(gbk::SystemUninstallKey) + g.ProductName;
+  const Text uninstaller = Lit(gbk::Quote) + g.InstallDir + gbk::UninstallExe + gbk::Quote;
+  const Text location = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
+  WriteRegistry(key, gbk::DisplayName, g.ProductTitle);
+  WriteRegistry(key, gbk::DisplayIcon, mainProgram + gbk::DisplayIconSuffix);
+  WriteRegistry(key, gbk::DisplayVersion, g.Version);
+  if (!g.Publisher.empty()) WriteRegistry(key, gbk::Publisher, g.Publisher);
+  WriteRegistry(key, gbk::UninstallString, uninstaller);
+  WriteRegistry(key, gbk::QuietUninstallString, uninstaller + gbk::QuietSwitch);
+  WriteRegistry(key, gbk::InstallLocation, location);
+  // Kilobytes, rounded up: what the files written take.
+  WriteRegistryNumber(key, gbk::EstimatedSize, static_cast<int32_t>((g.WrittenBytes + 1023) / 1024));
+  WriteRegistryNumber(key, gbk::NoModify, 1);
+  WriteRegistryNumber(key, gbk::NoRepair, 1);
+  WriteIni(gbk::IniUnreg, gbk::IniTwo, key);
 }
 
 void LogShortcut(bool made, const Text& link, const Text& target) {
@@ -75,6 +103,7 @@ void RegisterProductWith(bool desktopShortcut, bool menuGroup) {
   WriteRegistry(key, gbk::DisplayName, g.ProductTitle);
   WriteRegistry(key, gbk::UninstString, g.InstallDir + gbk::UninstallExe);
   WriteIni(gbk::IniUnreg, gbk::IniOne, key);
+  RegisterWithTheSystem(target);
 }
 
 void OnRegisterTimer() { RegisterProduct(); }

@@ -86,6 +86,26 @@ Text ReplaceAll(const Text& text, const char* sought, const Text& replacement) {
   return CoreText(g_cmd.ReplaceSubtext, {text.Value(), rt::TextValue(sought), replacement.Value(), Omit(), Omit(), Bool(true)});
 }
 
+Text Substitute(const Text& templ, std::initializer_list<Placeholder> placeholders) {
+  Text out;
+  int32_t at = 1;  // the first byte not yet copied
+  for (;;) {
+    int32_t next = -1;
+    const Placeholder* found = nullptr;
+    for (const Placeholder& p : placeholders) {
+      const int32_t pos = CoreInt(g_cmd.FindText, {templ.Value(), rt::TextValue(p.sought), Int(at)});
+      if (pos != -1 && (next == -1 || pos < next)) {
+        next = pos;
+        found = &p;
+      }
+    }
+    if (!found) break;
+    out = out + CoreText(g_cmd.MidText, {templ.Value(), Int(at), Int(next - at)}) + found->value;
+    at = next + Length(Lit(found->sought));
+  }
+  return out + CoreText(g_cmd.MidText, {templ.Value(), Int(at), Int(Length(templ) - at + 1)});
+}
+
 Text GetTextProperty(uint32_t window, uint32_t unit, int32_t property) {
   const uint64_t v = rt::g_services.GetUnitProperty(window, unit, property, -1);
   return Text::Adopt(reinterpret_cast<char*>(static_cast<uintptr_t>(v)));

@@ -24,8 +24,8 @@ struct CommandTable {
   rt::CommandFunction CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram,
       MessageBox, GetRunDirectory;
   // core library: windows
-  rt::CommandFunction LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus,
-      GetEventUnit, RedirectUnitEvents, ProcessEvents;
+  rt::CommandFunction LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus,
+      GetEventUnit, RedirectUnitEvents, ProcessEvents, MeasureUnitText;
   // data library
   rt::CommandFunction DecompressData;
   // shell library
@@ -41,9 +41,6 @@ enum DllCommand : int32_t {
   kFindResourceA = 0,
   kSizeofResource = 1,
   kLoadResource = 2,
-  kGetDC = 3,
-  kGetTextExtentPoint32A = 4,
-  kReleaseDC = 5,
 };
 
 // An owned runtime text; null stands for the empty text.
@@ -131,6 +128,14 @@ Text Lit(const char* gbkLiteral);
 Text DecimalText(int32_t n);
 int32_t Length(const Text& t);
 Text ReplaceAll(const Text& text, const char* sought, const Text& replacement);
+// The template with each of its placeholders replaced by the placeholder's
+// value, in one pass from the start: what a value brings in is never searched
+// again, so a product title holding another placeholder's letter stays whole.
+struct Placeholder {
+  const char* sought;
+  const Text& value;
+};
+Text Substitute(const Text& templ, std::initializer_list<Placeholder> placeholders);
 
 // Unit properties (member index -1: the whole property).
 Text GetTextProperty(uint32_t window, uint32_t unit, int32_t property);

@@ -25,15 +25,19 @@ std::string_view TrimEnd(std::string_view s) {
 
 }  // namespace
 
-std::string WithFinalBackslash(std::string_view dir) {
+bool EndsInBackslash(std::string_view path) {
   bool endsInBackslash = false;
-  for (size_t i = 0; i < dir.size();) {
-    const unsigned char c = static_cast<unsigned char>(dir[i]);
+  for (size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
     endsInBackslash = c == '\\';
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < dir.size()) ? 2 : 1;
+    i += (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) ? 2 : 1;
   }
+  return endsInBackslash;
+}
+
+std::string WithFinalBackslash(std::string_view dir) {
   std::string out(dir);
-  if (!endsInBackslash) out += '\\';
+  if (!EndsInBackslash(dir)) out += '\\';
   return out;
 }
 
@@ -43,7 +47,8 @@ SetupSwitches ParseSwitches(std::string_view line) {
   // Space, tab and the quote are never the trail byte of a two-byte
   // character, so the line is split byte by byte.
   // After a bad switch the rest is still read, so that /S keeps any window
-  // away even when it comes after the mistake.
+  // away even when it comes after the mistake, and the wizard still takes
+  // the switches it knows.
   for (;;) {
     while (i < line.size() && Blank(line[i])) ++i;
     if (i >= line.size()) break;
@@ -52,7 +57,7 @@ SetupSwitches ParseSwitches(std::string_view line) {
       // The whole rest of the line, spaces included.
       std::string_view value = TrimEnd(rest.substr(3));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-      if (value.empty() && s.ok()) s.bad = std::string(TrimEnd(rest));
+      if (value.empty()) s.bad.emplace_back(TrimEnd(rest));
       if (!value.empty()) s.dir = std::string(value);
       break;
     }
@@ -65,7 +70,7 @@ SetupSwitches ParseSwitches(std::string_view line) {
       else token += line[i];
     }
     if (quoted || token.size() < 2 || token[0] != '/') {
-      if (s.ok()) s.bad = raw;
+      s.bad.push_back(raw);
       continue;
     }
     const size_t eq = token.find('=');
@@ -88,8 +93,8 @@ SetupSwitches ParseSwitches(std::string_view line) {
       s.dir = value;
     } else if (hasValue && !value.empty() && SameName(name, "LOG")) {
       s.log = value;
-    } else if (s.ok()) {
-      s.bad = raw;
+    } else {
+      s.bad.push_back(raw);
     }
   }
   return s;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace setup {
 
@@ -17,7 +18,7 @@ struct SetupSwitches {
   bool noGroup = false;    // /NOGROUP or /NOICONS
   std::string dir;         // /D= or /DIR=, GBK, as given; empty: the payload's default
   std::string log;         // /LOG=, GBK path; empty: no log
-  std::string bad;         // the first switch that was not understood; empty when all were
+  std::vector<std::string> bad;  // every argument that was not understood, in order
   bool ok() const { return bad.empty(); }
 };
 
@@ -90,6 +91,7 @@ size_t ArgumentsStart(std::basic_string_view<Char> line, std::basic_string_view<
 
 // The directory as the directory page takes it: with a final backslash. The
 // test steps over two-byte characters, whose trail byte may be a backslash.
+bool EndsInBackslash(std::string_view gbkPath);
 std::string WithFinalBackslash(std::string_view gbkDir);
 
 }  // namespace setup

@@ -10,12 +10,10 @@
 namespace setup {
 namespace {
 
-constexpr int32_t kExclamation = 48;
 constexpr int32_t kInformation = 64;
 
-void ShowHelp(const Text& before, int32_t icon) {
-  const Text text = before + gbk::HelpText;
-  Core(g_cmd.MessageBox, {text.Value(), Int(icon), rt::TextValue(gbk::HelpCaption)});
+void ShowHelp() {
+  Core(g_cmd.MessageBox, {rt::TextValue(gbk::HelpText), Int(kInformation), rt::TextValue(gbk::HelpCaption)});
 }
 
 [[noreturn]] void InstallUnattended() {
@@ -24,6 +22,10 @@ void ShowHelp(const Text& before, int32_t icon) {
   LoadPayload();
   if (g.PayloadNames.size() < g.PayloadFiles.size()) RejectDamagedPayload(gbk::LogTooFewNames);
   ApplyDirectorySwitch();
+  // Without /D= the record's directory is taken as the directory page's Next
+  // takes it: an empty one is refused there, and has nowhere to go here.
+  if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogNoInstallDir);
+  g.InstallDir = ConfirmedDirectory(g.InstallDir);
   WriteProductFiles(false);
   RegisterProductWith(!g.Switches.noDesktop, !g.Switches.noGroup);
   if (!g.PendingRename.empty()) {
@@ -45,25 +47,37 @@ void ShowHelp(const Text& before, int32_t icon) {
 
 void StartFromCommandLine() {
   g.Switches = ParseSwitches(g_arguments.text);
+  if (!g_arguments.convertible) {
+    // Only the line's ASCII is known: enough to tell an unattended install,
+    // not to take a directory or a file name from it.
+    SetupSwitches known;
+    known.silent = g.Switches.silent;
+    known.bad = {gbk::LogArgumentsNotGbk};
+    g.Switches = known;
+  }
   if (!g.Switches.log.empty()) OpenInstallLog(g.Switches.log.c_str());
   LogAction(gbk::LogStart, Text::Copy(g_arguments.text.c_str()));
-  if (!g_arguments.convertible && g.Switches.ok()) g.Switches.bad = gbk::LogArgumentsNotGbk;
-  if (!g.Switches.ok()) {
-    const Text bad = Text::Copy(g.Switches.bad.c_str());
-    LogAction(gbk::LogBadSwitch, bad);
-    if (!g.Switches.silent) ShowHelp(Lit(gbk::BadSwitchStart) + bad + gbk::BadSwitchBreak, kExclamation);
+  if (g.Switches.silent && !g.Switches.ok()) {
+    // Nobody watches an unattended install: a switch it does not understand
+    // may have been meant to change where or what it installs, so it does not
+    // guess.
+    for (const std::string& bad : g.Switches.bad) LogAction(gbk::LogBadSwitch, Text::Copy(bad.c_str()));
     LogAction(gbk::LogExitCode, DecimalText(kExitBadSwitches));
     Exit(kExitBadSwitches);
   }
+  // Launchers, download managers and shortcuts pass arguments of their own;
+  // the wizard shows the user what it will do, so it ignores what it does not
+  // know.
+  for (const std::string& bad : g.Switches.bad) LogAction(gbk::LogIgnoredArgument, Text::Copy(bad.c_str()));
   if (g.Switches.help) {
-    ShowHelp(Text(), kInformation);
+    ShowHelp();
     Exit(0);
   }
   if (g.Switches.silent) InstallUnattended();
 }
 
 void ApplyDirectorySwitch() {
-  if (!g.Switches.dir.empty()) g.InstallDir = Text::Copy(WithFinalBackslash(g.Switches.dir).c_str());
+  if (!g.Switches.dir.empty()) g.InstallDir = ConfirmedDirectory(Text::Copy(g.Switches.dir.c_str()));
 }
 
 void ApplyShortcutSwitches() {

@@ -69,9 +69,9 @@ void FillCommandTable() {
       rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
       rt::cmd::CreateDirectory, rt::cmd::FileExists, rt::cmd::WriteFile, rt::cmd::WriteIniItem,
       rt::cmd::WriteRegistryItem, rt::cmd::RunProgram, rt::cmd::MessageBox, rt::cmd::GetRunDirectory,
-      ui::cmd::LoadWindow, ui::cmd::UnloadWindow, ui::cmd::GetUnitWindowHandle, ui::cmd::GetClientWidth,
+      ui::cmd::LoadWindow, ui::cmd::UnloadWindow, ui::cmd::GetClientWidth,
       ui::cmd::GetClientHeight, ui::cmd::SetFocus, ui::cmd::GetEventUnit, ui::cmd::RedirectUnitEvents,
-      ui::cmd::ProcessEvents,
+      ui::cmd::ProcessEvents, ui::cmd::MeasureUnitText,
       datalib::DecompressData,
       shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
       shell::BrowseForFolder, shell::ExecuteShellOperation,
@@ -80,13 +80,23 @@ void FillCommandTable() {
 
 // The arguments after the program name, for the switches. The program's own
 // path tells where an unquoted name with blanks ends. Arguments without
-// an exact GBK form cannot name anything the setup could use: they count as a
-// bad switch.
+// an exact GBK form cannot name anything the setup could use: only their
+// ASCII is passed on, marked as not convertible.
 void PassArguments() {
   const std::wstring_view line = GetCommandLineW();
   const std::wstring program = rt::win32::ModulePath(nullptr);
-  const auto gbk = rt::win32::GbkFromWide(line.substr(setup::ArgumentsStart(line, std::wstring_view(program))));
-  setup::g_arguments = gbk ? setup::Arguments{*gbk, true} : setup::Arguments{{}, false};
+  const std::wstring_view arguments = line.substr(setup::ArgumentsStart(line, std::wstring_view(program)));
+  const auto gbk = rt::win32::GbkFromWide(arguments);
+  if (gbk) {
+    setup::g_arguments = {*gbk, true};
+    return;
+  }
+  // Arguments without an exact GBK form: their ASCII still tells whether an
+  // unattended install was asked for.
+  std::string ascii;
+  for (const wchar_t c : arguments)
+    ascii += c < 0x80 ? static_cast<char>(c) : '?';
+  setup::g_arguments = {ascii, false};
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ make_pictures
 pack() { # output [extra mksetup arguments]
   local out=$1; shift
   "$mksetup" --quiet --stub "$stub" -o "$out" --name "E2E工具" --version 2.1 --install-dir 'C:\Program Files\E2E工具\' \
-    --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product" "$@"
+    --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" --dir "$product" --publisher "E2E出版社" "$@"
 }
 pack "$work/setup.exe" || { echo "packing failed"; exit 1; }
 # Products of their own for scenarios that must leave no trace or install
@@ -54,6 +54,7 @@ printf 'E2E未装 2.1' > "$t/title-none"
 printf 'E2E浏览 2.1' > "$t/title-browse"
 printf 'E2E询问 2.1' > "$t/title-ask"
 printf 'E2E子目录 2.1' > "$t/title-sub"
+printf 'NetTool 2.1' > "$t/title-net"
 printf '选择安装目录：' > "$t/browse"
 
 # Control identifiers the driver works with where a control shows no fixed
@@ -72,12 +73,14 @@ reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
   # name gives "key" when the product's key is there at all
   uninst_registry "$1" "${3:-E2E工具}" "$2"
 }
+# The kilobytes of the product's files, rounded up.
+product_kb() { find "$product" -type f -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }'; }
 
 # The walk from the welcome page to the finish page with default answers.
-walk_to_finish() { # setup exe name
+walk_to_finish() { # setup exe name [file with its title]
   cat <<SCRIPT
 start cmd="$1"
-wait-window title-file=texts/title timeout=90000
+wait-window title-file=${2:-texts/title} timeout=90000
 read-controls
 click text-file=texts/next
 wait-window text-file=texts/dir timeout=30000
@@ -121,6 +124,24 @@ scenario_full_install() {
   check "group shortcut to the product" test -f "$group/E2E工具 2.1.lnk"
   check "group shortcut to the uninstaller" test -f "$group/卸载 E2E工具.lnk"
   check "finish page text" log_has full '“E2E工具 2.1 版”已经被成功安装。'
+  # Listed in the system's list of installed programs, recorded second.
+  check "uninst.ini unreg 2" grep -qx '2=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\E2E工具' <<<"$ini"
+  local expected
+  expected=$(cat <<VALUES
+DisplayName = REG_SZ E2E工具 2.1
+DisplayIcon = REG_SZ C:\Program Files\E2E工具\app.exe,-0
+DisplayVersion = REG_SZ 2.1
+Publisher = REG_SZ E2E出版社
+UninstallString = REG_SZ "C:\Program Files\E2E工具\uninst.exe"
+QuietUninstallString = REG_SZ "C:\Program Files\E2E工具\uninst.exe" /S
+InstallLocation = REG_SZ C:\Program Files\E2E工具
+EstimatedSize = REG_DWORD $(product_kb)
+NoModify = REG_DWORD 1
+NoRepair = REG_DWORD 1
+VALUES
+)
+  system_registry zh_CN.UTF-8 E2E工具 '*' > "$work/system-key-wizard.txt"
+  check "the system's list: every value" diff <(sort <<<"$expected") <(sort "$work/system-key-wizard.txt")
 }
 
 scenario_cancel_on_welcome() {
@@ -211,11 +232,14 @@ scenario_in_place_update() {
 
 scenario_unwritable_file() {
   # A directory where a file should go makes that write fail: the finish page
-  # must say the installation is incomplete.
+  # must say the installation is incomplete, with the product's title whole
+  # although it holds the count's placeholder letter N.
   local prefix; prefix=$(prefix_for en_US.UTF-8)
-  rm -rf "$prefix/drive_c/Program Files/E2E工具"
-  mkdir -p "$prefix/drive_c/Program Files/E2E工具/readme.txt"
-  { walk_to_finish setup.exe
+  local dir="$prefix/drive_c/Program Files/NetTool"
+  pack_as "$work/setup-net.exe" NetTool || { fail "packing"; return; }
+  rm -rf "$dir"
+  mkdir -p "$dir/readme.txt"
+  { walk_to_finish setup-net.exe texts/title-net
     echo "wait-window title-file=texts/ask timeout=60000"
     echo "click text-file=texts/yes"
     echo "wait-window text-file=texts/incomplete timeout=60000"
@@ -225,8 +249,8 @@ scenario_unwritable_file() {
     echo "wait-exit timeout=30000"; } > "$work/unwritable.txt"
   run_script unwritable en_US.UTF-8
   check "incomplete run exits 0" [ "$(exit_code unwritable)" = 0 ]
-  check "incomplete text names the count" log_has unwritable '“E2E工具 2.1 版”未能完整安装，有 1 个文件无法写入。'
-  check "the other files are installed" same_file "$product/app.exe" "$(installed app.exe en_US.UTF-8)"
+  check "incomplete text names the title and the count" log_has unwritable '“NetTool 2.1 版”未能完整安装，有 1 个文件无法写入。'
+  check "the other files are installed" same_file "$product/app.exe" "$dir/app.exe"
 }
 
 scenario_english_locale_texts() {
@@ -279,6 +303,9 @@ SCRIPT
   for v in DisplayName DisplayIcon uninstString; do
     check "registry $v as the wizard writes it" [ "$(reg_value silent $v)" = "$(reg_value zh_CN.UTF-8 $v)" ]
   done
+  system_registry silent E2E工具 '*' > "$work/system-key-silent.txt"
+  check "the system's list as the wizard writes it" diff "$work/system-key-wizard.txt" "$work/system-key-silent.txt"
+  check "the system's list: the values" [ "$(wc -l < "$work/system-key-silent.txt")" = 10 ]
   check "desktop shortcut" test -f "$HOME/Desktop/E2E工具.lnk"
   local group; group=$(find "$(silent_drive)" -type d -name 'E2E工具' -path '*Programs*' | head -n 1)
   check "group shortcut to the product" test -f "$group/E2E工具 2.1.lnk"
@@ -378,6 +405,35 @@ SCRIPT
   check "no .dat file left" test ! -e "$dir/app.exe.dat"
 }
 
+scenario_silent_record_directory() {
+  # A payload whose directory field lacks the final backslash (as packers
+  # other than ours may write it), installed with /S and no /D=: the files go
+  # into that folder, not next to it. The field is changed in place (its
+  # final backslash becomes an X, the same length); the checksum leaves the
+  # record out.
+  pack_as "$work/setup-noslash.exe" E2E无斜杠 || { fail "packing"; return; }
+  python3 - "$work/setup-noslash.exe" <<'PY' || { fail "patching the record"; return; }
+import sys
+p = sys.argv[1]
+b = open(p, 'rb').read()
+old = 'C:\\Program Files\\E2E无斜杠\\|'.encode('gbk')
+new = 'C:\\Program Files\\E2E无斜杠X|'.encode('gbk')
+assert b.count(old) == 1
+open(p, 'wb').write(b.replace(old, new))
+PY
+  cat > "$work/silent-noslash.txt" <<'SCRIPT'
+start cmd="setup-noslash.exe /S /NOICONS"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-noslash
+  check "no window" no_window silent-noslash
+  check "exits 0" [ "$(exit_code silent-noslash)" = 0 ]
+  local dir; dir="$(silent_drive)/Program Files/E2E无斜杠X"
+  check "installed into the record's folder" same_file "$product/app.exe" "$dir/app.exe"
+  check "nothing next to it" test ! -e "$(silent_drive)/Program Files/E2E无斜杠Xapp.exe"
+  check "uninst.ini InstallDir" grep -qx 'InstallDir=C:\\Program Files\\E2E无斜杠X' <<<"$(silent_ini "Program Files/E2E无斜杠X")"
+}
+
 scenario_bad_switches() {
   cat > "$work/badsilent.txt" <<'SCRIPT'
 start cmd="setup.exe /S /BOGUS"
@@ -386,16 +442,19 @@ SCRIPT
   run_silent badsilent
   check "no window" no_window badsilent
   check "unknown switch exits 4" [ "$(exit_code badsilent)" = 4 ]
+  # Without a silent switch unknown arguments (a launcher's own) are ignored
+  # and logged; the wizard runs.
   cat > "$work/badgui.txt" <<'SCRIPT'
-start cmd="setup.exe /BOGUS"
-wait-window title-file=texts/helpcap timeout=90000
-read-text
-click id=1
+start cmd="setup.exe /BOGUS --from-launcher /LOG=setup-ignored.log"
+wait-window title-file=texts/title timeout=90000
+click text-file=texts/cancel
 wait-exit timeout=30000
 SCRIPT
   run_silent badgui
-  check "the box names the switch" log_has badgui '无法识别的参数：/BOGUS'
-  check "unknown switch in the wizard exits 4" [ "$(exit_code badgui)" = 4 ]
+  check "unknown arguments: the wizard ran and was cancelled" [ "$(exit_code badgui)" = 0 ]
+  check "no box about them" bash -c "! grep -q '^title=安装程序命令行参数' '$work/badgui.log'"
+  check "the log names them" grep -qF '忽略无法识别的参数：/BOGUS' "$work/setup-ignored.log"
+  check "the log names each" grep -qF '忽略无法识别的参数：--from-launcher' "$work/setup-ignored.log"
   cat > "$work/help.txt" <<'SCRIPT'
 start cmd="setup.exe /?"
 wait-window title-file=texts/helpcap timeout=90000
@@ -531,6 +590,7 @@ nothing_written() { # product name
   local prefix; prefix=$(prefix_for zh_CN.UTF-8)
   check "$1: no install folder" test ! -e "$prefix/drive_c/Program Files/$1"
   check "$1: no uninstall key" [ -z "$(reg_value zh_CN.UTF-8 '' "$1")" ]
+  check "$1: not in the system's list" [ -z "$(system_registry zh_CN.UTF-8 "$1")" ]
   check "$1: no desktop shortcut" test ! -e "$HOME/Desktop/$1.lnk"
   check "$1: no group" test -z "$(find "$prefix/drive_c" -type d -name "$1" -path '*Programs*' | head -n 1)"
 }
@@ -820,27 +880,31 @@ scenario_question_layout() {
   # The overwrite question for a short, a long and a very long path: window,
   # label and buttons as the layout rules give them for the measured text.
   # Answered No (the file is kept), with the close box (0: overwritten) and
-  # Yes to all.
-  local prefix; prefix=$(prefix_for zh_CN.UTF-8)
-  local case dir answer
-  for case in short long capped; do
-    case $case in
-      short) dir='C:\Q'; answer="click text-file=texts/no" ;;
-      long) dir='C:\A long folder name for the question box'; answer="close" ;;
-      capped) dir='C:\Very long folder name that goes on and on past the width of the screen so that the box would be wider than the display\and one more level of folders with a long name as well'
-        answer="click text-file=texts/all" ;;
-    esac
-    printf '%s' "$dir" > "$work/ask-$case.dir"
-    local unix="$prefix/drive_c/${dir:3}"; unix=${unix//\\//}
-    rm -rf "$unix"; mkdir -p "$unix"; printf 'old contents' > "$unix/app.exe"
-    { cat <<SCRIPT
+  # Yes to all. Under the Chinese and an English system code page: the box is
+  # sized for the message as its label shows it, whatever the code page.
+  local loc tag prefix case dir answer name
+  for loc in zh_CN.UTF-8 en_US.UTF-8; do
+    tag=ask; [ $loc = en_US.UTF-8 ] && tag=ask-en
+    prefix=$(prefix_for $loc)
+    for case in short long capped; do
+      name=$tag-$case
+      case $case in
+        short) dir='C:\Q'; answer="click text-file=texts/no" ;;
+        long) dir='C:\A long folder name for the question box'; answer="close" ;;
+        capped) dir='C:\Very long folder name that goes on and on past the width of the screen so that the box would be wider than the display\and one more level of folders with a long name as well'
+          answer="click text-file=texts/all" ;;
+      esac
+      printf '%s' "$dir" > "$work/$name.dir"
+      local unix="$prefix/drive_c/${dir:3}"; unix=${unix//\\//}
+      rm -rf "$unix"; mkdir -p "$unix"; printf 'old contents' > "$unix/app.exe"
+      { cat <<SCRIPT
 start cmd="setup-ask.exe"
 wait-window title-file=texts/title-ask timeout=90000
 click text-file=texts/next
 wait-window text-file=texts/dir timeout=30000
 SCRIPT
-      type_directory "ask-$case.dir"
-      cat <<SCRIPT
+        type_directory "$name.dir"
+        cat <<SCRIPT
 click text-file=texts/next
 wait-window text-file=texts/ready timeout=30000
 click text-file=texts/next
@@ -848,25 +912,26 @@ wait-window title-file=texts/ask timeout=60000
 read-text id=$question_label
 read-layout
 measure-text id=$question_label
-screenshot file=question-$case.bmp
+screenshot file=question-$name.bmp
 $answer
 SCRIPT
-      finish_after_registration E2E询问; } > "$work/ask-$case.txt"
-    run_script "ask-$case"
-    check "$case: exits 0" [ "$(exit_code "ask-$case")" = 0 ]
-    check "$case: the question names the file" log_has "ask-$case" "text=文件 ${dir//\\/\\\\}\\\\app.exe 已经存在。\\r\\n是否覆盖？"
-    local problems
-    problems=$(question_layout_ok "ask-$case" "$case") || fail "$case: layout: $problems"
-    check "$case: screenshot" picture_shows_something "$work/question-$case.bmp"
-    if [ $case = short ]; then
-      check "short: No kept the file" [ "$(cat "$unix/app.exe")" = "old contents" ]
-    else
-      check "$case: overwritten" same_file "$product/app.exe" "$unix/app.exe"
-    fi
+        finish_after_registration E2E询问; } > "$work/$name.txt"
+      run_script "$name" $loc
+      check "$name: exits 0" [ "$(exit_code "$name")" = 0 ]
+      check "$name: the question names the file" log_has "$name" "text=文件 ${dir//\\/\\\\}\\\\app.exe 已经存在。\\r\\n是否覆盖？"
+      local problems
+      problems=$(question_layout_ok "$name" "$case") || fail "$name: layout: $problems"
+      check "$name: screenshot" picture_shows_something "$work/question-$name.bmp"
+      if [ $case = short ]; then
+        check "$name: No kept the file" [ "$(cat "$unix/app.exe")" = "old contents" ]
+      else
+        check "$name: overwritten" same_file "$product/app.exe" "$unix/app.exe"
+      fi
+    done
+    local widths
+    widths=$(for case in short long capped; do sed -n 's/^window=[0-9-]* [0-9-]* \([0-9]*\) .*/\1/p' "$work/$tag-$case.log"; done)
+    check "$loc: the box widens with the text" ascending $widths
   done
-  local widths
-  widths=$(for case in short long capped; do sed -n 's/^window=[0-9-]* [0-9-]* \([0-9]*\) .*/\1/p' "$work/ask-$case.log"; done)
-  check "the box widens with the text" ascending $widths
 }
 
 scenario_in_place_update_subfolder() {
@@ -937,6 +1002,6 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 run_scenarios "${scenarios[@]}"

@@ -66,6 +66,8 @@ prefix_for() { # name [locale, when the name is not one]
       WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$loader" wineboot -i >/dev/null 2>&1
     fi
     WINEPREFIX=$p /usr/lib/wine/wineserver -w
+    # Outline CJK glyphs for the pages' fonts, as in the demo's prefix.
+    WINEPREFIX=$p LANG=$loc LC_ALL=$loc "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-fonts" "$loader" >&2
   fi
   echo "$p"
 }
@@ -89,19 +91,20 @@ make_pictures() {
   convert -size 473x57 xc:'#ffffff' "$work/banner.jpg"
 }
 
-# uninst_registry PREFIX-NAME PRODUCT [VALUE-NAME]: from the prefix's machine
-# hive, the setup's uninstall key of the product: "key" when it is there (no
-# value name), else "REG_SZ data" of the value; nothing when missing. A 32-bit
-# setup in a 64-bit prefix writes the machine's 32-bit view, as on 64-bit
-# Windows: its keys are under Software\Wow6432Node.
-uninst_registry() {
+# hive_key PREFIX-NAME KEY [VALUE-NAME]: from the prefix's machine hive, the
+# key below HKEY_LOCAL_MACHINE: "key" when it is there (no value name), else
+# "REG_SZ data" or "REG_DWORD decimal" of the value; with "*" every value as
+# "name = REG_... data", one a line; nothing when missing. A 32-bit setup in a
+# 64-bit prefix writes the machine's 32-bit view, as on 64-bit Windows: its
+# SOFTWARE keys are read under SOFTWARE\Wow6432Node.
+hive_key() {
   python3 - "$(prefix_for "$1")/system.reg" "$2" "${3:-}" "$(pe_machine "$stub")" <<'PY'
 import re, sys
-hive, product, name, machine = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+hive, want, name, machine = sys.argv[1], sys.argv[2].lower(), sys.argv[3], sys.argv[4]
 with open(hive, encoding='ascii', errors='replace') as f:
     wow64 = machine == 'i386' and any(line.startswith('#arch=win64') for line in f)
-want = ('software\\wow6432node\\' if wow64 else 'software\\') + \
-    'microsoft\\windows\\currentversion\\uninst\\' + product.lower()
+if wow64 and want.startswith('software\\'):
+    want = 'software\\wow6432node\\' + want[len('software\\'):]
 def unescape(s):
     s = re.sub(r'\\x([0-9a-fA-F]{1,4})', lambda m: chr(int(m.group(1), 16)), s)
     return s.replace('\\\\', '\\').replace('\\"', '"')
@@ -115,11 +118,23 @@ for line in open(hive, encoding='ascii', errors='replace'):
             break
         continue
     if section and section.lower() == want:
-        m = re.match(r'"(.*?)"="(.*)"$', line)
-        if m and unescape(m.group(1)) == name:
-            print('REG_SZ ' + unescape(m.group(2)))
+        m = re.match(r'"(.*?)"=(?:"(.*)"|dword:([0-9a-fA-F]{8}))$', line)
+        if not m:
+            continue
+        shown = 'REG_SZ ' + unescape(m.group(2)) if m.group(2) is not None else 'REG_DWORD %d' % int(m.group(3), 16)
+        if name == '*':
+            print(unescape(m.group(1)) + ' = ' + shown)
+        elif unescape(m.group(1)) == name:
+            print(shown)
 PY
 }
+
+# uninst_registry PREFIX-NAME PRODUCT [VALUE-NAME]: the setup's own uninstall
+# key of the product, as hive_key gives it.
+uninst_registry() { hive_key "$1" "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\$2" "${3:-}"; }
+# system_registry PREFIX-NAME PRODUCT [VALUE-NAME]: the product's entry in the
+# system's list of installed programs.
+system_registry() { hive_key "$1" "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" "${3:-}"; }
 
 # run_scenarios NAME...: each scenario_NAME, counted; the summary line; fails
 # when any check failed.

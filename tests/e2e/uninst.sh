@@ -37,8 +37,10 @@ printf '询问' > "$t/ask"
 target() { echo "$(prefix_for "$1")/drive_c/Program Files/卸载测试"; }
 group_dir() { find "$(prefix_for "$1")/drive_c" -type d -name '卸载测试' -path '*Programs*' | head -n 1; }
 registry_has_key() { [ "$(uninst_registry "$1" 卸载测试)" = key ]; } # locale
+system_list_has_key() { [ "$(system_registry "$1" 卸载测试)" = key ]; } # locale
 
 no_registry_key() { ! registry_has_key "$1"; }
+not_in_system_list() { ! system_list_has_key "$1"; }
 
 install() { # locale
   cat > "$work/install.txt" <<SCRIPT
@@ -77,6 +79,9 @@ scenario_gui_uninstall() {
   dir=$(target $loc)
   check "shortcuts made" test -f "$HOME/Desktop/卸载测试.lnk"
   check "registry key made" registry_has_key $loc
+  check "listed in the system's list" system_list_has_key $loc
+  check "the system's list starts the uninstaller" \
+    [ "$(system_registry $loc 卸载测试 UninstallString)" = 'REG_SZ "C:\Program Files\卸载测试\uninst.exe"' ]
   printf 'mine' > "$dir/docs/mine.txt"
 
   # No keeps everything.
@@ -105,6 +110,7 @@ SCRIPT
   check "desktop shortcut removed" test ! -e "$HOME/Desktop/卸载测试.lnk"
   check "group removed" [ -z "$(group_dir $loc)" ]
   check "registry key removed" no_registry_key $loc
+  check "gone from the system's list" not_in_system_list $loc
 }
 
 scenario_silent_tampered() {
@@ -114,12 +120,20 @@ scenario_silent_tampered() {
   dir=$(target $loc); prefix=$(prefix_for $loc)
   printf 'victim' > "$prefix/drive_c/victim.txt"
   printf 'victim' > "$prefix/drive_c/Program Files/victim2.txt"
+  # Another program's entry in the system's list, which the record is made
+  # to name instead of the product's.
+  local victim='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Victim'
+  WINEPREFIX=$prefix "$loader" reg add "$victim" /v DisplayName /d victim /f >/dev/null 2>&1
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
   python3 - "$dir/uninst.ini" <<'PY'
 import sys
 p = sys.argv[1]
 b = open(p, 'rb').read()
 extra = '[uninst]\r\n90=C:\\victim.txt\r\n91=C:\\Program Files\\卸载测试\\..\\victim2.txt\r\n'.encode('gbk')
-open(p, 'wb').write(b.replace(b'[uninst]\r\n', extra, 1))
+b = b.replace(b'[uninst]\r\n', extra, 1)
+own = '\\Uninstall\\卸载测试'.encode('gbk')
+assert own in b
+open(p, 'wb').write(b.replace(own, b'\\Uninstall\\Victim'))
 PY
   cat > "$work/silent.txt" <<'SCRIPT'
 start cmd="\"C:\Program Files\卸载测试\uninst.exe\" /s \"/LOG=C:\uninst log.txt\""
@@ -133,6 +147,10 @@ SCRIPT
   check "install directory removed" test ! -e "$dir"
   check "log names the refused path" grep -qF 'refused, not part of the installation: C:\victim.txt' "$prefix/drive_c/uninst log.txt"
   check "log names a deleted file" grep -qF 'deleted: C:\Program Files\卸载测试\中文目录\说明.txt' "$prefix/drive_c/uninst log.txt"
+  check "the setup's key removed" no_registry_key $loc
+  check "another program's entry kept" [ "$(system_registry $loc Victim DisplayName)" = 'REG_SZ victim' ]
+  check "log names the refused entry" \
+    grep -qF 'HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Victim' "$prefix/drive_c/uninst log.txt"
 }
 
 scenario_file_in_use() {

@@ -320,6 +320,35 @@ TEST_F(Logic, FailedWritesTurnTheFinishPageIntoAnIncompleteOne) {
   EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8), gbk::IncompleteTextFor);
 }
 
+// The title and the count go into the incomplete page's text in one pass: a
+// title holding the count's letter "N" or the title's letter "A" stays whole.
+TEST_F(Logic, IncompleteTextKeepsTitlesWithPlaceholderLetters) {
+  const struct {
+    const char* name;
+    const char* version;
+    std::vector<std::string> unwritable;
+  } cases[] = {
+      {"NetTool", "1.0", {"C:\\App\\app.exe"}},
+      {"ANNA", "N", {"C:\\App\\app.exe", "C:\\App\\uninst.exe"}},
+      {"Net", "A.N", {"C:\\App\\app.exe", "C:\\App\\doc\\readme.txt", "C:\\App\\uninst.exe"}},
+      {gbk::ProductName, "", {"C:\\App\\uninst.exe"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    PayloadSpec p;
+    p.files = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+    p.fields = std::string(c.name) + "|" + c.version + "|C:\\App\\|w.jpg|b.jpg|app.exe";
+    ASSERT_EQ(Load(Build(p)), -1000);
+    S().unwritable = {c.unwritable.begin(), c.unwritable.end()};
+    setup::InstallFiles();
+    EXPECT_EQ(scripted::TextProp(ids::kReady, ids::ready::kText, 8),
+              std::string(gbk::IncompleteBefore) + c.name + " " + c.version + gbk::IncompleteMiddle +
+                  std::to_string(c.unwritable.size()) + gbk::IncompleteAfter);
+  }
+}
+
 TEST_F(Logic, InPlaceUpdateWritesTheMainProgramAside) {
   LoadDemo("C:\\Temp\\", "app.exe");
   S().files["C:\\Temp\\app.exe"] = "running";
@@ -351,6 +380,64 @@ TEST_F(Logic, RegistrationWritesShortcutsRegistryAndRecords) {
   EXPECT_EQ(info["Info"]["LinkFileName"], "C:\\Users\\u\\Desktop\\" + name + ".lnk");
   EXPECT_EQ(info["Info"]["MenuGroupName"], name);
   EXPECT_EQ(info["unreg"]["1"], key.substr(2));
+  // The system's list of installed programs: its own key, recorded second.
+  const std::string system = std::string("4:SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+  const std::pair<const char*, std::string> values[] = {
+      {"DisplayName", gbk::Title},
+      {"DisplayIcon", "C:\\App\\app.exe,-0"},
+      {"DisplayVersion", gbk::Version},
+      {"UninstallString", "\"C:\\App\\uninst.exe\""},
+      {"QuietUninstallString", "\"C:\\App\\uninst.exe\" /S"},
+      {"InstallLocation", "C:\\App"},
+      {"EstimatedSize", "dword:1"},  // 20 bytes written
+      {"NoModify", "dword:1"},
+      {"NoRepair", "dword:1"},
+  };
+  for (const auto& [value, data] : values) EXPECT_EQ(S().registry[system + "\\" + value], data) << value;
+  EXPECT_FALSE(S().registry.count(system + "\\Publisher"));  // the payload names none
+  EXPECT_EQ(S().registry.size(), 3u + std::size(values));
+  EXPECT_EQ(info["unreg"]["2"], system.substr(2));
+}
+
+// EstimatedSize counts the kilobytes of the files written, rounded up; files
+// kept by the answer No are not written. A publisher field names the publisher.
+TEST_F(Logic, SystemListEntrySizeAndPublisher) {
+  const struct {
+    size_t bigSize;
+    int16_t answer;  // to the question about big.bin, which exists; 0: it does not
+    const char* publisher;
+    std::string size;
+  } cases[] = {
+      {0, 0, nullptr, "dword:1"},  // 6 bytes
+      {1024 - 6, 0, nullptr, "dword:1"},
+      {1024 - 5, 0, "Net Soft", "dword:2"},
+      {300000, 0, gbk::ProductName, "dword:293"},
+      {300000, 2, nullptr, "dword:1"},  // kept
+      {300000, 1, nullptr, "dword:293"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bigSize);
+    TearDown();
+    SetUp();
+    PayloadSpec p;
+    p.files = {{"app.exe", "MZ-app"}, {"big.bin", std::string(c.bigSize, 'b')}};
+    p.fields = Fields("C:\\App\\") + (c.publisher ? std::string("|x|publisher=") + c.publisher : "");
+    ASSERT_EQ(Load(Build(p)), -1000);
+    if (c.answer) {
+      S().dirs.insert("C:\\App");
+      S().files["C:\\App\\big.bin"] = "old";
+      S().answers = {c.answer};
+    }
+    setup::InstallFiles();
+    setup::RegisterProduct();
+    const std::string key = std::string("4:SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + gbk::ProductName;
+    EXPECT_EQ(S().registry[key + "\\EstimatedSize"], c.size);
+    if (c.publisher) {
+      EXPECT_EQ(S().registry[key + "\\Publisher"], c.publisher);
+    } else {
+      EXPECT_FALSE(S().registry.count(key + "\\Publisher"));
+    }
+  }
 }
 
 TEST_F(Logic, RegistrationWithoutShortcuts) {
@@ -360,9 +447,9 @@ TEST_F(Logic, RegistrationWithoutShortcuts) {
   setup::InstallFiles();
   setup::RegisterProduct();
   EXPECT_TRUE(S().shell.empty());
-  EXPECT_EQ(S().registry.size(), 3u);
+  EXPECT_EQ(S().registry.size(), 3u + 9u);  // the setup's key and the system's list
   EXPECT_FALSE(S().ini["C:\\App\\uninst.ini"]["Info"].count("LinkFileName"));
-  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["unreg"].size(), 1u);
+  EXPECT_EQ(S().ini["C:\\App\\uninst.ini"]["unreg"].size(), 2u);
 }
 
 TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
@@ -463,6 +550,33 @@ TEST_F(Logic, WelcomeTexts) {
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kHeading, 8), gbk::Welcome);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kText, 8), gbk::WelcomeTextFor);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kPicture, 10), "WELCOME-PICTURE");
+}
+
+// The question box is sized for its message as the label shows it: the label
+// is asked to measure its characters (UTF-16), so a two-byte character counts
+// as one character of its width, not as two single-byte ones.
+TEST_F(Logic, QuestionMeasuresTheMessageAsItsLabelShowsIt) {
+  std::string chinese;
+  for (int i = 0; i < 15; ++i) chinese += gbk::ProductName;  // 30 characters, 60 bytes
+  const struct {
+    std::string text;
+    int32_t windowWidth, labelWidth;
+  } cases[] = {
+      {chinese, 308, 300},                        // 30 x 12 = 360: 360 - 60, + 8
+      {std::string(40, 'x'), 241, 233},           // 40 x 7 = 280
+      {"x\r\n" + chinese.substr(0, 40), 271, 256},  // 20 x 12 = 240: the template size
+      {chinese + "\r\n" + std::string(50, 'x'), 308, 300},  // the longer line in bytes, measured
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.windowWidth);
+    TearDown();
+    SetUp();
+    setup::AskQuestion(setup::Text::Copy(c.text.c_str()), setup::Text(), 1, setup::Text(), setup::Text(), setup::Text());
+    EXPECT_EQ(scripted::IntProp(ids::kQuestion, ids::question::kSelf, 2, 271), c.windowWidth);
+    EXPECT_EQ(scripted::IntProp(ids::kQuestion, ids::question::kLabel, 2, 256), c.labelWidth);
+    ASSERT_EQ(S().measuredUnits.size(), 1u);
+    EXPECT_EQ(S().measuredUnits[0], std::make_pair(ids::kQuestion, ids::question::kLabel));
+  }
 }
 
 TEST_F(Logic, QuestionLayout) {

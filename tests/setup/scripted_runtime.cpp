@@ -24,8 +24,15 @@ struct EventUnit {
 
 std::string Arg(int32_t argc, ValueRecord* a, int i) { return rt::args::Text(argc, a, i); }
 void ReturnText(ValueRecord* r, const std::string& s) { r->v.text = rt::CopyText(s.c_str()); }
+// The folder a path is in, as the system parses GBK paths: a two-byte
+// character whose trail byte is 0x5C is no separator.
 std::string Parent(const std::string& p) {
-  const size_t k = p.find_last_of('\\');
+  size_t k = std::string::npos;
+  for (size_t i = 0; i < p.size();) {
+    const unsigned char c = static_cast<unsigned char>(p[i]);
+    if (c == '\\') k = i;
+    i += (c >= 0x81 && c <= 0xFE && i + 1 < p.size()) ? 2 : 1;
+  }
   return k == std::string::npos ? "" : p.substr(0, k);
 }
 
@@ -61,7 +68,9 @@ void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   r->v.i32 = 1;
 }
 void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
-  g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = Arg(argc, a, 2);
+  // Numbers are written as REG_DWORD, texts as REG_SZ.
+  const std::string value = a[2].tag == rt::tag::Int ? "dword:" + std::to_string(a[2].v.i32) : Arg(argc, a, 2);
+  g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = value;
   r->v.i32 = 1;
 }
 void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -101,12 +110,25 @@ void UnloadWindow(ValueRecord*, int32_t, ValueRecord* a) {
   g_state.unloads.push_back(std::to_string(window));
   if (window == ids::kQuestion) setup::OnQuestionDestroyed();
 }
-void GetUnitWindowHandle(ValueRecord* r, int32_t, ValueRecord*) { r->v.i32 = 0x1234; }
 void GetClientWidth(ValueRecord* r, int32_t, ValueRecord* a) {
   r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 2) - 6;
 }
 void GetClientHeight(ValueRecord* r, int32_t, ValueRecord* a) {
   r->v.i32 = IntProp(a[0].v.words[0], a[0].v.words[1], 3) - 28;
+}
+// As the unit shows the text: a character at a time, a two-byte character as
+// one character of its own width (not as two single-byte ones).
+void MeasureUnitText(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.measuredUnits.emplace_back(a[0].v.words[0], a[0].v.words[1]);
+  const std::string text = Arg(argc, a, 1);
+  int32_t width = 0;
+  for (size_t i = 0; i < text.size();) {
+    const bool twoBytes = static_cast<unsigned char>(text[i]) >= 0x81 && i + 1 < text.size();
+    width += twoBytes ? g_state.textWidthPerWideChar : g_state.textWidthPerByte;
+    i += twoBytes ? 2 : 1;
+  }
+  r->v.words[0] = static_cast<uint32_t>(width);
+  r->v.words[1] = static_cast<uint32_t>(g_state.textHeight);
 }
 void SetFocus(ValueRecord*, int32_t, ValueRecord* a) { g_state.focus.emplace_back(a[0].v.words[0], a[0].v.words[1], 0); }
 void GetEventUnit(ValueRecord* r, int32_t, ValueRecord*) {
@@ -206,22 +228,12 @@ void* FindResourceA(void*, const char* name, const char* type) {
 }
 uint32_t SizeofResource(void*, void*) { return static_cast<uint32_t>(g_state.resource.size()); }
 void* LoadResource(void*, void*) { return g_state.resource.data(); }
-void* GetDC(void*) { return &g_state; }
-int32_t GetTextExtentPoint32A(void*, const char*, int32_t n, int32_t* size) {
-  size[0] = n * g_state.textWidthPerByte;
-  size[1] = g_state.textHeight;
-  return 1;
-}
-int32_t ReleaseDC(void*, void*) { return 1; }
 
 void* DllCommand(int32_t index) {
   switch (index) {
     case setup::kFindResourceA: return reinterpret_cast<void*>(&FindResourceA);
     case setup::kSizeofResource: return reinterpret_cast<void*>(&SizeofResource);
     case setup::kLoadResource: return reinterpret_cast<void*>(&LoadResource);
-    case setup::kGetDC: return reinterpret_cast<void*>(&GetDC);
-    case setup::kGetTextExtentPoint32A: return reinterpret_cast<void*>(&GetTextExtentPoint32A);
-    case setup::kReleaseDC: return reinterpret_cast<void*>(&ReleaseDC);
     default: return nullptr;
   }
 }
@@ -274,8 +286,8 @@ void Install() {
       rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
       rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
       CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram, MessageBox, GetRunDirectory,
-      LoadWindow, UnloadWindow, GetUnitWindowHandle, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
-      RedirectUnitEvents, ProcessEvents,
+      LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
+      RedirectUnitEvents, ProcessEvents, MeasureUnitText,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
       OpenLog, AppendLogLine, LastErrorText};

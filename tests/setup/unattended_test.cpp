@@ -64,11 +64,11 @@ TEST(Switches, BadSwitchesAreNamed) {
                            "/DIR=\"C:\\open", "/RUNX", "/S/NOICONS"}) {
     EXPECT_FALSE(ParseSwitches(line).ok()) << line;
   }
-  // The first bad one is reported; a later /S still keeps windows away.
+  // Every bad one is named; a later /S still keeps windows away.
   const auto s = ParseSwitches("/FOO /BAR /S");
-  EXPECT_EQ(s.bad, "/FOO");
+  EXPECT_EQ(s.bad, (std::vector<std::string>{"/FOO", "/BAR"}));
   EXPECT_TRUE(s.silent);
-  EXPECT_EQ(ParseSwitches("/S \"/x y\"").bad, "\"/x y\"");
+  EXPECT_EQ(ParseSwitches("/S \"/x y\"").bad, std::vector<std::string>{"\"/x y\""});
 }
 
 TEST(Switches, ArgumentsStartAfterTheProgramName) {
@@ -206,6 +206,54 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_EQ(S().shell[0].rfind("group|", 0), 0u);
 }
 
+// The record's directory, confirmed by the directory page's Next in the
+// wizard and taken as it is by /S without /D=: one rule for the final
+// backslash, so both install into the same folder.
+TEST_F(Unattended, RecordDirectoryGetsTheFinalBackslashAsOnTheDirectoryPage) {
+  const struct {
+    std::string record, installed;  // installed empty: refused
+  } cases[] = {
+      {"C:\\App", "C:\\App\\"},
+      {"C:\\App\\", "C:\\App\\"},
+      {"C:\\My Apps\\Tool", "C:\\My Apps\\Tool\\"},
+      {"C:\\\x81\x5C", "C:\\\x81\x5C\\"},  // the trail byte 0x5C is no backslash
+      {"C:\\\x81\x5C\\", "C:\\\x81\x5C\\"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.record);
+    auto fresh = [&] {
+      scripted::Install();
+      setup::CleanupGlobals(0);
+      setup::g = setup::SetupGlobals();
+      setup::g_arguments = {};
+      Pack({gbk::ProductName, gbk::Version, c.record, "w.jpg", "b.jpg", "app.exe"});
+    };
+    fresh();
+    ASSERT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), -1000);
+    setup::OnDirectoryCreated();
+    setup::OnDirectoryNext();
+    if (c.installed.empty()) {
+      EXPECT_EQ(S().focus.size(), 1u);  // refused on the page
+    } else {
+      EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
+    }
+
+    fresh();
+    S().dirs.insert("C:");
+    if (c.installed.empty()) {
+      EXPECT_EQ(Start("/S /LOG=x.log"), setup::kExitDamagedPayload);
+      EXPECT_TRUE(S().files.empty());
+      EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + gbk::LogNoInstallDir));
+    } else {
+      EXPECT_EQ(Start("/S"), 0);
+      EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
+      EXPECT_EQ(S().files[c.installed + "app.exe"], app_);
+      EXPECT_EQ(S().files[c.installed + "doc\\readme.txt"], readme_);
+    }
+  }
+}
+
 TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
   Pack({gbk::ProductName, gbk::Version, "C:\\Temp\\", "w.jpg", "b.jpg", "app.exe"});
   S().files["C:\\Temp\\app.exe"] = "running";
@@ -225,7 +273,7 @@ TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
   EXPECT_EQ(S().logPath, "C:\\logs\\setup.log");
   EXPECT_EQ(S().files["C:\\App\\app.exe"], app_);  // the rest is installed
   EXPECT_EQ(S().files["C:\\App\\uninst.exe"], uninst_);
-  EXPECT_EQ(S().registry.size(), 3u);             // and registered
+  EXPECT_EQ(S().registry.size(), 3u + 9u);        // and registered
   EXPECT_TRUE(Logged(std::string(gbk::LogFileFailed) + "C:\\App\\doc\\readme.txt" + gbk::LogSeparator + "denied (5)"));
   EXPECT_TRUE(Logged(std::string(gbk::LogFileWritten) + "C:\\App\\app.exe"));
   EXPECT_TRUE(Logged(std::string(gbk::LogDirCreated) + "C:\\App"));
@@ -248,20 +296,50 @@ TEST_F(Unattended, DamagedPayloadGivesTwoWithoutABox) {
 
 }
 
-TEST_F(Unattended, BadSwitchesHelpAndTheWizard) {
-  EXPECT_EQ(Start("/S /BOGUS"), 4);
-  EXPECT_TRUE(S().messageBoxes.empty());
-  EXPECT_TRUE(S().files.empty());
+// Arguments the setup does not know: an unattended install refuses them
+// (exit 4, no box), the wizard ignores them (logged) and runs with the
+// switches it knows.
+TEST_F(Unattended, UnknownArgumentsStopOnlyUnattendedInstalls) {
+  const int32_t kWizard = -1000;  // the entry routine went on to the wizard
+  const struct {
+    std::string arguments;
+    bool convertible;
+    int32_t exit;
+    std::vector<std::string> logged;  // with /LOG=a.log in the line
+  } cases[] = {
+      {"/S /BOGUS", true, 4, {std::string(gbk::LogBadSwitch) + "/BOGUS"}},
+      {"/BOGUS /VERYSILENT", true, 4, {std::string(gbk::LogBadSwitch) + "/BOGUS"}},
+      {"/SILENT /DIR=", true, 4, {std::string(gbk::LogBadSwitch) + "/DIR="}},
+      {"/BOGUS /NOGROUP", true, kWizard, {std::string(gbk::LogIgnoredArgument) + "/BOGUS"}},
+      {"--from-launcher x /NOGROUP", true, kWizard,
+       {std::string(gbk::LogIgnoredArgument) + "--from-launcher", std::string(gbk::LogIgnoredArgument) + "x"}},
+      {"/HELP /X", true, 0, {std::string(gbk::LogIgnoredArgument) + "/X"}},
+      // Without an exact GBK form only the line's ASCII is known.
+      {"/S /D=C:\\?", false, 4, {}},
+      {"/D=C:\\? /NOGROUP", false, kWizard, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    scripted::Install();
+    setup::CleanupGlobals(0);
+    setup::g = setup::SetupGlobals();
+    Pack();
+    setup::g_arguments = {c.arguments + (c.convertible ? " /LOG=a.log" : ""), c.convertible};
+    EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), c.exit);
+    for (const auto& line : c.logged) EXPECT_TRUE(Logged(line)) << line;
+    EXPECT_TRUE(S().files.empty());
+    if (c.exit == 4) EXPECT_TRUE(S().messageBoxes.empty());
+    if (c.exit == kWizard) {
+      EXPECT_TRUE(S().messageBoxes.empty());
+      EXPECT_FALSE(setup::g.Unattended);
+      // The switches it knows still count; nothing of a line it could not read.
+      EXPECT_EQ(setup::g.Switches.noGroup, c.convertible);
+      EXPECT_TRUE(setup::g.Switches.dir.empty());
+    }
+  }
+}
 
-  EXPECT_EQ(Start("/BOGUS /LOG=a.log"), 4);
-  ASSERT_EQ(S().messageBoxes.size(), 1u);
-  EXPECT_NE(S().messageBoxes[0].find(std::string(gbk::BadSwitchStart) + "/BOGUS"), std::string::npos);
-  EXPECT_TRUE(Logged(std::string(gbk::LogBadSwitch) + "/BOGUS"));
-
-  setup::g_arguments = {"", false};  // arguments without a GBK form
-  EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), 4);
-
-  S().messageBoxes.clear();
+TEST_F(Unattended, HelpAndTheWizard) {
   EXPECT_EQ(Start("/HELP /S"), 0);
   ASSERT_EQ(S().messageBoxes.size(), 1u);
   EXPECT_EQ(S().messageBoxes[0], std::string(gbk::HelpCaption) + "|" + gbk::HelpText + "|64");

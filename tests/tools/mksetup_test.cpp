@@ -293,6 +293,26 @@ TEST_F(Packer, NamesWindowsOrTheSetupCannotTake) {
   EXPECT_EQ(mksetup::CheckInstallName("com10.txt"), "");
 }
 
+TEST_F(Packer, PublisherFieldFollowsTheExtraFields) {
+  o_.extraFields = {"seven"};
+  o_.publisher = "示例公司";
+  mksetup::Pack(o_);
+  payload::Bytes file;
+  payload::ParsedPayload p = ReadBack(o_.output, file);
+  ASSERT_EQ(p.fields.size(), 9u);
+  EXPECT_EQ(p.fields[6], "seven");
+  EXPECT_EQ(p.fields[7], "publisher=" + Gbk("示例公司"));
+  EXPECT_EQ(p.fields[8], p.checksumField);
+  EXPECT_TRUE(payload::CheckPayload(p).empty());
+  mksetup::PackOptions o = o_;
+  o.publisher = "A|B";
+  EXPECT_EQ(Fails(o), Problem::BadText);
+  o = o_;
+  o.publisher.clear();
+  o.extraFields = {"publisher=By Hand"};  // the setup would take it as the publisher
+  EXPECT_EQ(Fails(o), Problem::Usage);
+}
+
 TEST_F(Packer, ConfigurationTheSetupCannotUse) {
   std::string msg;
   mksetup::PackOptions o = o_;

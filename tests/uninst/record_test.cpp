@@ -115,6 +115,37 @@ TEST(Plan, RegistryKeyOnlyOneLevelBelowTheUninstallKey) {
   EXPECT_TRUE(PlanOf("[Info]\nInstallDir=C:\\T\n[unreg]\n1=software\\microsoft\\windows\\currentversion\\UNINST\\T\n").registryKey);
 }
 
+// The second [unreg] entry: the product's key in the system's list of
+// installed programs, taken only one level below that list and for the
+// product the first entry names.
+TEST(Plan, SystemListEntryOnlyForTheSameProduct) {
+  const std::string setupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool";
+  const std::string system = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  const struct {
+    std::string first, second;
+    bool taken;
+  } cases[] = {
+      {setupKey, system + "Tool", true},
+      {setupKey, "software\\microsoft\\windows\\currentversion\\UNINSTALL\\tool", true},
+      {"", system + "Tool", true},  // no first entry: the name alone
+      {setupKey, system + "Other", false},  // another program's entry
+      {setupKey, system + "Tool\\Sub", false},
+      {setupKey, system, false},
+      {setupKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", false},
+      {setupKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Tool", false},
+      {setupKey, system + "..", false},
+  };
+  for (const auto& c : cases) {
+    std::string ini = "[Info]\nInstallDir=C:\\T\n[unreg]\n";
+    if (!c.first.empty()) ini += "1=" + c.first + "\n";
+    ini += "2=" + c.second + "\n";
+    const Plan p = PlanOf(ini);
+    EXPECT_EQ(p.systemKey.has_value(), c.taken) << c.second;
+    EXPECT_EQ(p.refused.size(), c.taken ? 0u : 1u) << c.second;
+    if (!c.first.empty()) EXPECT_TRUE(p.registryKey) << c.second;
+  }
+}
+
 TEST(Plan, UnusableRecord) {
   for (auto ini : {"", "[Info]\ntitle=T\n", "[Info]\nInstallDir=C:\\\n", "[Info]\nInstallDir=C:\n",
                    "[Info]\nInstallDir=Tool\n", "[Info]\nInstallDir=C:\\a\\..\\b\n", "[Info]\nInstallDir=C:\\\xFF\xFF\n"})

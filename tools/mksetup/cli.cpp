@@ -29,6 +29,7 @@ constexpr const char* kUsage =
     "  --no-uninstaller    the product has no uninstaller\n"
     "  --default-uninstaller FILE\n"
     "                      install FILE as uninst.exe, last, when the product has none\n"
+    "  --publisher NAME    the publisher shown in the system's list of installed programs\n"
     "  --field TEXT        an extra configuration field (repeatable)\n"
     "  --level N           compression level 1-9 (9)\n"
     "  -q, --quiet         no progress, no summary\n"
@@ -116,7 +117,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
       {"--name", &o.productName},  {"--version", &o.version},   {"--install-dir", &o.installDir},
       {"--main", &o.mainProgram},  {"--welcome", &o.welcome},   {"--banner", &o.banner},
       {"--dir", &o.folder},        {"--files", &fileList},      {"--uninstaller", &o.uninstaller},
-      {"--default-uninstaller", &o.defaultUninstaller}};
+      {"--default-uninstaller", &o.defaultUninstaller}, {"--publisher", &o.publisher}};
   bool versionGiven = false;
   for (size_t i = 0; i < args.size(); i++) {
     std::string a = args[i], value;

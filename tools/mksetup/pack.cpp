@@ -286,7 +286,14 @@ PackSummary Pack(const PackOptions& o) {
   std::string installDir;
   std::string given = o.installDir.empty() ? "C:\\Program Files\\" + o.productName + "\\" : o.installDir;
   if (std::string why = NormaliseInstallDir(given, installDir); !why.empty()) Throw(Problem::BadInstallDir, why);
-  for (const std::string& f : o.extraFields) CheckText(f, "the extra field");
+  for (const std::string& f : o.extraFields) {
+    CheckText(f, "the extra field");
+    // The setup takes the first such field as the publisher.
+    if (payload::IsPublisherField(f))
+      Throw(Problem::Usage, "the extra field \"" + f + "\" starts with \"" + std::string(payload::PublisherPrefix) +
+                                "\"; name the publisher with --publisher");
+  }
+  CheckText(o.publisher, "the publisher");
 
   // The files, in install order.
   std::vector<SourceFile> files = o.folder.empty() ? o.files : CollectFolder(o.folder);
@@ -335,6 +342,8 @@ PackSummary Pack(const PackOptions& o) {
                ToGbk(installDir, "the install directory"), ToGbk(picturePaths[0], "the welcome picture's path"),
                ToGbk(picturePaths[1], "the banner picture's path"), ToGbk(mainName, "the main program")};
   for (const std::string& f : o.extraFields) in.fields.push_back(ToGbk(f, "the extra field"));
+  if (!o.publisher.empty())
+    in.fields.push_back(std::string(payload::PublisherPrefix) + ToGbk(o.publisher, "the publisher"));
 
   ProgressLine progress(o.progress);
   std::vector<Bytes> contents;

@@ -56,6 +56,7 @@ struct PackOptions {
   std::string productName, version, installDir, mainProgram;
   std::string welcome, banner;    // picture files
   std::vector<std::string> extraFields;  // after the sixth
+  std::string publisher;     // empty: the payload names none
   std::string uninstaller;   // install name or path of the uninstaller
   bool noUninstaller = false;
   std::string defaultUninstaller;  // added as uninst.exe when the product has none

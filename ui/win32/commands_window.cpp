@@ -7,6 +7,7 @@
 
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
+#include "runtime/win32/gbk_win32.h"
 #include "ui/win32/window_system.h"
 
 namespace ui::cmd {
@@ -92,6 +93,25 @@ void RedirectUnitEvents(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* 
 
 void ProcessEvents(rt::ValueRecord*, int32_t, rt::ValueRecord*) {
   rt::RuntimeNotify(rt::req::kProcessEvents, 0, 0);
+}
+
+// The characters the unit shows, whatever the system's code page is: the
+// UTF-16 form of the text, as the unit draws it. The font is the window
+// DC's own, as the question box's layout rules expect: they leave the label a
+// sixth less than the measured width, which fits the text only because that
+// font is wider than the label's. A text without an exact UTF-16 form is not
+// shown either and measures nothing.
+void MeasureUnitText(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  SIZE size{0, 0};
+  const HWND hwnd = CheckedHandle(argc, args);
+  const auto text = rt::win32::WideFromGbk(rt::args::Text(argc, args, 1));
+  if (hwnd && text) {
+    HDC dc = GetDC(hwnd);
+    GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size);
+    ReleaseDC(hwnd, dc);
+  }
+  result->v.words[0] = static_cast<uint32_t>(size.cx);
+  result->v.words[1] = static_cast<uint32_t>(size.cy);
 }
 
 }  // namespace ui::cmd

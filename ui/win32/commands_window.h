@@ -14,6 +14,10 @@ UI_COMMAND(SetFocus);
 UI_COMMAND(GetEventUnit);
 UI_COMMAND(RedirectUnitEvents);
 UI_COMMAND(ProcessEvents);
+// (unit, text): the extent of one line of text in a device context of the
+// unit's window (its default font, none selected), measured as UTF-16: the
+// width in the result's first word, the height in its second.
+UI_COMMAND(MeasureUnitText);
 #undef UI_COMMAND
 
 }  // namespace ui::cmd

@@ -363,6 +363,7 @@ int Run(int argc, wchar_t** argv) {
   for (const auto& l : plan->links) RemoveFile(l, r);
   if (plan->group) RemoveEmptyFolder(*plan->group);
   if (plan->registryKey) RemoveRegistryKey(*plan->registryKey, r);
+  if (plan->systemKey) RemoveRegistryKey(*plan->systemKey, r);
   RemoveFile(U(iniPath), r);
   if (!StartCleanup(self, logPath)) {
     g_log.Line(L"failed: " + self + L" (cannot leave a copy to delete it)");
