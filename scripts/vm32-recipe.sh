@@ -228,6 +228,7 @@ done
 hardlink -c -O -q /usr/lib/i386-linux-gnu/wine /var/lib/vm32/prefix-zh_CN /var/lib/vm32/prefix-en_US \
   || fail "hardlink failed"
 wine --version >/var/lib/vm32/wine-version
+rm -rf /tmp/* /tmp/.[!.]* /root/.cache
 sync
 # Give the freed blocks back to the host: the image file stays sparse.
 fstrim / || echo "vm32 prepare: fstrim failed (the image stays larger)" >&2
