@@ -38,8 +38,9 @@ test-win: win32 $(WINARCH)
 # The build that ships, run for real. Where this machine runs 32-bit code
 # test-win has run it; elsewhere a small virtual machine with 32-bit Wine does
 # (scripts/vm32; the image is built once and cached outside the clone).
+VM32 ?= $(if $(filter win64,$(WINARCH)),1,)
 test-vm32: host win32
-ifeq ($(WINARCH),win64)
+ifeq ($(VM32),1)
 	cd build/win32 && ctest --show-only=json-v1 > vm32-tests.json
 	scripts/vm32 run --timeout 3000 -- bash tests/vm32/run.sh build/win32 build/host
 endif

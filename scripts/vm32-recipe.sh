@@ -17,7 +17,7 @@
 # server, fonts that show Chinese, the two locales, the tools of the
 # end-to-end scripts, and the sanitizer runtimes of the host build.
 vm32_packages=(linux-image-amd64 kmod zstd iproute2 procps psmisc
-  wine wine32:i386 xvfb xauth x11-utils fonts-wqy-zenhei locales
+  wine wine32:i386 xvfb xauth x11-utils fonts-wqy-zenhei fonts-arphic-uming locales
   python3 imagemagick diffutils file xxd
   libasan8 libubsan1 libpng16-16 libjpeg62-turbo zlib1g)
 

@@ -54,8 +54,13 @@ prefix_for() { # name [locale, when the name is not one]
       zh_CN*) template=${E2E_PREFIX_TEMPLATE_ZH:-} ;;
       *) template=${E2E_PREFIX_TEMPLATE_EN:-} ;;
     esac
-    if [ -n "$template" ] && [ -d "$template" ]; then
+    if [ -n "$template" ] && command -v vm32-prefix >/dev/null; then
+      # In the virtual machine: an overlay on the prepared prefix, at once.
+      vm32-prefix "${loc%%.*}" "$p" >&2
+    elif [ -n "$template" ] && [ -d "$template" ]; then
       cp -a "$template" "$p"
+    fi
+    if [ -n "$template" ] && [ -d "$p" ]; then
       # Wine linked the prepared prefix's desktop to the home folder it was
       # made in; the tests look for shortcuts in this run's home.
       local d

@@ -31,7 +31,7 @@ count() { # name status
 
 echo "vm32: kernel $(uname -r) $(uname -m), $(wine --version 2>/dev/null), 32-bit loader /usr/lib/wine/wine"
 # One display for every program of the run.
-Xvfb :57 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb :57 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=:57
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X57 ] && break; sleep 0.2; done
@@ -48,8 +48,9 @@ done
 export E2E_PREFIX_TEMPLATE_ZH=${VM32_PREFIX_TEMPLATE_ZH:-} E2E_PREFIX_TEMPLATE_EN=${VM32_PREFIX_TEMPLATE_EN:-}
 export WINEPREFIX=$local_root/prefix-tests HOME=$local_root/home
 mkdir -p "$HOME/Desktop"
-if [ -n "${VM32_PREFIX_TEMPLATE_ZH:-}" ] && [ -d "$VM32_PREFIX_TEMPLATE_ZH" ]; then
-  cp -a "$VM32_PREFIX_TEMPLATE_ZH" "$WINEPREFIX"
+# The prepared prefix as an overlay (the prepared one itself is never written).
+if command -v vm32-prefix >/dev/null; then
+  vm32-prefix zh_CN "$WINEPREFIX"
   for d in "$WINEPREFIX"/drive_c/users/*/Desktop; do [ -L "$d" ] && ln -sfn "$HOME/Desktop" "$d"; done
 fi
 t0=$(date +%s)
