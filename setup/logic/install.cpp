@@ -99,6 +99,60 @@ void InstallFiles() {
   ShowFinishPage();
 }
 
+namespace {
+
+// Where one product file goes: written to path (the ".dat" name when aside),
+// or kept as it is.
+struct Placement {
+  Text path;
+  bool write = true;
+  bool aside = false;
+};
+
+// Creates the file's folder and decides, asking when the page is there, what
+// becomes of an existing file.
+Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer) {
+  const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
+  if (p > 0) {
+    Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
+    if (!Exists(sub)) CreateDirectoryPath(sub);
+  }
+  Placement place;
+  place.path = g.InstallDir + name;
+  if (!Exists(place.path)) return place;
+  if (!(runDir == g.InstallDir && name == g.MainProgram)) {
+    if (answer < kAnswerAll) {
+      answer = AskQuestion(Lit(gbk::OverwriteStart) + place.path + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
+                           Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
+    }
+    if (answer == kAnswerNo) {
+      place.write = false;
+      LogAction(gbk::LogFileKept, place.path);
+    }
+    return place;
+  }
+  // The setup runs from the install directory and this is the program it
+  // would replace: write it aside; the finish step swaps it in.
+  place.path = place.path + gbk::DatSuffix;
+  place.aside = true;
+  g.PendingRename = place.path;
+  return place;
+}
+
+// The uninstaller's item for file i. Written before the file itself, so that
+// a setup ended at any moment leaves a record of every file it wrote.
+void RecordFile(int32_t i, const Text& name) { WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name); }
+
+void WriteWhole(const Placement& place, ValueRecord contents) {
+  // When the aside write fails there is nothing to swap in, and the swap
+  // would delete the working program: forget it.
+  if (!WriteBytes(place.path, contents, place.aside ? gbk::LogWrittenAside : gbk::LogFileWritten) && place.aside) {
+    g.PendingRename = Text();
+  }
+}
+
+}  // namespace
+
 void WriteProductFiles(bool onPage) {
   using namespace ids::ready;
   g.FailedWrites = 0;
@@ -120,34 +174,9 @@ void WriteProductFiles(bool onPage) {
   for (int32_t i = 1; i <= n; ++i) {
     if (onPage) Core(g_cmd.ProcessEvents, {});
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));
-    const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
-    if (p > 0) {
-      Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
-      if (!Exists(sub)) CreateDirectoryPath(sub);
-    }
-    const Text target = g.InstallDir + name;
-    const ValueRecord contents = g.PayloadFiles.BytesValueAt(i);
-    if (!Exists(target)) {
-      WriteBytes(target, contents);
-    } else if (!(runDir == g.InstallDir && name == g.MainProgram)) {
-      if (answer < kAnswerAll) {
-        answer = AskQuestion(Lit(gbk::OverwriteStart) + target + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
-                             Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
-      }
-      if (answer != kAnswerNo) {
-        WriteBytes(target, contents);
-      } else {
-        LogAction(gbk::LogFileKept, target);
-      }
-    } else {
-      // The setup runs from the install directory and this is the program it
-      // would replace: write it aside; the finish step swaps it in.
-      // When that write fails there is nothing to swap in, and the swap would
-      // delete the working program: forget it.
-      g.PendingRename = target + gbk::DatSuffix;
-      if (!WriteBytes(g.PendingRename, contents, gbk::LogWrittenAside)) g.PendingRename = Text();
-    }
-    if (i != n) WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name);
+    const Placement place = PlaceFile(name, runDir, answer);
+    if (i != n) RecordFile(i, name);
+    if (place.write) WriteWhole(place, g.PayloadFiles.BytesValueAt(i));
     if (onPage) SetReady(kProgress, prop::ProgressValue, i);
   }
 }
