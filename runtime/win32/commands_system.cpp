@@ -259,6 +259,25 @@ void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
   args::SetBool(r, true);
 }
 
+// Path, address, length, append: writes length bytes from memory into a new
+// file (replacing one that is there) or, when append is true, at the end of
+// an existing one. For data that is not a byte set of the runtime, such as a
+// file being inflated in parts.
+void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  if (!path || argc < 3) return args::SetBool(r, false);
+  const void* p = (a[1].tag == tag::Long || a[1].tag == tag::SubPtr)
+                      ? a[1].v.ptr
+                      : reinterpret_cast<const void*>(static_cast<uintptr_t>(a[1].v.u32));
+  const int32_t len = args::Int(argc, a, 2, 0);
+  const bool append = argc > 3 && a[3].tag == tag::Bool && a[3].v.i32 != 0;
+  if (len < 0 || (len > 0 && !p)) return args::SetBool(r, false);
+  FileHandle f(CreateFileW(path->c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                           append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return args::SetBool(r, false);
+  args::SetBool(r, len == 0 || WriteAll(f.get(), static_cast<const uint8_t*>(p), static_cast<size_t>(len)));
+}
+
 void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const auto name = WidePath(argc, a, 0);
   if (!name) return args::SetBool(r, false);

@@ -6,6 +6,7 @@
 #include "setup/logic/globals.h"
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
+#include "setup/logic/payload.h"
 #include "setup/logic/question.h"
 #include "setup/logic/window_ids.h"
 
@@ -151,6 +152,73 @@ void WriteWhole(const Placement& place, ValueRecord contents) {
   }
 }
 
+// A product file in parts as the stream gives them: created with the first,
+// appended to with the others; one failure counts once.
+class PartWriter {
+ public:
+  void Begin(const Placement& place) {
+    place_ = place;
+    failed_ = false;
+  }
+  void Write(payload::ByteView bytes, bool first, bool last) {
+    if (!place_.write || failed_) return;
+    const bool ok = CoreInt(g_cmd.WriteFileBytes, {place_.path.Value(), Address(bytes.data()),
+                                                   Int(static_cast<int32_t>(bytes.size())), Bool(!first)}) != 0;
+    if (!ok) {
+      failed_ = true;
+      ++g.FailedWrites;
+      LogFailure(gbk::LogFileFailed, place_.path);
+      if (place_.aside) g.PendingRename = Text();
+    } else if (last) {
+      LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
+    }
+  }
+
+ private:
+  Placement place_;
+  bool failed_ = false;
+};
+
+// The files inflated while they are written. Which file is the last (the one
+// without an uninstaller item) is known when its end is seen; a file in parts
+// is recorded before its first part unless the name list says it is the last.
+void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
+  using namespace ids::ready;
+  payload::BlockInflater inflater;
+  inflater.Open(g.PayloadBlock);
+  payload::FileSplitter files(
+      [&inflater](uint8_t* out, size_t cap, size_t* got) { return inflater.Read(out, cap, got); });
+  payload::FileSplitter::Piece piece;
+  PartWriter writer;
+  Text name;
+  int32_t i = 0;
+  bool recorded = false;
+  while (files.Next(piece)) {
+    if (onPage) Core(g_cmd.ProcessEvents, {});
+    if (piece.first) {
+      ++i;
+      // More files than names: unattended that is a damaged payload; in the
+      // wizard the missing name is the runtime's index error, as ever.
+      if (g.Unattended && i > g.PayloadNames.size()) RejectDamagedPayload(gbk::LogTooFewNames);
+      name = Text::Copy(g.PayloadNames.TextAt(i));
+      writer.Begin(PlaceFile(name, runDir, answer));
+      recorded = piece.last ? !piece.lastFile : i < g.PayloadNames.size();
+      if (recorded) RecordFile(i, name);
+    }
+    writer.Write(piece.bytes, piece.first, piece.last);
+    if (!piece.last) continue;
+    if (!recorded && !piece.lastFile) RecordFile(i, name);
+    if (onPage) SetReady(kProgress, prop::ProgressValue, i);
+  }
+  if (files.failed()) {
+    // The sum held but the stream does not inflate: a packer fault. The
+    // install stops here and is no success.
+    ++g.FailedWrites;
+    if (g.Unattended) RejectDamagedPayload(gbk::LogStreamDamaged);
+    Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
+  }
+}
+
 }  // namespace
 
 void WriteProductFiles(bool onPage) {
@@ -167,10 +235,12 @@ void WriteProductFiles(bool onPage) {
   WriteIni(gbk::IniInfo, Lit(gbk::IniTitle), g.ProductTitle);
   WriteIni(gbk::IniInfo, Lit(gbk::IniInstallDir), dirWithoutBackslash);
 
-  const int32_t n = g.PayloadFiles.size();
+  // Streamed, the number of files is known at the end; the names give it.
+  const int32_t n = g.PayloadStreamed ? g.PayloadNames.size() : g.PayloadFiles.size();
   if (onPage) SetReady(kProgress, prop::ProgressMaximum, n);
   // Without the page nobody is asked: every existing file is overwritten.
   int16_t answer = onPage ? 0 : kAnswerAll;
+  if (g.PayloadStreamed) return WriteStreamedFiles(onPage, runDir, answer);
   for (int32_t i = 1; i <= n; ++i) {
     if (onPage) Core(g_cmd.ProcessEvents, {});
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));

@@ -25,7 +25,13 @@ struct EventUnit {
 std::string Arg(int32_t argc, ValueRecord* a, int i) { return rt::args::Text(argc, a, i); }
 void ReturnText(ValueRecord* r, const std::string& s) { r->v.text = rt::CopyText(s.c_str()); }
 std::string Parent(const std::string& p) {
-  const size_t k = p.find_last_of('\\');
+  // The last backslash that is a character of its own, not the trail byte of
+  // a two-byte character.
+  size_t k = std::string::npos;
+  for (size_t i = 0; i < p.size(); ++i) {
+    if (static_cast<unsigned char>(p[i]) >= 0x81 && i + 1 < p.size()) ++i;
+    else if (p[i] == '\\') k = i;
+  }
   return k == std::string::npos ? "" : p.substr(0, k);
 }
 
@@ -52,6 +58,17 @@ void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
     if (rt::ByteSetLength(b) > 0) data.append(reinterpret_cast<const char*>(rt::ByteSetData(b)), rt::ByteSetLength(b));
   }
   g_state.files[p] = data;
+  r->v.i32 = 1;
+}
+void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string p = Arg(argc, a, 0);
+  const bool append = argc > 3 && a[3].v.i32 != 0;
+  if (p.empty() || g_state.unwritable.count(p) || !g_state.dirs.count(Parent(p))) return;
+  if (append && !g_state.files.count(p)) return;
+  const std::string data(static_cast<const char*>(a[1].v.ptr), static_cast<size_t>(rt::args::Int(argc, a, 2, 0)));
+  if (append) g_state.files[p] += data;
+  else g_state.files[p] = data;
+  ++g_state.partWrites;
   r->v.i32 = 1;
 }
 void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -278,7 +295,7 @@ void Install() {
       RedirectUnitEvents, ProcessEvents,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
-      OpenLog, AppendLogLine, LastErrorText};
+      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes};
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {
