@@ -111,12 +111,17 @@ struct Placement {
 };
 
 // Creates the file's folder and decides, asking when the page is there, what
-// becomes of an existing file.
-Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer) {
+// becomes of an existing file. The folder of the previous file (knownFolder)
+// is known to be there: files come folder by folder, and looking again for
+// each would cost a search per file.
+Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer, Text& knownFolder) {
   const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
   if (p > 0) {
     Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
-    if (!Exists(sub)) CreateDirectoryPath(sub);
+    if (!(sub == knownFolder)) {
+      knownFolder = sub;
+      if (!Exists(sub)) CreateDirectoryPath(sub);
+    }
   }
   Placement place;
   place.path = g.InstallDir + name;
@@ -190,7 +195,7 @@ void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
       [&inflater](uint8_t* out, size_t cap, size_t* got) { return inflater.Read(out, cap, got); });
   payload::FileSplitter::Piece piece;
   PartWriter writer;
-  Text name;
+  Text name, knownFolder;
   int32_t i = 0;
   bool recorded = false;
   while (files.Next(piece)) {
@@ -201,7 +206,7 @@ void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
       // wizard the missing name is the runtime's index error, as ever.
       if (g.Unattended && i > g.PayloadNames.size()) RejectDamagedPayload(gbk::LogTooFewNames);
       name = Text::Copy(g.PayloadNames.TextAt(i));
-      writer.Begin(PlaceFile(name, runDir, answer));
+      writer.Begin(PlaceFile(name, runDir, answer, knownFolder));
       recorded = piece.last ? !piece.lastFile : i < g.PayloadNames.size();
       if (recorded) RecordFile(i, name);
     }
@@ -241,10 +246,11 @@ void WriteProductFiles(bool onPage) {
   // Without the page nobody is asked: every existing file is overwritten.
   int16_t answer = onPage ? 0 : kAnswerAll;
   if (g.PayloadStreamed) return WriteStreamedFiles(onPage, runDir, answer);
+  Text knownFolder;
   for (int32_t i = 1; i <= n; ++i) {
     if (onPage) Core(g_cmd.ProcessEvents, {});
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));
-    const Placement place = PlaceFile(name, runDir, answer);
+    const Placement place = PlaceFile(name, runDir, answer, knownFolder);
     if (i != n) RecordFile(i, name);
     if (place.write) WriteWhole(place, g.PayloadFiles.BytesValueAt(i));
     if (onPage) SetReady(kProgress, prop::ProgressValue, i);

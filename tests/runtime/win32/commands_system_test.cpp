@@ -46,6 +46,12 @@ TEST(FileCommands, FileExistsFindsFilesAndPatterns) {
   EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"a.txt"))}));
   EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.txt"))}));
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.dat"))}));
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"a.tx?"))}));
+  // Missing names, in a folder that is there and in one that is not; a folder.
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"b.txt"))}));
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"no\\b.txt"))}));
+  CreateDirectoryW(dir.File(L"sub").c_str(), nullptr);
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"sub"))}));
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text("")}));
   // A value of another type is no path.
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {rt::IntValue(12345)}));
