@@ -201,6 +201,107 @@ bool DecompressBlock(ByteView block, Bytes& out) {
   return true;
 }
 
+BlockInflater::~BlockInflater() {
+  if (z_) {
+    inflateEnd(static_cast<z_stream*>(z_));
+    delete static_cast<z_stream*>(z_);
+  }
+}
+
+bool BlockInflater::Open(ByteView block) {
+  if (z_ || block.size() < BlockHeaderSize || GetU32(block, 0) != BlockMagic) return false;
+  const uint32_t stored = GetU32(block, 4);
+  if (stored == 0 || stored > MaxUncompressedSize) return false;
+  auto* z = new z_stream{};
+  if (inflateInit(z) != Z_OK) {
+    delete z;
+    return false;
+  }
+  z_ = z;
+  in_ = block.subspan(BlockHeaderSize);
+  capacity_ = uint64_t(stored) * 2;
+  last_ = SourceStatus::More;
+  return true;
+}
+
+SourceStatus BlockInflater::Read(uint8_t* out, size_t cap, size_t* got) {
+  *got = 0;
+  if (last_ != SourceStatus::More || cap == 0) return last_;
+  auto* z = static_cast<z_stream*>(z_);
+  for (;;) {
+    if (z->avail_in == 0 && fed_ < in_.size()) {
+      const size_t n = std::min<size_t>(in_.size() - fed_, 1u << 30);
+      z->next_in = const_cast<Bytef*>(in_.data() + fed_);
+      z->avail_in = uInt(n);
+      fed_ += n;
+    }
+    // One byte of room beyond the capacity: a stream that uses it is too long.
+    const uint64_t room = capacity_ - produced_ + 1;
+    const size_t want = size_t(std::min<uint64_t>({uint64_t(cap) - *got, room, 1u << 30}));
+    z->next_out = out + *got;
+    z->avail_out = uInt(want);
+    const int rc = inflate(z, Z_NO_FLUSH);
+    const size_t made = want - z->avail_out;
+    *got += made;
+    produced_ += made;
+    if (produced_ > capacity_) return last_ = SourceStatus::Failed;
+    if (rc == Z_STREAM_END) return last_ = produced_ > 0 ? SourceStatus::End : SourceStatus::Failed;
+    if (rc != Z_OK && rc != Z_BUF_ERROR) return last_ = SourceStatus::Failed;
+    if (*got > 0) return SourceStatus::More;
+    // No progress with room to write: the input ended before the stream did.
+    if (rc == Z_BUF_ERROR) return last_ = SourceStatus::Failed;
+  }
+}
+
+FileSplitter::FileSplitter(Source source, size_t holdLimit, size_t readSize)
+    : source_(std::move(source)), holdLimit_(std::max<size_t>(holdLimit, 1)),
+      readSize_(std::max<size_t>(readSize, 1)) {}
+
+bool FileSplitter::Next(Piece& piece) {
+  if (done_) return false;
+  const ByteView sep = AsBytes(FileSeparator);
+  begin_ = next_;
+  for (;;) {
+    const size_t from = std::max(scan_, begin_);
+    const size_t at = FindBytes(ByteView(buf_.data(), end_), sep, from);
+    if (at != npos) {
+      piece = {ByteView(buf_.data() + begin_, at - begin_), !midFile_, true, false};
+      midFile_ = false;
+      next_ = scan_ = at + sep.size();
+      return true;
+    }
+    // No separator begins before the last sep.size() - 1 bytes.
+    scan_ = std::max(begin_, end_ >= sep.size() - 1 ? end_ - (sep.size() - 1) : size_t(0));
+    if (sourceDone_) {
+      done_ = true;
+      if (failed_) return false;
+      piece = {ByteView(buf_.data() + begin_, end_ - begin_), !midFile_, true, true};
+      next_ = end_;
+      return true;
+    }
+    if (end_ - begin_ >= holdLimit_ + sep.size() && scan_ > begin_) {
+      piece = {ByteView(buf_.data() + begin_, scan_ - begin_), !midFile_, false, false};
+      midFile_ = true;
+      next_ = scan_;
+      return true;
+    }
+    if (buf_.size() - end_ < readSize_) {
+      if (begin_ > 0) {
+        std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        scan_ -= begin_;
+        begin_ = 0;
+      }
+      if (buf_.size() - end_ < readSize_) buf_.resize(end_ + readSize_);
+    }
+    size_t got = 0;
+    const SourceStatus status = source_(buf_.data() + end_, readSize_, &got);
+    end_ += std::min(got, readSize_);
+    if (status == SourceStatus::End) sourceDone_ = true;
+    if (status == SourceStatus::Failed) sourceDone_ = failed_ = true;
+  }
+}
+
 BuildResult BuildPayload(const PayloadInput& in) {
   if (in.files.empty()) return Fail(Error::NoFiles, 0, "there are no files to pack");
   if (in.names.size() != in.files.size())

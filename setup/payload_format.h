@@ -125,6 +125,69 @@ bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progres
 // ignored. False on any failure, and out is then empty.
 bool DecompressBlock(ByteView block, Bytes& out);
 
+// ---- streaming ----
+//
+// The same block and the same split, a piece at a time: the setup inflates the
+// files while it writes them, so that it never holds more than one file (or a
+// bounded part of a large one) however large the product is.
+
+enum class SourceStatus { More, End, Failed };
+
+// Inflates a compressed block by the rules of DecompressBlock, reading the
+// block where it lies. Every outcome DecompressBlock fails on (bad header,
+// data error, input ending early, more than twice the stored size, nothing at
+// all) ends the output with Failed; the bytes handed out before that were
+// inflated from the damaged stream and are not to be trusted.
+class BlockInflater {
+ public:
+  BlockInflater() = default;
+  BlockInflater(const BlockInflater&) = delete;
+  BlockInflater& operator=(const BlockInflater&) = delete;
+  ~BlockInflater();
+  // False when the header is refused (magic, stored size); nothing to read then.
+  bool Open(ByteView block);
+  // Up to cap (at least 1) bytes into out. More: *got > 0 bytes and more may
+  // follow; End: the stream ended and checked, *got may be 0; Failed: see above.
+  SourceStatus Read(uint8_t* out, size_t cap, size_t* got);
+
+ private:
+  void* z_ = nullptr;  // z_stream, kept out of this header
+  ByteView in_;
+  size_t fed_ = 0;
+  uint64_t capacity_ = 0;
+  uint64_t produced_ = 0;
+  SourceStatus last_ = SourceStatus::Failed;
+};
+
+// Splits a byte source at FileSeparator exactly as SplitBytes splits the whole
+// (leftmost matches, scanning on after each), also when a separator straddles
+// two reads. A file of at most holdLimit bytes comes out whole; a larger one
+// in consecutive parts of about holdLimit bytes, each cut where no separator
+// can begin. Memory: about holdLimit plus two reads.
+class FileSplitter {
+ public:
+  // Fills out with up to cap bytes and says how many and whether more follow.
+  using Source = std::function<SourceStatus(uint8_t* out, size_t cap, size_t* got)>;
+  struct Piece {
+    ByteView bytes;      // valid until the next call of Next
+    bool first = false;  // the first piece of a file (a new file begins)
+    bool last = false;   // the last piece of its file
+    bool lastFile = false;  // with last: no file follows
+  };
+  explicit FileSplitter(Source source, size_t holdLimit = size_t(4) << 20, size_t readSize = size_t(256) << 10);
+  // The next piece; false when none is left, at the end of the stream or
+  // after the source failed (failed() tells).
+  bool Next(Piece& piece);
+  bool failed() const { return failed_; }
+
+ private:
+  Source source_;
+  size_t holdLimit_, readSize_;
+  std::vector<uint8_t> buf_;
+  size_t begin_ = 0, end_ = 0, scan_ = 0, next_ = 0;
+  bool midFile_ = false, sourceDone_ = false, failed_ = false, done_ = false;
+};
+
 // ---- building ----
 
 enum class Error {

@@ -77,34 +77,87 @@ std::optional<std::wstring> ProfilePath(const std::wstring& name) {
   return std::wstring(dir, n) + L"\\" + name;
 }
 
+// The text of the INI file last written, as it was left on disk. A setup
+// writes one item per product file into the same file; reading, editing and
+// rewriting the whole file for each would make the n-th item cost n. The file
+// on disk is trusted to be the kept text while its size and time of last
+// change are the ones this process left; anything else reads it again.
+struct IniCache {
+  bool valid = false;
+  std::wstring path;
+  ULARGE_INTEGER size{};
+  FILETIME written{};
+  win32::IniDocument doc;
+};
+
+IniCache& TheIniCache() {
+  static IniCache cache;
+  return cache;
+}
+
+bool SameStamp(const WIN32_FILE_ATTRIBUTE_DATA& a, const IniCache& c) {
+  return a.nFileSizeLow == c.size.LowPart && a.nFileSizeHigh == c.size.HighPart &&
+         CompareFileTime(&a.ftLastWriteTime, &c.written) == 0;
+}
+
 bool WriteIni(const std::wstring& path, const char* section, const char* key, const char* value) {
-  std::string text;
-  bool exists = false;
-  {
-    FileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (f) {
-      exists = true;
-      if (!ReadAll(f.get(), text)) return false;
-    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-      return false;
+  IniCache& cache = TheIniCache();
+  WIN32_FILE_ATTRIBUTE_DATA attributes;
+  const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes) != 0;
+  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    cache.valid = false;
+    return false;
+  }
+  if (!(cache.valid && exists && cache.path == path && SameStamp(attributes, cache))) {
+    cache.valid = false;
+    std::string text;
+    if (exists) {
+      FileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!f || !ReadAll(f.get(), text)) return false;
     }
+    if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
+      // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
+      // the code page.
+      const auto ws = WideFromGbk(section);
+      const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
+      const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
+      if (!ws || !wk || !wv) return false;
+      return WritePrivateProfileStringW(ws->c_str(), key ? wk->c_str() : nullptr, value ? wv->c_str() : nullptr,
+                                        path.c_str()) != 0;
+    }
+    cache.path = path;
+    cache.size.LowPart = exists ? attributes.nFileSizeLow : 0;
+    cache.size.HighPart = exists ? attributes.nFileSizeHigh : 0;
+    cache.written = exists ? attributes.ftLastWriteTime : FILETIME{};
+    cache.doc.Load(text);
+    cache.valid = exists;
   }
-  if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
-    // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
-    // the code page.
-    const auto ws = WideFromGbk(section);
-    const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
-    const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
-    if (!ws || !wk || !wv) return false;
-    return WritePrivateProfileStringW(ws->c_str(), key ? wk->c_str() : nullptr, value ? wv->c_str() : nullptr,
-                                      path.c_str()) != 0;
+  size_t from = 0;
+  if (!cache.doc.Edit(section, key, value, &from)) return true;  // nothing to delete
+  if (!exists && cache.doc.size() == 0) return true;
+  if (exists && from >= cache.doc.size() && cache.size.QuadPart == cache.doc.size()) return true;  // the same bytes
+
+  // Only the bytes from the first change on are written; for an item added to
+  // the last section that is the item's own line.
+  cache.valid = false;
+  const std::string tail = cache.doc.Tail(from);
+  {
+    FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(std::min(from, cache.doc.size()));
+    if (!SetFilePointerEx(f.get(), at, nullptr, FILE_BEGIN)) return false;
+    if (!WriteAll(f.get(), reinterpret_cast<const uint8_t*>(tail.data()), tail.size())) return false;
+    if (!SetEndOfFile(f.get())) return false;
   }
-  if (!win32::EditIniText(text, section, key, value)) return true;  // nothing to delete
-  if (!exists && text.empty()) return true;
-  FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return false;
-  return WriteAll(f.get(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
+    cache.size.LowPart = attributes.nFileSizeLow;
+    cache.size.HighPart = attributes.nFileSizeHigh;
+    cache.written = attributes.ftLastWriteTime;
+    cache.valid = cache.size.QuadPart == cache.doc.size();
+  }
+  return true;
 }
 
 HKEY RootKey(int32_t n) {
@@ -151,6 +204,15 @@ void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {
 void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const auto path = WidePath(argc, a, 0);
   if (!path) return args::SetBool(r, false);
+  // A name that is not there is the common answer while installing, and a
+  // look at the name alone gives it far cheaper than a directory search. It
+  // is only taken when it can mean nothing else: no wildcard (which a search
+  // would match), and a plain "no such file or folder".
+  if (path->find_first_of(L"*?") == std::wstring::npos &&
+      GetFileAttributesW(path->c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return args::SetBool(r, false);
+  }
   WIN32_FIND_DATAW fd;
   FindHandle h(FindFirstFileW(path->c_str(), &fd));
   args::SetBool(r, static_cast<bool>(h));
@@ -204,6 +266,25 @@ void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
     if (!WriteAll(f.get(), ByteSetData(block), static_cast<size_t>(len))) return args::SetBool(r, false);
   }
   args::SetBool(r, true);
+}
+
+// Path, address, length, append: writes length bytes from memory into a new
+// file (replacing one that is there) or, when append is true, at the end of
+// an existing one. For data that is not a byte set of the runtime, such as a
+// file being inflated in parts.
+void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const auto path = WidePath(argc, a, 0);
+  if (!path || argc < 3) return args::SetBool(r, false);
+  const void* p = (a[1].tag == tag::Long || a[1].tag == tag::SubPtr)
+                      ? a[1].v.ptr
+                      : reinterpret_cast<const void*>(static_cast<uintptr_t>(a[1].v.u32));
+  const int32_t len = args::Int(argc, a, 2, 0);
+  const bool append = argc > 3 && a[3].tag == tag::Bool && a[3].v.i32 != 0;
+  if (len < 0 || (len > 0 && !p)) return args::SetBool(r, false);
+  FileHandle f(CreateFileW(path->c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                           append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return args::SetBool(r, false);
+  args::SetBool(r, len == 0 || WriteAll(f.get(), static_cast<const uint8_t*>(p), static_cast<size_t>(len)));
 }
 
 void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {

@@ -23,6 +23,7 @@ RT_COMMAND(CreateDirectory);
 RT_COMMAND(FileExists);
 RT_COMMAND(ReadFile);
 RT_COMMAND(WriteFile);
+RT_COMMAND(WriteFileBytes);
 RT_COMMAND(WriteIniItem);
 RT_COMMAND(WriteRegistryItem);
 RT_COMMAND(RunProgram);

@@ -1,5 +1,6 @@
 #include "runtime/win32/ini_text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace rt::win32 {
@@ -66,6 +67,23 @@ std::string_view KeyName(std::string_view line) {
   return Trim(eq == std::string_view::npos ? line : line.substr(0, eq));
 }
 
+// A name as SameName compares it: ASCII letters folded, two-byte characters
+// kept whole. Two names are the same exactly when their folded forms are equal.
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 0x81 && i + 1 < out.size()) {
+      ++i;
+    } else if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c + 32);
+    }
+  }
+  return out;
+}
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
 void EnsureLineBreak(std::string& text, size_t at) {
   // The line that ends at `at` has no break of its own (the file's last line).
   if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') text.insert(at, "\r\n");
@@ -131,6 +149,140 @@ bool EditIniText(std::string& text, std::string_view section, const char* key, c
   added.append("=").append(value).append("\r\n");
   text.insert(at, added);
   EnsureLineBreak(text, at);
+  return true;
+}
+
+void IniDocument::Load(std::string_view text) {
+  lines_.clear();
+  sections_.clear();
+  size_ = text.size();
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t e = i;
+    while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
+    size_t n = e;
+    if (n < text.size() && text[n] == '\r') ++n;
+    if (n < text.size() && text[n] == '\n') ++n;
+    lines_.push_back({std::string(text.substr(i, e - i)), std::string(text.substr(e, n - e))});
+    std::string_view name;
+    if (HeaderName(lines_.back().content, &name)) {
+      Section s;
+      s.header = std::prev(lines_.end());
+      sections_.emplace(Folded(name), std::move(s));  // the first header of a name wins
+    }
+    i = n;
+  }
+}
+
+void IniDocument::Index(Section& s) {
+  s.indexed = true;
+  s.lastFilled = s.header;
+  s.keys.clear();
+  std::string_view name;
+  for (LineIt it = std::next(s.header); it != lines_.end() && !HeaderName(it->content, &name); ++it) {
+    if (Trim(it->content).empty()) continue;
+    s.lastFilled = it;
+    s.keys.emplace(Folded(KeyName(it->content)), it);
+  }
+}
+
+size_t IniDocument::OffsetOf(LineIt line) const {
+  // Counted from the end: the lines an edit touches are near the end of the
+  // file whenever its section is the last one.
+  size_t offset = size_;
+  for (auto it = lines_.end(); it != line;) {
+    --it;
+    offset -= it->content.size() + it->brk.size();
+  }
+  return offset;
+}
+
+std::string IniDocument::Tail(size_t from) const {
+  size_t offset = size_;
+  auto it = lines_.end();
+  while (it != lines_.begin() && offset > from) {
+    --it;
+    offset -= it->content.size() + it->brk.size();
+  }
+  std::string out;
+  out.reserve(size_ - std::min(from, size_));
+  for (; it != lines_.end(); ++it) {
+    out += it->content;
+    out += it->brk;
+  }
+  return out.substr(std::min(from - offset, out.size()));
+}
+
+bool IniDocument::EditSlowly(std::string_view section, const char* key, const char* value, size_t* changedFrom) {
+  const std::string before = Text();
+  std::string text = before;
+  if (!EditIniText(text, section, key, value)) return false;
+  const auto diff = std::mismatch(before.begin(), before.end(), text.begin(), text.end());
+  *changedFrom = static_cast<size_t>(diff.first - before.begin());
+  Load(text);
+  return true;
+}
+
+bool IniDocument::Edit(std::string_view section, const char* key, const char* value, size_t* changedFrom) {
+  section = Trim(section);
+  // Deletions, and names or values that would not stay on one line or would
+  // read back as a section header, take the general path.
+  if (!key || !value || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+    return EditSlowly(section, key, value, changedFrom);
+  }
+  const std::string_view keyName = Trim(key);
+  std::string added(keyName);
+  added.append("=").append(value);
+  std::string_view ignored;
+  if (HeaderName(added, &ignored)) return EditSlowly(section, key, value, changedFrom);
+
+  auto found = sections_.find(Folded(section));
+  if (found == sections_.end()) {
+    std::string header = "[";
+    header.append(section).append("]");
+    *changedFrom = size_;
+    if (!lines_.empty() && lines_.back().brk.empty()) {
+      lines_.back().brk = "\r\n";
+      size_ += 2;
+    }
+    lines_.push_back({header, "\r\n"});
+    const LineIt headerLine = std::prev(lines_.end());
+    lines_.push_back({added, "\r\n"});
+    size_ += header.size() + added.size() + 4;
+    std::string_view name;
+    HeaderName(header, &name);
+    Section s;
+    s.header = headerLine;
+    sections_.emplace(Folded(name), std::move(s));
+    return true;
+  }
+
+  Section& s = found->second;
+  if (!s.indexed) Index(s);
+  if (auto k = s.keys.find(Folded(keyName)); k != s.keys.end()) {
+    Line& line = *k->second;
+    std::string replacement(KeyName(line.content));
+    replacement.append("=").append(value);
+    if (replacement == line.content) {
+      *changedFrom = size_;
+      return true;
+    }
+    *changedFrom = OffsetOf(k->second);
+    size_ = size_ - line.content.size() + replacement.size();
+    line.content = std::move(replacement);
+    return true;
+  }
+
+  Line& last = *s.lastFilled;
+  *changedFrom = OffsetOf(s.lastFilled) + last.content.size() + last.brk.size();
+  if (last.brk.empty()) {
+    last.brk = "\r\n";
+    size_ += 2;
+  }
+  const LineIt inserted = lines_.insert(std::next(s.lastFilled), {added, "\r\n"});
+  size_ += added.size() + 2;
+  s.lastFilled = inserted;
+  s.keys.emplace(Folded(KeyName(added)), inserted);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "setup/logic/runtime_facade.h"
 #include "setup/logic/switches.h"
+#include "setup/payload_format.h"
 
 namespace setup {
 
@@ -19,6 +20,11 @@ struct SetupGlobals {
   ByteSet BannerPicture;
   BlockArray PayloadFiles{rt::tag::Bytes, nullptr};
   BlockArray PayloadNames{rt::tag::Text, nullptr};
+  // A payload checked by its sum is inflated only while its files are
+  // written: PayloadFiles stays empty and the block is read where the
+  // resource lies (it stays mapped for the life of the process).
+  bool PayloadStreamed = false;
+  payload::ByteView PayloadBlock;
   Text UninstallIni;
   Text PendingRename;
   int32_t LeavingForBack = 0;

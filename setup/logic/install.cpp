@@ -8,6 +8,7 @@
 #include "setup/logic/globals.h"
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
+#include "setup/logic/payload.h"
 #include "setup/logic/question.h"
 #include "setup/logic/window_ids.h"
 
@@ -102,6 +103,132 @@ void InstallFiles() {
   ShowFinishPage();
 }
 
+namespace {
+
+// Where one product file goes: written to path (the ".dat" name when aside),
+// or kept as it is.
+struct Placement {
+  Text path;
+  bool write = true;
+  bool aside = false;
+};
+
+// Creates the file's folder and decides, asking when the page is there, what
+// becomes of an existing file. The folder of the previous file (knownFolder)
+// is known to be there: files come folder by folder, and looking again for
+// each would cost a search per file.
+Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer, Text& knownFolder) {
+  const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
+  if (p > 0) {
+    Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
+    if (!(sub == knownFolder)) {
+      knownFolder = sub;
+      if (!Exists(sub)) CreateDirectoryPath(sub);
+    }
+  }
+  Placement place;
+  place.path = g.InstallDir + name;
+  if (!Exists(place.path)) return place;
+  if (!(runDir == g.InstallDir && name == g.MainProgram)) {
+    if (answer < kAnswerAll) {
+      answer = AskQuestion(Lit(gbk::OverwriteStart) + place.path + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
+                           Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
+    }
+    if (answer == kAnswerNo) {
+      place.write = false;
+      LogAction(gbk::LogFileKept, place.path);
+    }
+    return place;
+  }
+  // The setup runs from the install directory and this is the program it
+  // would replace: write it aside; the finish step swaps it in.
+  place.path = place.path + gbk::DatSuffix;
+  place.aside = true;
+  g.PendingRename = place.path;
+  return place;
+}
+
+// The uninstaller's item for file i. Written before the file itself, so that
+// a setup ended at any moment leaves a record of every file it wrote.
+void RecordFile(int32_t i, const Text& name) { WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name); }
+
+void WriteWhole(const Placement& place, ValueRecord contents) {
+  // When the aside write fails there is nothing to swap in, and the swap
+  // would delete the working program: forget it.
+  if (!WriteBytes(place.path, contents, place.aside ? gbk::LogWrittenAside : gbk::LogFileWritten) && place.aside) {
+    g.PendingRename = Text();
+  }
+}
+
+// A product file in parts as the stream gives them: created with the first,
+// appended to with the others; one failure counts once.
+class PartWriter {
+ public:
+  void Begin(const Placement& place) {
+    place_ = place;
+    failed_ = false;
+  }
+  void Write(payload::ByteView bytes, bool first, bool last) {
+    if (!place_.write || failed_) return;
+    const bool ok = CoreInt(g_cmd.WriteFileBytes, {place_.path.Value(), Address(bytes.data()),
+                                                   Int(static_cast<int32_t>(bytes.size())), Bool(!first)}) != 0;
+    if (!ok) {
+      failed_ = true;
+      ++g.FailedWrites;
+      LogFailure(gbk::LogFileFailed, place_.path);
+      if (place_.aside) g.PendingRename = Text();
+    } else if (last) {
+      LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
+    }
+  }
+
+ private:
+  Placement place_;
+  bool failed_ = false;
+};
+
+// The files inflated while they are written. Which file is the last (the one
+// without an uninstaller item) is known when its end is seen; a file in parts
+// is recorded before its first part unless the name list says it is the last.
+void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
+  using namespace ids::ready;
+  payload::BlockInflater inflater;
+  inflater.Open(g.PayloadBlock);
+  payload::FileSplitter files(
+      [&inflater](uint8_t* out, size_t cap, size_t* got) { return inflater.Read(out, cap, got); });
+  payload::FileSplitter::Piece piece;
+  PartWriter writer;
+  Text name, knownFolder;
+  int32_t i = 0;
+  bool recorded = false;
+  while (files.Next(piece)) {
+    if (onPage) Core(g_cmd.ProcessEvents, {});
+    if (piece.first) {
+      ++i;
+      // More files than names: unattended that is a damaged payload; in the
+      // wizard the missing name is the runtime's index error, as ever.
+      if (g.Unattended && i > g.PayloadNames.size()) RejectDamagedPayload(gbk::LogTooFewNames);
+      name = Text::Copy(g.PayloadNames.TextAt(i));
+      writer.Begin(PlaceFile(name, runDir, answer, knownFolder));
+      recorded = piece.last ? !piece.lastFile : i < g.PayloadNames.size();
+      if (recorded) RecordFile(i, name);
+    }
+    writer.Write(piece.bytes, piece.first, piece.last);
+    if (!piece.last) continue;
+    if (!recorded && !piece.lastFile) RecordFile(i, name);
+    if (onPage) SetReady(kProgress, prop::ProgressValue, i);
+  }
+  if (files.failed()) {
+    // The sum held but the stream does not inflate: a packer fault. The
+    // install stops here and is no success.
+    ++g.FailedWrites;
+    if (g.Unattended) RejectDamagedPayload(gbk::LogStreamDamaged);
+    Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
+  }
+}
+
+}  // namespace
+
 void WriteProductFiles(bool onPage) {
   using namespace ids::ready;
   g.FailedWrites = 0;
@@ -117,41 +244,19 @@ void WriteProductFiles(bool onPage) {
   WriteIni(gbk::IniInfo, Lit(gbk::IniTitle), g.ProductTitle);
   WriteIni(gbk::IniInfo, Lit(gbk::IniInstallDir), dirWithoutBackslash);
 
-  const int32_t n = g.PayloadFiles.size();
+  // Streamed, the number of files is known at the end; the names give it.
+  const int32_t n = g.PayloadStreamed ? g.PayloadNames.size() : g.PayloadFiles.size();
   if (onPage) SetReady(kProgress, prop::ProgressMaximum, n);
   // Without the page nobody is asked: every existing file is overwritten.
   int16_t answer = onPage ? 0 : kAnswerAll;
+  if (g.PayloadStreamed) return WriteStreamedFiles(onPage, runDir, answer);
+  Text knownFolder;
   for (int32_t i = 1; i <= n; ++i) {
     if (onPage) Core(g_cmd.ProcessEvents, {});
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));
-    const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
-    if (p > 0) {
-      Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
-      if (!Exists(sub)) CreateDirectoryPath(sub);
-    }
-    const Text target = g.InstallDir + name;
-    const ValueRecord contents = g.PayloadFiles.BytesValueAt(i);
-    if (!Exists(target)) {
-      WriteBytes(target, contents);
-    } else if (!(runDir == g.InstallDir && name == g.MainProgram)) {
-      if (answer < kAnswerAll) {
-        answer = AskQuestion(Lit(gbk::OverwriteStart) + target + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
-                             Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
-      }
-      if (answer != kAnswerNo) {
-        WriteBytes(target, contents);
-      } else {
-        LogAction(gbk::LogFileKept, target);
-      }
-    } else {
-      // The setup runs from the install directory and this is the program it
-      // would replace: write it aside; the finish step swaps it in.
-      // When that write fails there is nothing to swap in, and the swap would
-      // delete the working program: forget it.
-      g.PendingRename = target + gbk::DatSuffix;
-      if (!WriteBytes(g.PendingRename, contents, gbk::LogWrittenAside)) g.PendingRename = Text();
-    }
-    if (i != n) WriteIni(gbk::IniUninst, DecimalText(i), g.InstallDir + name);
+    const Placement place = PlaceFile(name, runDir, answer, knownFolder);
+    if (i != n) RecordFile(i, name);
+    if (place.write) WriteWhole(place, g.PayloadFiles.BytesValueAt(i));
     if (onPage) SetReady(kProgress, prop::ProgressValue, i);
   }
 }

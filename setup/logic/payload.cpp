@@ -22,16 +22,6 @@ const rt::win32::DllCommand<void*(void*, const char*, const char*)> FindResource
 const rt::win32::DllCommand<uint32_t(void*, void*)> SizeofResource{kSizeofResource};
 const rt::win32::DllCommand<void*(void*, void*)> LoadResource{kLoadResource};
 
-ValueRecord AddressValue(const void* p) {
-  // The address travels as an integer: a long integer where pointers are 64 bits.
-  if (sizeof(void*) == 8) {
-    ValueRecord r = rt::MakeValue(rt::tag::Long);
-    r.v.ptr = const_cast<void*>(p);
-    return r;
-  }
-  return Int(static_cast<int32_t>(reinterpret_cast<intptr_t>(p)));
-}
-
 ByteSet ToBytes(const Text& t) { return ByteSet::Adopt(Core(g_cmd.ToBytes, {t.Value()}).v.ptr); }
 
 BlockArray SplitBytesAt(const ByteSet& data, const ByteSet& delimiter) {
@@ -44,22 +34,23 @@ BlockArray SplitTextAt(const Text& text, const char* delimiter) {
 
 Text TextOf(ValueRecord bytes) { return CoreText(g_cmd.ToText, {bytes}); }
 
-payload::ByteView ViewOf(const void* block) {
-  const int32_t n = rt::ByteSetLength(block);
-  return n > 0 ? payload::ByteView(rt::ByteSetData(block), static_cast<size_t>(n)) : payload::ByteView();
+// A copy of bytes of the resource as a byte set of the runtime.
+ByteSet CopyOf(payload::ByteView bytes) {
+  if (bytes.empty()) return ByteSet();
+  return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {Address(bytes.data()), Int(static_cast<int32_t>(bytes.size()))}).v.ptr);
 }
 
-// The first checksum field after the sixth must match the sum of sections 0,
-// 1, 3 and 4 as they were cut; a record without one is taken as it is.
-bool ChecksumHolds(const BlockArray& sections, const BlockArray& fields) {
+// The first checksum field after the sixth: absent, or whether it matches the
+// sum of sections 0, 1, 3 and 4 as they were cut.
+enum class Sum { Absent, Holds, Differs };
+Sum CheckSum(const std::vector<payload::ByteView>& sections, const BlockArray& fields) {
   for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {
     const std::string_view field = fields.TextAt(i);
     if (!payload::IsChecksumField(field)) continue;
-    const uint32_t sum = payload::SectionChecksum(ViewOf(sections.At(1)), ViewOf(sections.At(2)),
-                                                  ViewOf(sections.At(4)), ViewOf(sections.At(5)));
-    return payload::ChecksumFieldMatches(field, sum);
+    const uint32_t sum = payload::SectionChecksum(sections[0], sections[1], sections[3], sections[4]);
+    return payload::ChecksumFieldMatches(field, sum) ? Sum::Holds : Sum::Differs;
   }
-  return true;
+  return Sum::Absent;
 }
 
 bool IsReservedDeviceName(std::string_view part) {
@@ -128,14 +119,14 @@ bool IsSafePayloadName(std::string_view name) {
   return true;
 }
 
-ByteSet ReadPayloadResource() {
+payload::ByteView PayloadResource() {
   void* res = FindResourceA(nullptr, reinterpret_cast<const char*>(kPayloadResource), reinterpret_cast<const char*>(kRcData));
-  if (!res) return ByteSet();
+  if (!res) return {};
   const uint32_t size = SizeofResource(nullptr, res);
-  if (size == 0) return ByteSet();
-  void* data = LoadResource(nullptr, res);
-  if (!data) return ByteSet();
-  return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {AddressValue(data), Int(static_cast<int32_t>(size))}).v.ptr);
+  if (size == 0) return {};
+  const void* data = LoadResource(nullptr, res);
+  if (!data) return {};
+  return payload::ByteView(static_cast<const uint8_t*>(data), size);
 }
 
 void RejectDamagedPayload(const char* why) {
@@ -149,27 +140,43 @@ void RejectDamagedPayload(const char* why) {
 }
 
 void LoadPayload() {
-  ByteSet resource = ReadPayloadResource();
+  // The resource is read where it lies: its sections are views into it, and
+  // only the small ones (names, record, pictures) are copied.
+  const payload::ByteView resource = PayloadResource();
   if (resource.empty()) {
     if (g.Unattended) RejectDamagedPayload(gbk::LogNoPayload);
     Exit(0);
   }
 
-  const ByteSet marker = ToBytes(Lit(gbk::SectionMarkerHead) + gbk::SectionMarkerTail);
-  BlockArray sections = SplitBytesAt(resource, marker);
-  resource = ByteSet();  // the sections hold their own copies
+  const std::vector<payload::ByteView> sections = payload::SplitBytes(resource, payload::SectionMarker);
   if (sections.size() <= 4) RejectDamagedPayload(gbk::LogTooFewSections);
-  BlockArray fields = SplitTextAt(TextOf(sections.BytesValueAt(3)), gbk::Bar);
-  if (!ChecksumHolds(sections, fields)) RejectDamagedPayload();
+  const ByteSet record = CopyOf(sections[2]);
+  BlockArray fields = SplitTextAt(TextOf(record.Value()), gbk::Bar);
+  const Sum sum = CheckSum(sections, fields);
+  if (sum == Sum::Differs) RejectDamagedPayload();
 
-  // A stream that is there but does not inflate is a damaged payload, not an
-  // empty product: installing nothing and announcing success would be a lie.
-  ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {sections.BytesValueAt(1)}).v.ptr);
-  if (stream.empty() && rt::ByteSetLength(sections.At(1)) > 0) RejectDamagedPayload(gbk::LogStreamDamaged);
-  g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
-  stream = ByteSet();
+  g.PayloadStreamed = sum == Sum::Holds && !sections[0].empty();
+  if (g.PayloadStreamed) {
+    // The sum vouches for the stream: it is inflated while the files are
+    // written, and nothing is inflated before the first page. A header the
+    // inflater would refuse is known now, though.
+    payload::BlockInflater header;
+    if (!header.Open(sections[0])) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadBlock = sections[0];
+    g.PayloadFiles = BlockArray::Empty(rt::tag::Bytes);
+  } else {
+    // Without a sum (an older packer) the stream is inflated now, so that
+    // one that does not inflate is refused before any page: installing
+    // nothing and announcing success would be a lie.
+    ByteSet block = CopyOf(sections[0]);
+    ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {block.Value()}).v.ptr);
+    block = ByteSet();
+    if (stream.empty() && !sections[0].empty()) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
+  }
 
-  g.PayloadNames = SplitTextAt(TextOf(sections.BytesValueAt(2)), gbk::Bar);
+  const ByteSet names = CopyOf(sections[1]);
+  g.PayloadNames = SplitTextAt(TextOf(names.Value()), gbk::Bar);
   for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
     const char* name = g.PayloadNames.TextAt(i);
     if (!IsSafePayloadName(name)) RejectDamagedPayload(gbk::LogUnsafeName);
@@ -181,8 +188,8 @@ void LoadPayload() {
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
   ShowProductTitle();
   g.InstallDir = Text::Copy(fields.TextAt(3));
-  g.WelcomePicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(4)}).v.ptr);
-  g.BannerPicture = ByteSet::Adopt(Core(g_cmd.ToBytes, {sections.BytesValueAt(5)}).v.ptr);
+  g.WelcomePicture = CopyOf(sections[3]);
+  g.BannerPicture = CopyOf(sections[4]);
   g.MainProgram = Text::Copy(fields.TextAt(6));
   g.Version = Text::Copy(fields.TextAt(2));
   for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {

@@ -4,12 +4,14 @@
 #include <string_view>
 
 #include "setup/logic/runtime_facade.h"
+#include "setup/payload_format.h"
 
 namespace setup {
 
-// Reads resource 1000 of type RT_RCDATA of the program itself through the
-// declared DLL commands; the empty byte set when it is missing or empty.
-ByteSet ReadPayloadResource();
+// Resource 1000 of type RT_RCDATA of the program itself, found through the
+// declared DLL commands and read where the system mapped it; empty when it is
+// missing or empty.
+payload::ByteView PayloadResource();
 
 // Fills the SetupConfig globals and the file lists. Ends the process (exit
 // code 0) silently for a missing resource, and with the "file error" message

@@ -33,6 +33,8 @@ struct CommandTable {
       ExecuteShellOperation;
   // the log file
   rt::CommandFunction OpenLog, AppendLogLine, LastErrorText;
+  // core library: bytes from memory into a file, created or appended to
+  rt::CommandFunction WriteFileBytes;
 };
 extern CommandTable g_cmd;
 
@@ -119,6 +121,15 @@ inline Text CoreText(rt::CommandFunction f, std::initializer_list<ValueRecord> a
 inline int32_t CoreInt(rt::CommandFunction f, std::initializer_list<ValueRecord> args) { return Core(f, args).v.i32; }
 
 inline ValueRecord Int(int32_t i) { return rt::IntValue(i); }
+// An address as commands take it: a long integer where pointers are 64 bits.
+inline ValueRecord Address(const void* p) {
+  if (sizeof(void*) == 8) {
+    ValueRecord r = rt::MakeValue(rt::tag::Long);
+    r.v.ptr = const_cast<void*>(p);
+    return r;
+  }
+  return rt::IntValue(static_cast<int32_t>(reinterpret_cast<intptr_t>(p)));
+}
 inline ValueRecord Bool(bool b) { return rt::BoolValue(b); }
 inline ValueRecord Omit() { return rt::Omitted(); }
 inline ValueRecord Unit(rt::TypeTag kind, uint32_t window, uint32_t unit) { return rt::UnitValue(kind, window, unit); }

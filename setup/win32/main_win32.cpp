@@ -75,7 +75,8 @@ void FillCommandTable() {
       datalib::DecompressData,
       shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
       shell::BrowseForFolder, shell::ExecuteShellOperation,
-      rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText};
+      rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText,
+      rt::cmd::WriteFileBytes};
 }
 
 // The arguments after the program name, for the switches. The program's own

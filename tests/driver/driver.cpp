@@ -61,9 +61,15 @@
 //                                          print file=TEXT (GBK bytes as UTF-8)
 //   screenshot file=F.bmp                  the current window, as a 24-bit BMP
 //   wait-gone [timeout=ms]                 wait for the current window to go
-//   wait-exit [timeout=ms] [no-window=1]   print exit=CODE (signed); with
+//   wait-exit [timeout=ms] [no-window=1] [memory=1]
+//                                          print exit=CODE (signed); with
 //                                          no-window, fail if the program shows
-//                                          any visible top-level window meanwhile
+//                                          any visible top-level window meanwhile;
+//                                          with memory, also the highest
+//                                          peak-working-set=BYTES read while it ran
+//   kill                                   end the program at once, as a crash
+//                                          or a power cut would (TerminateProcess),
+//                                          and wait until it is gone
 //   sleep ms=N
 //   stamp [name=X]                         print stamp=X MS, milliseconds since
 //                                          the driver started (0.1 ms steps)
@@ -227,6 +233,7 @@ class Driver {
     if (c.name == "stamp") return Stamp(c);
     if (c.name == "stamp-window") return StampWindow(c);
     if (c.name == "memory") return Memory();
+    if (c.name == "kill") return Kill();
     return Fail("unknown command " + c.name);
   }
 
@@ -741,9 +748,20 @@ class Driver {
     if (!process_) return Fail("no program started");
     const DWORD until = GetTickCount() + static_cast<DWORD>(c.Num("timeout", 10000));
     const bool noWindow = c.Num("no-window", 0) != 0;
+    const bool memory = c.Num("memory", 0) != 0;
     const std::wstring anyClass;
+    // Read while the program runs: Wine has no figures for an ended one. The
+    // peak only grows, so the last reading is close to the final peak.
+    SIZE_T peak = 0;
     for (;;) {
-      if (WaitForSingleObject(process_, noWindow ? 20 : 50) == WAIT_OBJECT_0) break;
+      if (memory) {
+        PROCESS_MEMORY_COUNTERS pmc{};
+        pmc.cb = sizeof pmc;
+        if (GetProcessMemoryInfo(process_, &pmc, sizeof pmc) && pmc.PeakWorkingSetSize > peak) {
+          peak = pmc.PeakWorkingSetSize;
+        }
+      }
+      if (WaitForSingleObject(process_, memory ? 2 : noWindow ? 20 : 50) == WAIT_OBJECT_0) break;
       if (noWindow) {
         Search s{pid_, &anyClass, nullptr, nullptr};
         EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
@@ -754,6 +772,16 @@ class Driver {
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     Print("exit=" + std::to_string(static_cast<int32_t>(code)));
+    if (memory) Print("peak-working-set=" + std::to_string(static_cast<unsigned long long>(peak)));
+    return true;
+  }
+
+  bool Kill() {
+    if (!process_) return Fail("no program started");
+    if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return Fail("program has ended");
+    if (!TerminateProcess(process_, 99)) return Fail("could not end it (" + std::to_string(GetLastError()) + ")");
+    WaitForSingleObject(process_, 30000);
+    Print("killed");
     return true;
   }
 

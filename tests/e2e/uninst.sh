@@ -179,6 +179,52 @@ SCRIPT
   check "the rest is removed" test ! -e "$dir/readme.txt" -a ! -e "$dir/uninst.ini"
 }
 
+scenario_killed_install() {
+  # A silent install of 2,000 files ended by TerminateProcess halfway: its
+  # record must already list every file it wrote, so that the uninstaller
+  # (put in by hand, since it is the payload's last file) removes them all
+  # and keeps the user's own file in the directory.
+  local loc=zh_CN.UTF-8 dir many=$work/many written
+  python3 - "$many" <<'PY'
+import os, random, sys
+random.seed(17)
+letters = b'abcdefghijklmnopqrstuvwxyz0123456789 \r\n'
+for i in range(2000):
+    folder = os.path.join(sys.argv[1], 'd%d' % (i % 10))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, 'f%04d.txt' % i), 'wb') as f:
+        f.write(bytes(random.choice(letters) for _ in range(random.randint(1024, 4096))))
+PY
+  "$mksetup" --quiet --stub "$stub" -o "$work/many-setup.exe" --name 中断测试 --version 1.0 \
+    --install-dir 'C:\Program Files\中断测试\' --main 'd0\f0000.txt' --welcome "$work/welcome.jpg" \
+    --banner "$work/banner.jpg" --dir "$many" "$uninstaller_option" "$uninstaller" || { fail "packing"; return; }
+  dir="$(prefix_for $loc)/drive_c/Program Files/中断测试"
+  mkdir -p "$dir"
+  printf 'mine' > "$dir/mine.txt"
+  # Files go in name order, d0 first: d3\f0003.txt is about the 600th.
+  cat > "$work/killed.txt" <<'SCRIPT'
+start cmd="many-setup.exe /S"
+wait-file path="C:\Program Files\中断测试\d3\f0003.txt" timeout=120000
+kill
+SCRIPT
+  run_script killed $loc
+  check "killed" log_has killed killed
+  written=$(find "$dir" -name 'f*.txt' | wc -l)
+  check "ended halfway ($written files written)" [ "$written" -gt 500 -a "$written" -lt 2000 ]
+  check "no uninstaller written yet" test ! -e "$dir/uninst.exe"
+  check "a record was left" test -f "$dir/uninst.ini"
+  cp "$uninstaller" "$dir/uninst.exe"
+  cat > "$work/after-kill.txt" <<'SCRIPT'
+start cmd="\"C:\Program Files\中断测试\uninst.exe\" /S"
+wait-exit timeout=120000
+SCRIPT
+  run_script after-kill $loc
+  check "the uninstaller ran" [ -n "$(exit_code after-kill)" ]
+  check "nothing of the product left: $(cd "$dir" && find . -mindepth 1 | grep -v '^./mine.txt$' | head -n 3 | tr '\n' ' ')" \
+    [ "$(cd "$dir" && find . -mindepth 1 | sort | tr '\n' ' ')" = "./mine.txt " ]
+  check "the user's file kept" [ "$(cat "$dir/mine.txt")" = mine ]
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use killed_install)
 run_scenarios "${scenarios[@]}"

@@ -5,6 +5,9 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,8 @@
 #include "setup/logic/pages.h"
 #include "setup/logic/payload.h"
 #include "setup/logic/question.h"
+#include "setup/logic/switches.h"
+#include "setup/logic/unattended.h"
 #include "setup/logic/window_ids.h"
 #include "setup/payload_format.h"
 #include "tests/setup/scripted_runtime.h"
@@ -106,12 +111,14 @@ payload::BuildResult Packed(const std::vector<std::string>& files, const std::ve
 TEST_F(Logic, WhatThePackerWritesTheSetupReadsBack) {
   const std::string b = std::string("\0\1binary\xff", 10);
   const std::vector<std::string> names = {"app.exe", std::string("data\\") + gbk::BackslashTrailName, "uninst.exe"};
-  const payload::BuildResult built = Packed({"MZ-program", b, "U"}, names);
+  const payload::BuildResult built = Packed({b, "MZ-program", "U"}, names);
   ASSERT_TRUE(built.ok()) << built.message;
   ASSERT_EQ(Load(std::string(built.payload.begin(), built.payload.end())), -1000);
-  ASSERT_EQ(setup::g.PayloadFiles.size(), 3);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::ByteSetData(setup::g.PayloadFiles.At(2))),
-                        rt::ByteSetLength(setup::g.PayloadFiles.At(2))), b);
+  // With its sum the stream is inflated while installing: read back there.
+  EXPECT_TRUE(setup::g.PayloadStreamed);
+  S().dirs.insert("C:\\Program Files");
+  setup::InstallFiles();
+  EXPECT_EQ(S().files[std::string(gbk::DefaultDir) + "app.exe"], b);
   EXPECT_EQ(setup::g.PayloadNames.TextAt(2), names[1]);
   EXPECT_STREQ(setup::g.ProductTitle.c_str(), gbk::Title);
   EXPECT_STREQ(setup::g.MainProgram.c_str(), "app.exe");
@@ -359,6 +366,180 @@ TEST_F(Logic, InPlaceUpdateWritesTheMainProgramAside) {
   EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], "MZ-app");
   EXPECT_STREQ(setup::g.PendingRename.c_str(), "C:\\Temp\\app.exe.dat");
   EXPECT_TRUE(S().answers.empty());  // asked about uninst.exe only
+}
+
+// The same product packed without a sum (inflated at load) and with one
+// (inflated while installing) must leave the same effects in every scenario.
+struct Effects {
+  std::map<std::string, std::string> files;
+  std::set<std::string> dirs;
+  std::vector<std::string> createdDirs, iniOrder, questions, messageBoxes;
+  std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
+  int32_t progressMax = 0, progress = 0;
+  std::string heading, pending;
+  bool operator==(const Effects&) const = default;
+};
+
+class Streamed : public Logic {
+ protected:
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  static std::string WithSum(const Files& files, const std::string& dir, const std::string& main) {
+    payload::PayloadInput in;
+    for (const auto& f : files) {
+      in.files.push_back(payload::AsBytes(f.second));
+      in.names.push_back(f.first);
+    }
+    in.fields = {gbk::ProductName, gbk::Version, dir, "w.jpg", "b.jpg", main};
+    in.welcome = payload::AsBytes("WELCOME-PICTURE");
+    in.banner = payload::AsBytes("BANNER-PICTURE");
+    const payload::BuildResult built = payload::BuildPayload(in);
+    EXPECT_TRUE(built.ok()) << built.message;
+    return std::string(built.payload.begin(), built.payload.end());
+  }
+  Effects Run(const std::string& resource, bool streamed, const std::function<void()>& before) {
+    scripted::Install();
+    setup::CleanupGlobals(0);
+    setup::g = setup::SetupGlobals();
+    EXPECT_EQ(Load(resource), -1000);
+    EXPECT_EQ(setup::g.PayloadStreamed, streamed);
+    before();
+    setup::InstallFiles();
+    Effects e{S().files, S().dirs, S().createdDirs, S().iniOrder, S().questions, S().messageBoxes, S().ini,
+              scripted::IntProp(ids::kReady, ids::ready::kProgress, 12),
+              scripted::IntProp(ids::kReady, ids::ready::kProgress, 13),
+              scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), setup::g.PendingRename.c_str()};
+    return e;
+  }
+};
+
+TEST_F(Streamed, InstallsAsTheWholePayloadDoesInEveryScenario) {
+  std::string big(5 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const Files demo = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+  const Files shapes = {{"app.exe", "MZ-app"},  {"data\\big.bin", big}, {"empty.txt", ""},
+                        {"doc\\readme.txt", "hello"}, {"last\\big.bin", big}};
+  struct Scenario {
+    const char* name;
+    Files files;
+    std::string dir;
+    std::function<void()> before;
+  };
+  const std::vector<Scenario> scenarios = {
+      {"fresh, nested directory", demo, "C:\\Program Files\\Deep\\App\\", [] { S().dirs.insert("C:\\Program Files"); }},
+      {"overwrite answers yes, no, closed", demo, "C:\\App\\",
+       [] {
+         S().dirs = {"C:\\App", "C:\\App\\doc"};
+         for (const char* f : {"C:\\App\\app.exe", "C:\\App\\doc\\readme.txt", "C:\\App\\uninst.exe"}) S().files[f] = "old";
+         S().answers = {1, 2, 0};
+       }},
+      {"yes to all", shapes, "C:\\App\\",
+       [] {
+         S().dirs = {"C:\\App", "C:\\App\\data"};
+         S().files["C:\\App\\app.exe"] = S().files["C:\\App\\data\\big.bin"] = "old";
+         S().answers = {3, 2};
+       }},
+      {"in-place update", shapes, "C:\\Temp\\",
+       [] {
+         S().files["C:\\Temp\\app.exe"] = "running";
+         S().answers = {1};
+       }},
+      {"unwritable files, large and small", shapes, "C:\\App\\",
+       [] { S().unwritable = {"C:\\App\\app.exe", "C:\\App\\data\\big.bin", "C:\\App\\empty.txt"}; }},
+      {"a large last file and empty files", shapes, "C:\\App\\", [] {}},
+  };
+  for (const Scenario& sc : scenarios) {
+    SCOPED_TRACE(sc.name);
+    PayloadSpec whole;
+    whole.files = sc.files;
+    whole.fields = Fields(sc.dir, "app.exe");
+    const Effects a = Run(Build(whole), false, sc.before);
+    const Effects b = Run(WithSum(sc.files, sc.dir, "app.exe"), true, sc.before);
+    EXPECT_TRUE(a == b);
+    EXPECT_EQ(a.files, b.files);
+    EXPECT_EQ(a.iniOrder, b.iniOrder);
+    EXPECT_EQ(a.ini, b.ini);
+    EXPECT_EQ(a.createdDirs, b.createdDirs);
+    EXPECT_EQ(a.questions, b.questions);
+    EXPECT_EQ(a.progress, b.progress);
+  }
+  // The large files went in parts; nothing held them whole.
+  EXPECT_GT(S().partWrites, 5);
+}
+
+// A payload whose sum holds over a stream that does not inflate to its end:
+// only a packer could make one.
+std::string WithBrokenStream(const std::string& good) {
+  std::vector<payload::ByteView> sections = payload::SplitBytes(payload::AsBytes(good), payload::SectionMarker);
+  std::vector<std::string> parts;
+  for (payload::ByteView v : sections) parts.emplace_back(v.begin(), v.end());
+  parts[0].back() ^= 0x20;  // the stream's check sum
+  const uint32_t sum = payload::SectionChecksum(payload::AsBytes(parts[0]), payload::AsBytes(parts[1]),
+                                                payload::AsBytes(parts[3]), payload::AsBytes(parts[4]));
+  parts[2] = parts[2].substr(0, parts[2].rfind('|') + 1) + payload::ChecksumField(sum);
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(payload::SectionMarker) : "") + parts[i];
+  return out;
+}
+
+TEST_F(Streamed, AStreamThatFailsWhileInstallingIsAFailureNeverASuccess) {
+  const Files files = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+  const std::string bad = WithBrokenStream(WithSum(files, "C:\\App\\", "app.exe"));
+  // The wizard: the damaged-payload box, then the incomplete finish page.
+  const Effects e = Run(bad, true, [] {});
+  EXPECT_EQ(e.messageBoxes,
+            std::vector<std::string>{std::string(gbk::PayloadDamagedCaption) + "|" + gbk::PayloadDamaged + "|48"});
+  EXPECT_EQ(e.heading, gbk::IncompleteHeading);
+  EXPECT_GE(setup::g.FailedWrites, 1);
+  // Unattended: the damaged-payload exit code.
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  S().resource = bad;
+  setup::g_arguments = {"/S /D=C:\\App", true};
+  EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), 2);
+}
+
+TEST_F(Streamed, FileAndNameCountsThatDifferBehaveAsWithAWholePayload) {
+  // More names than files: the extra names are ignored and the last file is
+  // not listed. The packer refuses such a payload, so it is built by hand.
+  auto sumOf = [](const std::string& built, const std::string& names) {
+    std::vector<payload::ByteView> sec = payload::SplitBytes(payload::AsBytes(built), payload::SectionMarker);
+    std::vector<std::string> parts;
+    for (payload::ByteView v : sec) parts.emplace_back(v.begin(), v.end());
+    parts[1] = names;
+    const uint32_t sum = payload::SectionChecksum(payload::AsBytes(parts[0]), payload::AsBytes(parts[1]),
+                                                  payload::AsBytes(parts[3]), payload::AsBytes(parts[4]));
+    parts[2] = parts[2].substr(0, parts[2].rfind('|') + 1) + payload::ChecksumField(sum);
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(payload::SectionMarker) : "") + parts[i];
+    return out;
+  };
+  const Files two = {{"app.exe", "MZ-app"}, {"b.txt", "B"}};
+  const std::string sum = WithSum(two, "C:\\App\\", "app.exe");
+  PayloadSpec whole;
+  whole.files = two;
+  whole.fields = Fields("C:\\App\\", "app.exe");
+  std::string legacy = Build(whole);
+  legacy.replace(legacy.find("app.exe|b.txt|"), 14, "app.exe|b.txt|c.txt|");
+  const Effects a = Run(legacy, false, [] {});
+  const Effects b = Run(sumOf(sum, "app.exe|b.txt|c.txt|"), true, [] {});
+  EXPECT_EQ(a.files, b.files);
+  EXPECT_EQ(a.ini, b.ini);
+  EXPECT_EQ(b.ini.at("C:\\App\\uninst.ini").at("uninst").size(), 1u);
+
+  // More files than names: the runtime's index error in the wizard once the
+  // names run out; unattended a damaged payload.
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  ASSERT_EQ(Load(sumOf(sum, "app.exe|")), -1000);
+  EXPECT_THROW(setup::InstallFiles(), scripted::RuntimeError);
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  S().resource = sumOf(sum, "app.exe|");
+  setup::g_arguments = {"/S", true};
+  EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), 2);
 }
 
 TEST_F(Logic, RegistrationWritesShortcutsRegistryAndRecords) {

@@ -61,6 +61,17 @@ void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
   g_state.files[p] = data;
   r->v.i32 = 1;
 }
+void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  const std::string p = Arg(argc, a, 0);
+  const bool append = argc > 3 && a[3].v.i32 != 0;
+  if (p.empty() || g_state.unwritable.count(p) || !g_state.dirs.count(Parent(p))) return;
+  if (append && !g_state.files.count(p)) return;
+  const std::string data(static_cast<const char*>(a[1].v.ptr), static_cast<size_t>(rt::args::Int(argc, a, 2, 0)));
+  if (append) g_state.files[p] += data;
+  else g_state.files[p] = data;
+  ++g_state.partWrites;
+  r->v.i32 = 1;
+}
 void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const std::string file = Arg(argc, a, 0), section = Arg(argc, a, 1), key = Arg(argc, a, 2);
   g_state.ini[file][section][key] = Arg(argc, a, 3);
@@ -290,7 +301,7 @@ void Install() {
       RedirectUnitEvents, ProcessEvents, MeasureUnitText,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
-      OpenLog, AppendLogLine, LastErrorText};
+      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes};
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {

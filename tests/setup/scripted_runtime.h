@@ -27,6 +27,7 @@ struct State {
   std::map<std::string, std::string> files;
   std::set<std::string> dirs;
   std::set<std::string> unwritable;  // paths whose write fails
+  int partWrites = 0;                // writes of files inflated in parts
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
   std::vector<std::string> iniOrder;  // "section/key" in write order
   std::map<std::string, std::string> registry;  // "root:path" -> value

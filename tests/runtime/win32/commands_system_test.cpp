@@ -49,6 +49,12 @@ TEST(FileCommands, FileExistsFindsFilesAndPatterns) {
   EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"a.txt"))}));
   EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.txt"))}));
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"*.dat"))}));
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"a.tx?"))}));
+  // Missing names, in a folder that is there and in one that is not; a folder.
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"b.txt"))}));
+  EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"no\\b.txt"))}));
+  CreateDirectoryW(dir.File(L"sub").c_str(), nullptr);
+  EXPECT_TRUE(RunBool(rt::cmd::FileExists, {Text(dir.FileGbk(L"sub"))}));
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {Text("")}));
   // A value of another type is no path.
   EXPECT_FALSE(RunBool(rt::cmd::FileExists, {rt::IntValue(12345)}));
@@ -148,6 +154,37 @@ TEST_F(IniCommand, KeepsEveryOtherByteOfAnExistingFile) {
   ASSERT_TRUE(Write("Info", "added", "v"));
   ASSERT_TRUE(Write("Other", "y", "2"));
   EXPECT_EQ(Bytes(), "; note\n[ Info ]\ntitle=new\nadded=v\r\n\n[Other]\nx=1\r\ny=2\r\n");
+}
+
+TEST_F(IniCommand, ItemAfterItemGivesTheWholeFileAndSeesChangesFromOutside) {
+  // The command keeps the file's text between calls and writes only what
+  // changed; the file must still be exactly the edited text after each call,
+  // and a file changed by someone else in between must be read again.
+  std::string expected = "[Info]\r\ntitle=t\r\n[uninst]\r\n";
+  ASSERT_TRUE(Write("Info", "title", "t"));
+  for (int i = 1; i <= 300; ++i) {
+    const std::string key = std::to_string(i), value = "C:\\P\\f" + key + ".bin";
+    ASSERT_TRUE(Write("uninst", key.c_str(), value.c_str()));
+    expected += key + "=" + value + "\r\n";
+  }
+  EXPECT_EQ(Bytes(), expected);
+  ASSERT_TRUE(Write("Info", "InstallDir", "C:\\P"));
+  expected.insert(expected.find("[uninst]"), "InstallDir=C:\\P\r\n");
+  EXPECT_EQ(Bytes(), expected);
+
+  SetBytes("[uninst]\r\n1=other\r\n");
+  ASSERT_TRUE(Write("uninst", "2", "x"));
+  EXPECT_EQ(Bytes(), "[uninst]\r\n1=other\r\n2=x\r\n");
+  // Replaced by a file of the same size: still read again (its time of last
+  // change differs; the pause lets a coarse file clock tick).
+  Sleep(20);
+  SetBytes("[uninst]\r\n1=OTHER\r\n2=y\r\n");
+  ASSERT_TRUE(Write("uninst", "3", "z"));
+  EXPECT_EQ(Bytes(), "[uninst]\r\n1=OTHER\r\n2=y\r\n3=z\r\n");
+  // Deleted in between: started afresh.
+  DeleteFileW(dir_.File(L"uninst.ini").c_str());
+  ASSERT_TRUE(Write("uninst", "4", "w"));
+  EXPECT_EQ(Bytes(), "[uninst]\r\n4=w\r\n");
 }
 
 TEST_F(IniCommand, TwoByteCharactersAreNotFoldedAsLetters) {
