@@ -161,6 +161,44 @@ SCRIPT
   check "the rest is removed" test ! -e "$dir/readme.txt" -a ! -e "$dir/uninst.ini"
 }
 
+scenario_another_product() {
+  # A record edited to name another product's desktop shortcut, group and
+  # key: that product's uninstall key names another uninstaller, so all of it
+  # is kept; the files of this installation still go.
+  local loc=zh_CN.UTF-8 dir prefix programs other=其他产品
+  check "installed" install $loc || return
+  dir=$(target $loc); prefix=$(prefix_for $loc)
+  programs=$(dirname "$(group_dir $loc)")
+  printf 'other' > "$HOME/Desktop/$other.lnk"
+  mkdir -p "$programs/$other"
+  printf 'other' > "$programs/$other/$other 2.0.lnk"
+  printf 'other' > "$programs/$other/卸载 $other.lnk"
+  WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc "$loader" reg add \
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\uninst\\$other" /v UninstString /d 'C:\Other\uninst.exe' /f >/dev/null 2>&1
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  python3 - "$dir/uninst.ini" "$other" <<'PY'
+import re, sys
+p, other = sys.argv[1], sys.argv[2]
+t = open(p, 'rb').read().decode('gbk')
+t = re.sub(r'(LinkFileName=.*\\)[^\\\r\n]*\.lnk', lambda m: m.group(1) + other + '.lnk', t)
+t = re.sub(r'MenuGroupName=[^\r\n]*', 'MenuGroupName=' + other, t)
+t = re.sub(r'(\[unreg\]\r\n1=.*\\uninst\\)[^\r\n]*', lambda m: m.group(1) + other, t)
+open(p, 'wb').write(t.encode('gbk'))
+PY
+  check "record edited" grep -qF "$(printf 'MenuGroupName=%s' "$other" | iconv -t gbk)" "$dir/uninst.ini"
+  cat > "$work/other.txt" <<'SCRIPT'
+start cmd="\"C:\Program Files\卸载测试\uninst.exe\" /s \"/LOG=C:\other.log\""
+wait-exit timeout=60000
+SCRIPT
+  run_script other $loc
+  check "exit code 3" [ "$(exit_code other)" = 3 ]
+  check "the other desktop shortcut kept" test -f "$HOME/Desktop/$other.lnk"
+  check "the other group kept" test -f "$programs/$other/$other 2.0.lnk" -a -f "$programs/$other/卸载 $other.lnk"
+  check "the other key kept" [ "$(uninst_registry $loc $other)" = key ]
+  check "this product's files removed" test ! -e "$dir/app.exe" -a ! -e "$dir/uninst.ini"
+  check "log says whose they are" grep -qF 'refused, belongs to C:\Other\uninst.exe' "$prefix/drive_c/other.log"
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product file_in_use)
 run_scenarios "${scenarios[@]}"

@@ -21,6 +21,7 @@
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
 #include "uninst/record.h"
+#include "uninst/win32/remove_win32.h"
 
 namespace {
 
@@ -124,42 +125,37 @@ struct Result {
   std::vector<std::u16string> failed;  // shown to the user
 };
 
-// No folder between the install directory and path may be a link elsewhere.
-bool FollowsNoLink(const std::u16string& installDir, const std::u16string& path) {
-  for (const auto& folder : uninst::FoldersBetween(installDir, path)) {
-    const DWORD a = GetFileAttributesW(W(folder).c_str());
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+// Logs one removal through a confinement; whatever is kept or fails is shown.
+void Report(const uninst::win32::Outcome& o, const std::u16string& path, Result& r, bool folder = false) {
+  using uninst::win32::Removal;
+  const std::wstring p = W(path);
+  switch (o.what) {
+    case Removal::kDeleted:
+      g_log.Line((folder ? L"folder removed: " : L"deleted: ") + p);
+      break;
+    case Removal::kAbsent:
+      if (!folder) g_log.Line(L"absent: " + p);
+      break;
+    case Removal::kKept:
+      g_log.Line(L"refused, " + o.why + L": " + p);
+      if (!folder) r.failed.push_back(path);
+      break;
+    case Removal::kFailed:
+      // A folder that still holds something stays, and that is no failure.
+      g_log.Line((folder ? L"folder kept: " : L"failed: ") + p + L" (" + ErrorText(o.error) + L")");
+      if (!folder) r.failed.push_back(path);
+      break;
   }
-  return true;
 }
 
-// Deletes one file; a missing file is already removed, a folder is not ours.
-void RemoveFile(const std::u16string& path, Result& r) {
-  const std::wstring p = W(path);
-  const DWORD a = GetFileAttributesW(p.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    const DWORD e = GetLastError();
-    if (IsGone(e)) {
-      g_log.Line(L"absent: " + p);
-    } else {
-      g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
-      r.failed.push_back(path);
-    }
-    return;
-  }
-  if (a & FILE_ATTRIBUTE_DIRECTORY) {
-    g_log.Line(L"kept, not a file: " + p);
-    return;
-  }
-  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(p.c_str())) {
-    g_log.Line(L"deleted: " + p);
-  } else {
-    const DWORD e = GetLastError();
-    if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a);
-    g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
+// Removes one file below root (a folder held for the whole run), or keeps it.
+void RemoveBelow(const std::optional<uninst::win32::Confinement>& root, const std::u16string& path, Result& r) {
+  if (!root) {
+    g_log.Line(L"refused, its folder cannot be checked: " + W(path));
     r.failed.push_back(path);
+    return;
   }
+  Report(root->RemoveFile(W(path)), path, r);
 }
 
 // Removes a folder only when it is empty; one that still holds something stays.
@@ -172,6 +168,36 @@ void RemoveEmptyFolder(const std::u16string& path) {
   } else {
     g_log.Line(L"folder kept: " + p + L" (" + ErrorText(GetLastError()) + L")");
   }
+}
+
+// The product name of a record is this installation's only when its first
+// key, which only an administrator can write, names this very uninstaller.
+bool OwnsProduct(const uninst::Plan& plan, const std::wstring& self, std::wstring& why) {
+  if (plan.productName.empty() || plan.registryKeys.empty()) {
+    why = L"the record names no product";
+    return false;
+  }
+  const std::wstring key = W(uninst::RegistryKeysOf(plan.productName).front());
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    why = L"no key HKEY_LOCAL_MACHINE\\" + key;
+    return false;
+  }
+  RegKey h(raw);
+  wchar_t value[MAX_PATH * 2] = {};
+  DWORD type = 0, size = sizeof value - sizeof(wchar_t);
+  if (RegQueryValueExW(h.get(), L"UninstString", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    why = L"no uninstaller named in HKEY_LOCAL_MACHINE\\" + key;
+    return false;
+  }
+  std::wstring named(value);
+  if (named.size() >= 2 && named.front() == L'"' && named.back() == L'"') named = named.substr(1, named.size() - 2);
+  if (!uninst::SamePath(U(LongPath(named)), U(LongPath(self)))) {
+    why = L"belongs to " + named;
+    return false;
+  }
+  return true;
 }
 
 // The key and its values; a key that has subkeys keeps them (and so itself).
@@ -350,20 +376,39 @@ int Run(int argc, wchar_t** argv) {
     g_log.Line(L"refused, not part of the installation: " + W(p));
     r.failed.push_back(p);
   }
-  for (const auto& f : plan->files) {
-    if (FollowsNoLink(plan->installDir, f)) {
-      RemoveFile(f, r);
+  // The install directory is held open, unrenamable, for the whole removal.
+  std::wstring why;
+  const auto installRoot = uninst::win32::Confinement::Open(W(plan->installDir), true, &why);
+  if (!installRoot) g_log.Line(L"install directory cannot be checked (" + why + L"): " + W(plan->installDir));
+  for (const auto& f : plan->files) RemoveBelow(installRoot, f, r);
+  if (installRoot)
+    for (const auto& d : plan->folders) Report(installRoot->RemoveEmptyFolder(W(d)), d, r, true);
+
+  // Shortcuts, group and keys only under a product name proven this installation's.
+  if (!plan->links.empty() || plan->group || !plan->registryKeys.empty()) {
+    if (OwnsProduct(*plan, self, why)) {
+      // A group's shortcuts are checked from the Start menu down, the group included.
+      for (const auto& l : plan->links) {
+        std::u16string root = uninst::ParentOf(l);
+        if (plan->group && uninst::SamePath(root, *plan->group)) root = uninst::ParentOf(root);
+        RemoveBelow(uninst::win32::Confinement::Open(W(root), false), l, r);
+      }
+      if (plan->group) {
+        const auto programs = uninst::win32::Confinement::Open(W(uninst::ParentOf(*plan->group)), false);
+        if (programs) Report(programs->RemoveEmptyFolder(W(*plan->group)), *plan->group, r, true);
+      }
+      for (const auto& k : plan->registryKeys) RemoveRegistryKey(k, r);
     } else {
-      g_log.Line(L"refused, behind a link: " + W(f));
-      r.failed.push_back(f);
+      std::vector<std::u16string> kept = plan->links;
+      if (plan->group) kept.push_back(*plan->group);
+      for (const auto& k : plan->registryKeys) kept.push_back(u"HKEY_LOCAL_MACHINE\\" + k);
+      for (const auto& k : kept) {
+        g_log.Line(L"refused, " + why + L": " + W(k));
+        r.failed.push_back(k);
+      }
     }
   }
-  for (const auto& d : plan->folders)
-    if (FollowsNoLink(plan->installDir, d)) RemoveEmptyFolder(d);
-  for (const auto& l : plan->links) RemoveFile(l, r);
-  if (plan->group) RemoveEmptyFolder(*plan->group);
-  if (plan->registryKey) RemoveRegistryKey(*plan->registryKey, r);
-  RemoveFile(U(iniPath), r);
+  RemoveBelow(installRoot, plan->installDir + u"\\uninst.ini", r);
   if (!StartCleanup(self, logPath)) {
     g_log.Line(L"failed: " + self + L" (cannot leave a copy to delete it)");
     r.failed.push_back(U(self));
