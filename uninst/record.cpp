@@ -1,6 +1,7 @@
 #include "uninst/record.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace uninst {
 namespace {
@@ -47,6 +48,14 @@ bool IsReservedDevice(std::u16string_view name) {
     return SameAscii(base.substr(0, 3), std::u16string_view(u"com")) ||
            SameAscii(base.substr(0, 3), std::u16string_view(u"lpt"));
   return false;
+}
+
+// A path with its ASCII letters folded: equal keys exactly when SamePath.
+std::u16string Folded(std::u16string_view p) {
+  std::u16string out(p);
+  for (auto& c : out)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  return out;
 }
 
 size_t Depth(std::u16string_view p) { return static_cast<size_t>(std::count(p.begin(), p.end(), u'\\')); }
@@ -158,6 +167,7 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
   plan.installDir = *dir;
   plan.title = text("Info", "title").value_or(u"");
 
+  std::unordered_set<std::u16string> seenFiles, seenFolders;
   for (const auto& [key, value] : ini.Entries("uninst")) {
     if (key.empty() || key.find_first_not_of("0123456789") != std::string::npos || value.empty()) continue;
     const auto path = convert(value);
@@ -169,11 +179,15 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
       plan.refused.push_back(*path);
       continue;
     }
-    if (std::any_of(plan.files.begin(), plan.files.end(), [&](const auto& f) { return SamePath(f, *path); })) continue;
+    // Sets of the folded spellings keep a record of any size linear to read.
+    if (!seenFiles.insert(Folded(*path)).second) continue;
     plan.files.push_back(*path);
-    for (auto& f : FoldersBetween(plan.installDir, *path))
-      if (std::none_of(plan.folders.begin(), plan.folders.end(), [&](const auto& g) { return SamePath(g, f); }))
-        plan.folders.push_back(std::move(f));
+    // Deepest first: once a folder is known, so are those above it.
+    auto between = FoldersBetween(plan.installDir, *path);
+    for (auto f = between.rbegin(); f != between.rend(); ++f) {
+      if (!seenFolders.insert(Folded(*f)).second) break;
+      plan.folders.push_back(std::move(*f));
+    }
   }
   std::stable_sort(plan.folders.begin(), plan.folders.end(),
                    [](const auto& a, const auto& b) { return Depth(a) > Depth(b); });
