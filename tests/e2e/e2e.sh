@@ -66,6 +66,9 @@ folder_edit=14149; folder_tree=14145
 vk_tab=0x09; vk_end=0x23; vk_right=0x27; vk_delete=0x2E
 
 installed() { echo "$(prefix_for "${2:-zh_CN.UTF-8}")/drive_c/Program Files/E2E工具/$1"; }
+# The swap batch's folders in a prefix's temporary directories (none once it ran).
+batch_folders() { find "$1/drive_c/users" -maxdepth 4 -type d -name 'sw-????????????????' -path '*Temp*' 2>/dev/null; }
+no_batch_folder() { [ -z "$(batch_folders "$1")" ]; }
 same_file() { cmp -s "$1" "$2"; }
 ini_text() { iconv -f GBK -t UTF-8 "$(installed uninst.ini "${1:-zh_CN.UTF-8}")" | tr -d '\r'; }
 reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
@@ -202,11 +205,14 @@ scenario_in_place_update() {
   run_script inplace
   check "in-place run exits 0" [ "$(exit_code inplace)" = 0 ]
   local i
-  for i in $(seq 1 40); do [ -f "$(installed app.exe.dat)" ] || [ -f "$(installed cmmwj.bat)" ] || break; sleep 0.5; done
+  # The batch runs from a fresh folder in the temporary directory, not from
+  # the install directory.
+  for i in $(seq 1 40); do [ -f "$(installed app.exe.dat)" ] || ! no_batch_folder "$(prefix_for zh_CN.UTF-8)" || break; sleep 0.5; done
   sleep 1
   check "new main program swapped in" same_file "$v2/app.exe" "$(installed app.exe)"
   check "no .dat file left" test ! -e "$(installed app.exe.dat)"
-  check "the batch file deleted itself" test ! -e "$(installed cmmwj.bat)"
+  check "no batch file in the install directory" test ! -e "$(installed cmmwj.bat)"
+  check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for zh_CN.UTF-8)"
 }
 
 scenario_unwritable_file() {
@@ -372,10 +378,11 @@ SCRIPT
   check "no window" no_window silent-inplace
   check "in-place run exits 0" [ "$(exit_code silent-inplace)" = 0 ]
   local i
-  for i in $(seq 1 40); do [ -f "$dir/app.exe.dat" ] || [ -f "$dir/cmmwj.bat" ] || break; sleep 0.5; done
+  for i in $(seq 1 40); do [ -f "$dir/app.exe.dat" ] || ! no_batch_folder "$(prefix_for silent zh_CN.UTF-8)" || break; sleep 0.5; done
   sleep 1
   check "new main program swapped in" same_file "$v2/app.exe" "$dir/app.exe"
   check "no .dat file left" test ! -e "$dir/app.exe.dat"
+  check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for silent zh_CN.UTF-8)"
 }
 
 scenario_bad_switches() {
@@ -910,11 +917,10 @@ wait-file path="%USERPROFILE%\\Desktop\\E2E子目录.lnk" timeout=60000
 stat path="$win\\bin\\app.exe.dat"
 stat path="$win\\bin\\app.exe"
 stat path="$win\\cmmwj.bat"
-watch-file path="$win\\cmmwj.bat"
+watch-file path="%TEMP%\\*\\cmmwj.bat"
 click text-file=texts/finish
 wait-exit timeout=30000
 watched timeout=30000
-wait-file path="$win\\cmmwj.bat" gone=1 timeout=60000
 wait-file path="$win\\bin\\app.exe.dat" gone=1 timeout=60000
 SCRIPT
   } > "$work/inplace-sub.txt"
@@ -930,7 +936,9 @@ SCRIPT
     'file=Taskkill /f /im "app.exe"\r\ndel "bin\\app.exe"\r\nren "bin\\app.exe.dat" "app.exe"\r\nDel %0'
   check "new main program swapped in" same_file "$v2/bin/app.exe" "$dir/bin/app.exe"
   check "no .dat file left" test ! -e "$dir/bin/app.exe.dat"
-  check "the batch file deleted itself" test ! -e "$dir/cmmwj.bat"
+  check "no batch file in the install directory" test ! -e "$dir/cmmwj.bat"
+  for i in $(seq 1 40); do no_batch_folder "$prefix" && break; sleep 0.5; done
+  check "the batch deleted itself and its folder" no_batch_folder "$prefix"
   check "uninst.ini lists the main program" grep -qx '1=C:\\Program Files\\E2E 子目录\\bin\\app.exe' \
     <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
 }

@@ -214,7 +214,8 @@ TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
   EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "running");  // the in-place rule stays
   EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], app_);
   EXPECT_EQ(S().files["C:\\Temp\\uninst.exe"], uninst_);
-  EXPECT_NE(S().files["C:\\Temp\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
+  ASSERT_FALSE(S().createdDirs.empty());
+  EXPECT_NE(S().files[S().createdDirs.back() + "\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
   EXPECT_EQ(S().programsRun.size(), 1u);
   for (const auto& s : S().shell) EXPECT_EQ(s.rfind("execute", 0), std::string::npos);  // started by the batch only
 }
