@@ -45,7 +45,10 @@ void ShowHelp(const Text& before, int32_t icon) {
 
 void StartFromCommandLine() {
   g.Switches = ParseSwitches(g_arguments.text);
-  if (!g.Switches.log.empty()) OpenInstallLog(g.Switches.log.c_str());
+  // A log that cannot be opened as a plain file of its own is a bad switch:
+  // never a run whose log silently went nowhere (or somewhere else).
+  if (!g.Switches.log.empty() && !OpenInstallLog(g.Switches.log.c_str()) && g.Switches.ok())
+    g.Switches.bad = "/LOG=" + g.Switches.log;
   LogAction(gbk::LogStart, Text::Copy(g_arguments.text.c_str()));
   if (!g_arguments.convertible && g.Switches.ok()) g.Switches.bad = gbk::LogArgumentsNotGbk;
   if (!g.Switches.ok()) {

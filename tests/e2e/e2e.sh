@@ -415,6 +415,25 @@ SCRIPT
   check "help exits 0" [ "$(exit_code help)" = 0 ]
 }
 
+scenario_log_link() {
+  # /LOG naming a link to a system file, or a device: refused before anything
+  # is installed, said on standard error, exit 4.
+  local prefix; prefix=$(prefix_for silent zh_CN.UTF-8)
+  local winini="$prefix/drive_c/windows/win.ini" before rc log
+  before=$(md5sum < "$winini")
+  ln -sfn "$winini" "$prefix/drive_c/link.log"
+  for log in 'C:\link.log' 'NUL'; do
+    (cd "$work" && WINEPREFIX=$prefix LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 timeout 120 "$loader" setup.exe /S \
+      "/LOG=$log" '/D=C:\log link test' 2>"$work/loglink.err" >/dev/null); rc=$?
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+    check "$log: exit code 4" [ "$rc" = 4 ]
+    check "$log: standard error says why" grep -qF "/LOG refused: " "$work/loglink.err"
+    check "$log: nothing installed" test ! -e "$prefix/drive_c/log link test"
+  done
+  check "win.ini untouched" [ "$(md5sum < "$winini")" = "$before" ]
+  rm -f "$prefix/drive_c/link.log"
+}
+
 scenario_unquoted_program_path() {
   # A launcher that does not quote the program's path: its blanks must not
   # split the path into switches. Wine hands the child its name quoted, so
@@ -945,6 +964,6 @@ SCRIPT
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update bad_switches log_link unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 run_scenarios "${scenarios[@]}"

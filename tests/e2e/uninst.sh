@@ -135,6 +135,27 @@ SCRIPT
   check "log names a deleted file" grep -qF 'deleted: C:\Program Files\卸载测试\中文目录\说明.txt' "$prefix/drive_c/uninst log.txt"
 }
 
+scenario_log_link() {
+  # /LOG naming a link to a system file: refused before anything is removed,
+  # said on standard error, exit 4.
+  local loc=en_US.UTF-8 dir prefix winini before rc
+  check "installed" install $loc || return
+  dir=$(target $loc); prefix=$(prefix_for $loc)
+  winini="$prefix/drive_c/windows/win.ini"; before=$(md5sum < "$winini")
+  ln -sfn "$winini" "$prefix/drive_c/link.log"
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$dir/uninst.exe" /S '/LOG=C:\link.log' \
+    2>"$work/loglink.err" >/dev/null); rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  check "exit code 4" [ "$rc" = 4 ]
+  check "standard error says why" grep -qF '/LOG refused: C:\link.log' "$work/loglink.err"
+  check "win.ini untouched" [ "$(md5sum < "$winini")" = "$before" ]
+  check "nothing removed" test -f "$dir/app.exe" -a -f "$dir/uninst.ini"
+  rm -f "$prefix/drive_c/link.log"
+  # Leave the prefix as it was for the next scenario.
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$dir/uninst.exe" /S >/dev/null 2>&1)
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+}
+
 scenario_file_in_use() {
   # The product still runs: its program file cannot go and is named in the
   # message; everything else is removed.
@@ -200,5 +221,5 @@ SCRIPT
 }
 
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product file_in_use)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product log_link file_in_use)
 run_scenarios "${scenarios[@]}"

@@ -259,6 +259,14 @@ TEST_F(Unattended, BadSwitchesHelpAndTheWizard) {
   EXPECT_NE(S().messageBoxes[0].find(std::string(gbk::BadSwitchStart) + "/BOGUS"), std::string::npos);
   EXPECT_TRUE(Logged(std::string(gbk::LogBadSwitch) + "/BOGUS"));
 
+  // A log the runtime refuses (a link, a device, a second name): exit 4, nothing installed.
+  S().logOpens = false;
+  S().messageBoxes.clear();
+  EXPECT_EQ(Start("/S /LOG=link.log"), 4);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().files.empty());
+  S().logOpens = true;
+
   setup::g_arguments = {"", false};  // arguments without a GBK form
   EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), 4);
 

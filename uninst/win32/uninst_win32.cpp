@@ -4,8 +4,10 @@
 //
 // The program started by the user does the whole removal, asks and reports,
 // so that its exit code tells the result: 0 all removed, 1 the user said No,
-// 2 no usable "uninst.ini", 3 something could not be removed. Only its own
-// file cannot be deleted while it runs: it leaves a copy of itself in a fresh,
+// 2 no usable "uninst.ini", 3 something could not be removed, 4 a /LOG that
+// is not a plain file of its own (a link, a device: nothing is touched then).
+// Only its own file cannot be deleted while it runs: it leaves a copy of
+// itself in a fresh,
 // randomly named folder under the temporary directory, which waits for it to
 // end, deletes it and the then empty install directory, and is itself deleted
 // at the next restart.
@@ -20,6 +22,7 @@
 
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
+#include "runtime/win32/log_file_win32.h"
 #include "uninst/record.h"
 #include "uninst/win32/remove_win32.h"
 
@@ -34,17 +37,20 @@ std::wstring W(std::u16string_view s) { return std::wstring(s.begin(), s.end());
 std::u16string U(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
 
 constexpr wchar_t kCleanupSwitch[] = L"/_CLEANUP=";
-constexpr int kExitDone = 0, kExitDeclined = 1, kExitNoRecord = 2, kExitIncomplete = 3;
+constexpr int kExitDone = 0, kExitDeclined = 1, kExitNoRecord = 2, kExitIncomplete = 3, kExitBadLog = 4;
 constexpr size_t kShownFailures = 10;
 
 // --- the log: UTF-8 lines, only with /LOG ---------------------------------------
 
 class Log {
  public:
-  void Open(const std::wstring& path) {
-    if (path.empty()) return;
-    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  // False, with a line on standard error, when the path is refused.
+  bool Open(const std::wstring& path) {
+    if (path.empty()) return true;
+    std::wstring why;
+    file_ = rt::win32::OpenLogFile(path, why);
+    if (!file_) rt::win32::TellStandardError(L"/LOG refused: " + path + L" (" + why + L")");
+    return static_cast<bool>(file_);
   }
   void Line(const std::wstring& text) {
     if (!file_) return;
@@ -277,12 +283,14 @@ bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
 
 // The copy's work: wait for the uninstaller to end, delete it and its folder
 // when empty, then have itself and its own folder deleted at the next restart.
-int Cleanup(const std::wstring& handleText, const std::wstring& original) {
+int Cleanup(const std::wstring& handleText, const std::wstring& original, const std::wstring& logPath) {
   const HANDLE parent = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.c_str(), nullptr, 10)));
   if (parent) {
     WaitForSingleObject(parent, INFINITE);
     CloseHandle(parent);
   }
+  // The same log, once the uninstaller has closed it.
+  g_log.Open(logPath);
   int rc = kExitDone;
   const std::u16string orig = U(original);
   // Only ever an uninstaller, whoever wrote the command line.
@@ -327,14 +335,14 @@ int Run(int argc, wchar_t** argv) {
     if (up == L"/S" || up == L"/SILENT" || up == L"/VERYSILENT") {
       silent = true;
     } else if (up.starts_with(L"/LOG=")) {
-      logPath = a.substr(5);
+      logPath = rt::win32::AbsoluteLogPath(a.substr(5));
     } else if (up.starts_with(kCleanupSwitch)) {
       cleanupHandle = a.substr(wcslen(kCleanupSwitch));
       if (i + 1 < argc) cleanupTarget = argv[++i];
     }
   }
-  g_log.Open(logPath);
-  if (!cleanupHandle.empty()) return Cleanup(cleanupHandle, cleanupTarget);
+  if (!cleanupHandle.empty()) return Cleanup(cleanupHandle, cleanupTarget, logPath);
+  if (!g_log.Open(logPath)) return kExitBadLog;
 
   const std::wstring self = ModulePath();
   const std::u16string ownDir = uninst::ParentOf(U(self));
@@ -433,6 +441,7 @@ int Run(int argc, wchar_t** argv) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  rt::win32::RememberStartDirectory();
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return kExitNoRecord;
