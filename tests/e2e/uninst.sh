@@ -156,6 +156,21 @@ scenario_log_link() {
   WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
 }
 
+scenario_forged_cleanup() {
+  # The cleanup switch from anyone but the uninstaller itself (no handed-down
+  # secret): nothing is deleted, nothing scheduled.
+  local loc=en_US.UTF-8 prefix rc
+  prefix=$(prefix_for $loc)
+  mkdir -p "$prefix/drive_c/victim"
+  cp "$uninstaller" "$prefix/drive_c/victim/uninst.exe"
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$uninstaller" \
+    /_CLEANUP=4:8:0123456789abcdef0123456789abcdef 'C:\victim\uninst.exe' >/dev/null 2>&1); rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  check "exit code 2" [ "$rc" = 2 ]
+  check "the other uninstaller kept" test -f "$prefix/drive_c/victim/uninst.exe"
+  check "nothing scheduled for the restart" bash -c "! grep -qi 'PendingFileRenameOperations' '$prefix/system.reg'"
+}
+
 scenario_file_in_use() {
   # The product still runs: its program file cannot go and is named in the
   # message; everything else is removed.
@@ -221,5 +236,5 @@ SCRIPT
 }
 
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product log_link file_in_use)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product log_link forged_cleanup file_in_use)
 run_scenarios "${scenarios[@]}"

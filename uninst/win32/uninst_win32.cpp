@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/win32/dll_search_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
 #include "runtime/win32/log_file_win32.h"
@@ -233,14 +234,23 @@ void RemoveRegistryKey(const std::u16string& key, Result& r) {
   }
 }
 
-std::wstring RandomName() {
-  unsigned int a = 0, b = 0;
-  rand_s(&a);
-  rand_s(&b);
-  wchar_t buf[32];
-  wsprintfW(buf, L"uni-%08x%08x", a, b);
-  return buf;
+constexpr size_t kSecretSize = 32;
+
+// n random hexadecimal digits.
+std::wstring RandomHex(size_t n) {
+  std::wstring out;
+  while (out.size() < n) {
+    unsigned int r = 0;
+    rand_s(&r);
+    wchar_t buf[16];
+    wsprintfW(buf, L"%08x", r);
+    out += buf;
+  }
+  out.resize(n);
+  return out;
 }
+
+std::wstring RandomName() { return L"uni-" + RandomHex(16); }
 
 // Leaves a copy of this program in a fresh folder under the temporary
 // directory that deletes the original once this process has ended.
@@ -259,13 +269,27 @@ bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
     RemoveDirectoryW(folder.c_str());
     return false;
   }
-  // The copy waits on this process through an inherited handle.
+  // The copy waits on this process through an inherited handle, and proves
+  // it was started here by a secret: the one on its command line must match
+  // the one in an inherited, unnamed block of memory that only this process
+  // can hand down.
   HANDLE me = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0))
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+                       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
     return false;
   ObjectHandle meHandle(me);
-  std::wstring cmd = L"\"" + copy + L"\" " + kCleanupSwitch + std::to_wstring(reinterpret_cast<uintptr_t>(me)) +
-                     L" \"" + self + L"\"";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  ObjectHandle block(CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, kSecretSize, nullptr));
+  if (!block) return false;
+  const std::wstring secret = RandomHex(kSecretSize);
+  if (void* view = MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, kSecretSize)) {
+    for (size_t i = 0; i < kSecretSize; ++i) static_cast<char*>(view)[i] = static_cast<char>(secret[i]);
+    UnmapViewOfFile(view);
+  } else {
+    return false;
+  }
+  std::wstring cmd = L"\"" + copy + L"\" " + kCleanupSwitch + std::to_wstring(reinterpret_cast<uintptr_t>(me)) + L":" +
+                     std::to_wstring(reinterpret_cast<uintptr_t>(block.get())) + L":" + secret + L" \"" + self + L"\"";
   if (!logPath.empty()) cmd += L" \"/LOG=" + logPath + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -284,29 +308,54 @@ bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
 // The copy's work: wait for the uninstaller to end, delete it and its folder
 // when empty, then have itself and its own folder deleted at the next restart.
 int Cleanup(const std::wstring& handleText, const std::wstring& original, const std::wstring& logPath) {
-  const HANDLE parent = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.c_str(), nullptr, 10)));
-  if (parent) {
-    WaitForSingleObject(parent, INFINITE);
-    CloseHandle(parent);
+  // "<process>:<block>:<secret>"; anything else, or a block that does not
+  // hold the secret, means this copy was not started by an uninstaller, and
+  // then nothing at all is deleted.
+  const size_t colon1 = handleText.find(L':'), colon2 = handleText.find(L':', colon1 + 1);
+  if (colon1 == std::wstring::npos || colon2 == std::wstring::npos) return kExitNoRecord;
+  const auto handleAt = [&](size_t from, size_t to) {
+    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.substr(from, to - from).c_str(), nullptr, 10)));
+  };
+  const std::wstring secret = handleText.substr(colon2 + 1);
+  ObjectHandle parent(handleAt(0, colon1)), block(handleAt(colon1 + 1, colon2));
+  bool proven = false;
+  const bool hex = secret.size() == kSecretSize && secret.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+  if (hex && GetProcessId(parent.get()) != 0) {
+    if (const void* view = MapViewOfFile(block.get(), FILE_MAP_READ, 0, 0, kSecretSize)) {
+      proven = true;
+      for (size_t i = 0; i < kSecretSize; ++i) proven = proven && static_cast<const char*>(view)[i] == secret[i];
+      UnmapViewOfFile(view);
+    }
   }
+  if (!proven) {
+    parent.release();  // not ours to close
+    block.release();
+    return kExitNoRecord;
+  }
+  WaitForSingleObject(parent.get(), INFINITE);
   // The same log, once the uninstaller has closed it.
   g_log.Open(logPath);
   int rc = kExitDone;
-  const std::u16string orig = U(original);
+  const std::u16string orig = U(LongPath(original));
   // Only ever an uninstaller, whoever wrote the command line.
   const size_t slash = orig.rfind(u'\\');
   if (uninst::IsCanonicalPath(orig) && slash != std::u16string::npos &&
       uninst::SamePath(std::u16string_view(orig).substr(slash + 1), u"uninst.exe")) {
-    bool deleted = false;
-    for (int i = 0; i < 100 && !deleted; ++i) {
-      deleted = DeleteFileW(original.c_str()) || IsGone(GetLastError());
-      if (!deleted) Sleep(100);
+    // Through a handle, like every other removal; the uninstaller may take a
+    // moment to let go of its file after its process has ended.
+    const std::wstring folder = W(uninst::ParentOf(orig));
+    uninst::win32::Outcome o{uninst::win32::Removal::kFailed, {}, 0};
+    for (int i = 0; i < 100; ++i) {
+      const auto root = uninst::win32::Confinement::Open(folder, true, &o.why);
+      o = root ? root->RemoveFile(W(orig)) : uninst::win32::Outcome{uninst::win32::Removal::kKept, o.why};
+      if (o.what != uninst::win32::Removal::kFailed) break;
+      Sleep(100);
     }
-    if (deleted) {
-      g_log.Line(L"deleted: " + original);
+    Result r;
+    Report(o, orig, r);
+    if (o.what == uninst::win32::Removal::kDeleted || o.what == uninst::win32::Removal::kAbsent) {
       RemoveEmptyFolder(uninst::ParentOf(orig));
     } else {
-      g_log.Line(L"failed: " + original + L" (" + ErrorText(GetLastError()) + L")");
       rc = kExitIncomplete;
     }
   }
@@ -440,6 +489,7 @@ int Run(int argc, wchar_t** argv) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  rt::win32::RestrictDllSearch();
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   rt::win32::RememberStartDirectory();
   int argc = 0;
