@@ -1,6 +1,7 @@
 #include "uninst/record.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace uninst {
 namespace {
@@ -49,11 +50,15 @@ bool IsReservedDevice(std::u16string_view name) {
   return false;
 }
 
-size_t Depth(std::u16string_view p) { return static_cast<size_t>(std::count(p.begin(), p.end(), u'\\')); }
-
-bool EndsWithAscii(std::u16string_view s, std::u16string_view tail) {
-  return s.size() >= tail.size() && SameAscii(s.substr(s.size() - tail.size()), tail);
+// A path with its ASCII letters folded: equal keys exactly when SamePath.
+std::u16string Folded(std::u16string_view p) {
+  std::u16string out(p);
+  for (auto& c : out)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  return out;
 }
+
+size_t Depth(std::u16string_view p) { return static_cast<size_t>(std::count(p.begin(), p.end(), u'\\')); }
 
 }  // namespace
 
@@ -144,6 +149,11 @@ std::u16string ParentOf(std::u16string_view path) {
   return std::u16string(at == std::u16string_view::npos ? std::u16string_view() : path.substr(0, at));
 }
 
+std::vector<std::u16string> RegistryKeysOf(std::u16string_view productName) {
+  return {std::u16string(kUninstallKeyBase) + std::u16string(productName),
+          std::u16string(kSystemUninstallKeyBase) + std::u16string(productName)};
+}
+
 std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const Folders& folders) {
   auto text = [&](std::string_view section, std::string_view key) -> std::optional<std::u16string> {
     auto v = ini.Get(section, key);
@@ -158,6 +168,7 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
   plan.installDir = *dir;
   plan.title = text("Info", "title").value_or(u"");
 
+  std::unordered_set<std::u16string> seenFiles, seenFolders;
   for (const auto& [key, value] : ini.Entries("uninst")) {
     if (key.empty() || key.find_first_not_of("0123456789") != std::string::npos || value.empty()) continue;
     const auto path = convert(value);
@@ -169,26 +180,69 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
       plan.refused.push_back(*path);
       continue;
     }
-    if (std::any_of(plan.files.begin(), plan.files.end(), [&](const auto& f) { return SamePath(f, *path); })) continue;
+    // Sets of the folded spellings keep a record of any size linear to read.
+    if (!seenFiles.insert(Folded(*path)).second) continue;
     plan.files.push_back(*path);
-    for (auto& f : FoldersBetween(plan.installDir, *path))
-      if (std::none_of(plan.folders.begin(), plan.folders.end(), [&](const auto& g) { return SamePath(g, f); }))
-        plan.folders.push_back(std::move(f));
+    // Deepest first: once a folder is known, so are those above it.
+    auto between = FoldersBetween(plan.installDir, *path);
+    for (auto f = between.rbegin(); f != between.rend(); ++f) {
+      if (!seenFolders.insert(Folded(*f)).second) break;
+      plan.folders.push_back(std::move(*f));
+    }
   }
   std::stable_sort(plan.folders.begin(), plan.folders.end(),
                    [](const auto& a, const auto& b) { return Depth(a) > Depth(b); });
 
+  // The product name comes from the first key of the uninstall key's form;
+  // every other name is derived from it, so an edited record can point at
+  // nothing but this one product's names (and the caller proves they are
+  // this installation's).
+  std::vector<std::u16string> keys;
+  for (const auto& [k, v] : ini.Entries("unreg")) {
+    if (v.empty()) continue;
+    auto key = convert(v);
+    if (!key) {
+      plan.refused.push_back(u"[unreg] " + std::u16string(k.begin(), k.end()));
+      continue;
+    }
+    const std::u16string_view rest = std::u16string_view(*key).substr(std::min(key->size(), kUninstallKeyBase.size()));
+    if (plan.productName.empty() &&
+        SameAscii(std::u16string_view(*key).substr(0, kUninstallKeyBase.size()), kUninstallKeyBase) && IsPlainName(rest))
+      plan.productName = rest;
+    keys.push_back(std::move(*key));
+  }
+  const std::vector<std::u16string> allowed = plan.productName.empty() ? std::vector<std::u16string>{}
+                                                                       : RegistryKeysOf(plan.productName);
+  for (auto& key : keys) {
+    const bool ours = std::any_of(allowed.begin(), allowed.end(), [&](const auto& a) { return SamePath(a, key); });
+    const bool twice = std::any_of(plan.registryKeys.begin(), plan.registryKeys.end(),
+                                   [&](const auto& a) { return SamePath(a, key); });
+    if (!ours) {
+      plan.refused.push_back(u"HKEY_LOCAL_MACHINE\\" + key);
+    } else if (!twice) {
+      plan.registryKeys.push_back(std::move(key));
+    }
+  }
+  std::stable_sort(plan.registryKeys.begin(), plan.registryKeys.end(), [&](const auto& a, const auto& b) {
+    auto rank = [&](const std::u16string& k) {
+      return std::find_if(allowed.begin(), allowed.end(), [&](const auto& x) { return SamePath(x, k); }) - allowed.begin();
+    };
+    return rank(a) < rank(b);
+  });
+
   if (auto link = text("Info", "LinkFileName")) {
     const bool onDesktop = std::any_of(folders.desktops.begin(), folders.desktops.end(),
                                        [&](const auto& d) { return SamePath(ParentOf(*link), d); });
-    if (IsCanonicalPath(*link) && EndsWithAscii(*link, u".lnk") && onDesktop) {
+    const std::u16string_view name = std::u16string_view(*link).substr(ParentOf(*link).size() + 1);
+    if (!plan.productName.empty() && IsCanonicalPath(*link) && onDesktop && SamePath(name, plan.productName + u".lnk")) {
       plan.links.push_back(*link);
     } else {
       plan.refused.push_back(*link);
     }
   }
   if (auto group = text("Info", "MenuGroupName")) {
-    if (IsPlainName(*group) && !folders.programs.empty() && IsCanonicalPath(folders.programs.front())) {
+    if (!plan.productName.empty() && SamePath(*group, plan.productName) && IsPlainName(*group) &&
+        !folders.programs.empty() && IsCanonicalPath(folders.programs.front())) {
       const std::u16string folder = folders.programs.front() + u"\\" + *group;
       plan.group = folder;
       for (const std::u16string& name : {plan.title + u".lnk", u"卸载 " + *group + u".lnk"}) {
@@ -200,32 +254,6 @@ std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const
       }
     } else {
       plan.refused.push_back(*group);
-    }
-  }
-  // A key is taken only one level below its base, named by a plain name.
-  auto below = [](std::u16string_view key, std::u16string_view base) -> std::optional<std::u16string_view> {
-    const std::u16string_view rest = key.substr(std::min(key.size(), base.size()));
-    if (!SameAscii(key.substr(0, base.size()), base) || !IsPlainName(rest)) return std::nullopt;
-    return rest;
-  };
-  std::optional<std::u16string_view> product;
-  const auto first = text("unreg", "1");
-  if (first) {
-    product = below(*first, kUninstallKeyBase);
-    if (product) {
-      plan.registryKey = *first;
-    } else {
-      plan.refused.push_back(u"HKEY_LOCAL_MACHINE\\" + *first);
-    }
-  }
-  // The system's entry: the same product's, when the first key names one,
-  // so a changed record cannot take another program off the system's list.
-  if (auto key = text("unreg", "2")) {
-    const auto name = below(*key, kSystemUninstallKeyBase);
-    if (name && (!product || SamePath(*name, *product))) {
-      plan.systemKey = *key;
-    } else {
-      plan.refused.push_back(u"HKEY_LOCAL_MACHINE\\" + *key);
     }
   }
   return plan;

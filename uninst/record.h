@@ -46,13 +46,16 @@ bool IsBelow(std::u16string_view dir, std::u16string_view path);
 std::vector<std::u16string> FoldersBetween(std::u16string_view dir, std::u16string_view path);
 std::u16string ParentOf(std::u16string_view path);
 
-// The registry key the setup writes, below HKEY_LOCAL_MACHINE; only keys one
-// level below it may be removed.
+// The registry key the setup writes, below HKEY_LOCAL_MACHINE, one level below
+// this one and named after the product.
 inline constexpr std::u16string_view kUninstallKeyBase = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\";
 // The system's list of installed programs, where the setup also registers the
-// product under the same name; only that product's key may be removed.
+// product under the same name.
 inline constexpr std::u16string_view kSystemUninstallKeyBase =
     u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// Every key the setup may write for a product of that name; the first one
+// holds the uninstaller's path that proves the product is this installation's.
+std::vector<std::u16string> RegistryKeysOf(std::u16string_view productName);
 
 // GBK bytes to UTF-16; nullopt when they do not convert exactly.
 using Converter = std::function<std::optional<std::u16string>(std::string_view)>;
@@ -68,14 +71,20 @@ struct Plan {
   std::vector<std::u16string> files;    // recorded files inside installDir
   std::vector<std::u16string> refused;  // recorded entries that are not touched, as shown to the user
   std::vector<std::u16string> folders;  // folders of recorded files below installDir, deepest first
+  // The product's name, from the first registry key of the record; the
+  // shortcuts, the group and the keys are the names the setup makes from it
+  // and nothing else. Empty when the record names no such key: then none of
+  // them is removed.
+  std::u16string productName;
   std::vector<std::u16string> links;    // the desktop shortcut and the group's two shortcuts
   std::optional<std::u16string> group;  // the Start-menu group folder
-  std::optional<std::u16string> registryKey;  // below HKEY_LOCAL_MACHINE
-  std::optional<std::u16string> systemKey;    // the entry in the system's list, below HKEY_LOCAL_MACHINE
+  std::vector<std::u16string> registryKeys;  // below HKEY_LOCAL_MACHINE, RegistryKeysOf(productName) first
 };
 
 // Reads the record. nullopt when it cannot be used at all: no usable
-// "InstallDir". Everything else that is wrong lands in refused.
+// "InstallDir". Everything else that is wrong lands in refused. Whether the
+// product name really is this installation's is for the caller to prove (the
+// first key's uninstaller path) before it removes links, group or keys.
 std::optional<Plan> MakePlan(const IniText& ini, const Converter& convert, const Folders& folders);
 
 }  // namespace uninst

@@ -40,7 +40,108 @@ bool IsAbsolute(const std::wstring& p) {
   return (p.size() >= 2 && p[1] == L':') || (!p.empty() && (p[0] == L'\\' || p[0] == L'/'));
 }
 
+bool SameAsciiPath(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x + 32);
+    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::wstring FinalPathOf(HANDLE h) {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+    if (n == 0) return L"";
+    if (n < buf.size()) {
+      buf.resize(n);
+      return buf;
+    }
+    buf.resize(n + 1);
+  }
+}
+
 }  // namespace
+
+std::wstring AbsoluteLogPath(const std::wstring& given) {
+  if (given.empty() || IsAbsolute(given) || StartDirectory().empty()) return given;
+  const std::wstring& dir = StartDirectory();
+  return dir + (dir.back() == L'\\' ? L"" : L"\\") + given;
+}
+
+FileHandle OpenLogFile(const std::wstring& absolutePath, std::wstring& why) {
+  // The full form names devices plainly ("\\.\CON" for "con.txt"); they are
+  // never opened, since opening some of them already does something.
+  std::wstring full(MAX_PATH, L'\0');
+  wchar_t* filePart = nullptr;
+  for (;;) {
+    const DWORD n = GetFullPathNameW(absolutePath.c_str(), static_cast<DWORD>(full.size()), full.data(), &filePart);
+    if (n == 0) {
+      why = L"not a file path";
+      return {};
+    }
+    if (n < full.size()) {
+      full.resize(n);
+      break;
+    }
+    full.resize(n + 1);
+  }
+  if (full.starts_with(L"\\\\.\\") || full.starts_with(L"\\\\?\\") || !filePart || !*filePart) {
+    why = L"a device or not a file";
+    return {};
+  }
+  const std::wstring name = filePart;
+  const std::wstring folder = full.substr(0, full.size() - name.size());
+  FileHandle dir(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!dir) {
+    why = L"its folder cannot be opened";
+    return {};
+  }
+  FileHandle f(CreateFileW(full.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!f) {
+    why = L"cannot be opened";
+    return {};
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(f.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(f.get(), &info)) {
+    why = L"a device or not a file";
+    return {};
+  }
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+    why = L"a link or a folder";
+    return {};
+  }
+  if (info.nNumberOfLinks != 1) {
+    why = L"a second name of another file";
+    return {};
+  }
+  // The file must be the name itself in its folder, not what a link the
+  // system followed while opening leads to.
+  std::wstring folderFinal = FinalPathOf(dir.get());
+  const std::wstring fileFinal = FinalPathOf(f.get());
+  if (!folderFinal.empty() && folderFinal.back() != L'\\') folderFinal += L'\\';
+  std::wstring longName = name;
+  WIN32_FIND_DATAW fd;
+  if (FindHandle found(FindFirstFileW(full.c_str(), &fd)); found) longName = fd.cFileName;
+  if (folderFinal.size() <= 1 || fileFinal.empty() || !SameAsciiPath(fileFinal, folderFinal + longName)) {
+    why = L"a link elsewhere";
+    return {};
+  }
+  return f;
+}
+
+void TellStandardError(const std::wstring& line) {
+  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (!err || err == INVALID_HANDLE_VALUE) return;
+  const std::string bytes = Utf8(line + L"\r\n");
+  DWORD written = 0;
+  ::WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
 
 void RememberStartDirectory() {
   const DWORD n = GetCurrentDirectoryW(0, nullptr);
@@ -60,14 +161,13 @@ void OpenLog(ValueRecord* r, int32_t argc, ValueRecord* a) {
   args::SetBool(r, false);
   const auto given = WideFromGbk(args::Text(argc, a, 0));
   if (!given || given->empty()) return;
-  std::wstring path = *given;
-  if (!IsAbsolute(path) && !StartDirectory().empty()) {
-    const std::wstring& dir = StartDirectory();
-    path = dir + (dir.back() == L'\\' ? L"" : L"\\") + path;
+  const std::wstring path = AbsoluteLogPath(*given);
+  std::wstring why = L"a log is open already";
+  FileHandle f = LogHandle() ? FileHandle() : OpenLogFile(path, why);
+  if (!f) {
+    TellStandardError(L"/LOG refused: " + path + L" (" + why + L")");
+    return;
   }
-  FileHandle f(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) return;
   LogHandle() = std::move(f);
   // A new log starts with the byte order mark, so that editors of every
   // system code page read it as UTF-8.

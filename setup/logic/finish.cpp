@@ -1,6 +1,8 @@
 // The ready page's right-hand button: cancel before the installation, finish
 // after it. It may start the product, and after an in-place update it leaves a
 // batch file behind that swaps the new main program in once the setup is gone.
+#include <random>
+
 #include "gbk/setup_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/pages.h"
@@ -11,6 +13,12 @@ namespace {
 
 constexpr int32_t kHidden = 1;
 constexpr int32_t kSystemFolder = 10;
+constexpr int32_t kTempFolder = 11;
+constexpr int kFolderTries = 16;
+
+// In a batch file "%" starts a variable: a name holding "%SystemDrive%" would
+// be read as another path. Doubled, it stands for itself.
+Text InBatch(const Text& name) { return ReplaceAll(name, "%", Lit("%%")); }
 
 // The main program's file part: what Taskkill matches and what ren renames to.
 Text FilePart(const Text& path) {
@@ -23,7 +31,7 @@ Text FilePart(const Text& path) {
 // subfolder is deleted, renamed and started by its relative path while the
 // new name given to ren is its file part only.
 Text BatchText(bool startProduct) {
-  const Text& main = g.MainProgram;
+  const Text main = InBatch(g.MainProgram);
   const Text crlf = Lit(gbk::CrLf);
   Text text = Lit(gbk::BatchKill) + FilePart(main) + gbk::Quote + crlf;
   text = text + gbk::BatchDel + main + gbk::Quote + crlf;
@@ -49,22 +57,46 @@ void OnFinishClicked() {
   Exit(0);
 }
 
+// A fresh folder of a random name in the temporary directory of the user the
+// setup runs as, which no other user can write: nobody can replace the batch
+// between its writing and its run. Empty when none can be made.
+Text FreshBatchFolder() {
+  const Text temp = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kTempFolder)}).v.text);
+  if (temp.empty()) return {};
+  std::random_device random;
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (int i = 0; i < kFolderTries; ++i) {
+    char name[] = "sw-0000000000000000";
+    for (char* c = name + 3; *c; c += 8) {
+      uint32_t r = random();
+      for (int k = 0; k < 8; ++k, r >>= 4) c[k] = kHex[r & 15];
+    }
+    // Creating it fails when anything of that name is there already.
+    const Text folder = temp + name;
+    if (CoreInt(g_cmd.CreateDirectory, {folder.Value()}) != 0) return folder;
+  }
+  return {};
+}
+
 void StartSwapBatch(bool startProduct) {
-  const Text batch = CoreText(g_cmd.GetRunDirectory, {}) + gbk::BatchName;
+  // The system directory's own command interpreter runs it, named by its full
+  // path (no search, no interpreter planted next to the setup), with the run
+  // directory, where the batch's relative names resolve, as its working
+  // directory: that directory is never part of a command line, where cmd
+  // would expand a "%" in it. The batch deletes itself; the command line then
+  // removes its folder. Both paths are quoted.
+  const Text system = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kSystemFolder)}).v.text);
+  if (system.empty()) return;
+  const Text folder = FreshBatchFolder();
+  if (folder.empty()) return;
+  const Text batch = folder + gbk::BatchName;
   const Text body = BatchText(startProduct);
   ByteSet bytes = ByteSet::Adopt(Core(g_cmd.ToBytes, {body.Value()}).v.ptr);
   Core(g_cmd.WriteFile, {batch.Value(), bytes.Value()});
-  // The system directory's own command interpreter runs it, named by its full
-  // path (no search, no interpreter planted next to the setup), in the run
-  // directory, where the batch's relative names resolve. Both paths are
-  // quoted: the usual install directory has spaces.
-  const Text system = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kSystemFolder)}).v.text);
-  if (!system.empty()) {
-    const Text commandLine =
-        Lit(gbk::Quote) + system + gbk::CommandInterpreter + gbk::BatchRunSwitch + batch + gbk::BatchRunEnd;
-    const Text runDirectory = CoreText(g_cmd.GetRunDirectory, {});
-    Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden), runDirectory.Value()});
-  }
+  const Text commandLine = Lit(gbk::Quote) + system + gbk::CommandInterpreter + gbk::BatchRunSwitch + batch +
+                           gbk::BatchThenRemoveFolder + folder + gbk::BatchRunEnd;
+  const Text runDirectory = CoreText(g_cmd.GetRunDirectory, {});
+  Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden), runDirectory.Value()});
 }
 
 }  // namespace setup

@@ -55,7 +55,10 @@ void StartFromCommandLine() {
     known.bad = {gbk::LogArgumentsNotGbk};
     g.Switches = known;
   }
-  if (!g.Switches.log.empty()) OpenInstallLog(g.Switches.log.c_str());
+  // A log that cannot be opened as a plain file of its own (a link, a device,
+  // a name given twice) is a switch the setup cannot honour: an unattended
+  // run stops rather than go on with its log gone nowhere, or somewhere else.
+  if (!g.Switches.log.empty() && !OpenInstallLog(g.Switches.log.c_str())) g.Switches.bad.push_back("/LOG=" + g.Switches.log);
   LogAction(gbk::LogStart, Text::Copy(g_arguments.text.c_str()));
   if (g.Switches.silent && !g.Switches.ok()) {
     // Nobody watches an unattended install: a switch it does not understand

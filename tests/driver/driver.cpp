@@ -56,7 +56,9 @@
 //                                          variable's value, here and below)
 //   wait-file path=P [gone=1] [timeout=ms] wait until file P exists (or is gone)
 //   watch-file path=P                      from now on, catch the contents of
-//                                          file P as soon as it can be read
+//                                          file P as soon as it can be read; a
+//                                          folder named * in P matches any
+//                                          folder there (one * at most)
 //   watched [timeout=ms]                   wait for the caught contents and
 //                                          print file=TEXT (GBK bytes as UTF-8)
 //   screenshot file=F.bmp                  the current window, as a 24-bit BMP
@@ -644,11 +646,27 @@ class Driver {
   static DWORD WINAPI WatchThread(void* param) {
     auto* self = static_cast<Driver*>(param);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    const std::wstring& path = self->watch_path_;
+    const size_t star = path.find(L"\\*\\");
     while (!self->watch_stop_) {
-      HANDLE f = CreateFileW(self->watch_path_.c_str(), GENERIC_READ,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (f != INVALID_HANDLE_VALUE) {
+      std::vector<std::wstring> candidates;
+      if (star == std::wstring::npos) {
+        candidates.push_back(path);
+      } else {
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW(path.substr(0, star + 2).c_str(), &fd);
+        if (find != INVALID_HANDLE_VALUE) {
+          do {
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && fd.cFileName[0] != L'.')
+              candidates.push_back(path.substr(0, star + 1) + fd.cFileName + path.substr(star + 2));
+          } while (FindNextFileW(find, &fd));
+          FindClose(find);
+        }
+      }
+      for (const auto& candidate : candidates) {
+        HANDLE f = CreateFileW(candidate.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) continue;
         std::string bytes;
         char buf[4096];
         DWORD got = 0;

@@ -67,6 +67,9 @@ folder_edit=14149; folder_tree=14145
 vk_tab=0x09; vk_end=0x23; vk_right=0x27; vk_delete=0x2E
 
 installed() { echo "$(prefix_for "${2:-zh_CN.UTF-8}")/drive_c/Program Files/E2E工具/$1"; }
+# The swap batch's folders in a prefix's temporary directories (none once it ran).
+batch_folders() { find "$1/drive_c/users" -maxdepth 4 -type d -name 'sw-????????????????' -path '*Temp*' 2>/dev/null; }
+no_batch_folder() { [ -z "$(batch_folders "$1")" ]; }
 same_file() { cmp -s "$1" "$2"; }
 ini_text() { iconv -f GBK -t UTF-8 "$(installed uninst.ini "${1:-zh_CN.UTF-8}")" | tr -d '\r'; }
 reg_value() { # locale value-name [product] -> "REG_SZ data"; an empty value
@@ -223,11 +226,14 @@ scenario_in_place_update() {
   run_script inplace
   check "in-place run exits 0" [ "$(exit_code inplace)" = 0 ]
   local i
-  for i in $(seq 1 40); do [ -f "$(installed app.exe.dat)" ] || [ -f "$(installed cmmwj.bat)" ] || break; sleep 0.5; done
+  # The batch runs from a fresh folder in the temporary directory, not from
+  # the install directory.
+  for i in $(seq 1 40); do [ -f "$(installed app.exe.dat)" ] || ! no_batch_folder "$(prefix_for zh_CN.UTF-8)" || break; sleep 0.5; done
   sleep 1
   check "new main program swapped in" same_file "$v2/app.exe" "$(installed app.exe)"
   check "no .dat file left" test ! -e "$(installed app.exe.dat)"
-  check "the batch file deleted itself" test ! -e "$(installed cmmwj.bat)"
+  check "no batch file in the install directory" test ! -e "$(installed cmmwj.bat)"
+  check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for zh_CN.UTF-8)"
 }
 
 scenario_unwritable_file() {
@@ -399,10 +405,11 @@ SCRIPT
   check "no window" no_window silent-inplace
   check "in-place run exits 0" [ "$(exit_code silent-inplace)" = 0 ]
   local i
-  for i in $(seq 1 40); do [ -f "$dir/app.exe.dat" ] || [ -f "$dir/cmmwj.bat" ] || break; sleep 0.5; done
+  for i in $(seq 1 40); do [ -f "$dir/app.exe.dat" ] || ! no_batch_folder "$(prefix_for silent zh_CN.UTF-8)" || break; sleep 0.5; done
   sleep 1
   check "new main program swapped in" same_file "$v2/app.exe" "$dir/app.exe"
   check "no .dat file left" test ! -e "$dir/app.exe.dat"
+  check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for silent zh_CN.UTF-8)"
 }
 
 scenario_silent_record_directory() {
@@ -465,6 +472,25 @@ SCRIPT
   run_silent help
   check "help lists /D=" log_has help '/D=目录'
   check "help exits 0" [ "$(exit_code help)" = 0 ]
+}
+
+scenario_log_link() {
+  # /LOG naming a link to a system file, or a device: refused before anything
+  # is installed, said on standard error, exit 4.
+  local prefix; prefix=$(prefix_for silent zh_CN.UTF-8)
+  local winini="$prefix/drive_c/windows/win.ini" before rc log
+  before=$(md5sum < "$winini")
+  ln -sfn "$winini" "$prefix/drive_c/link.log"
+  for log in 'C:\link.log' 'NUL'; do
+    (cd "$work" && WINEPREFIX=$prefix LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 timeout 120 "$loader" setup.exe /S \
+      "/LOG=$log" '/D=C:\log link test' 2>"$work/loglink.err" >/dev/null); rc=$?
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+    check "$log: exit code 4" [ "$rc" = 4 ]
+    check "$log: standard error says why" grep -qF "/LOG refused: " "$work/loglink.err"
+    check "$log: nothing installed" test ! -e "$prefix/drive_c/log link test"
+  done
+  check "win.ini untouched" [ "$(md5sum < "$winini")" = "$before" ]
+  rm -f "$prefix/drive_c/link.log"
 }
 
 scenario_unquoted_program_path() {
@@ -975,11 +1001,10 @@ wait-file path="%USERPROFILE%\\Desktop\\E2E子目录.lnk" timeout=60000
 stat path="$win\\bin\\app.exe.dat"
 stat path="$win\\bin\\app.exe"
 stat path="$win\\cmmwj.bat"
-watch-file path="$win\\cmmwj.bat"
+watch-file path="%TEMP%\\*\\cmmwj.bat"
 click text-file=texts/finish
 wait-exit timeout=30000
 watched timeout=30000
-wait-file path="$win\\cmmwj.bat" gone=1 timeout=60000
 wait-file path="$win\\bin\\app.exe.dat" gone=1 timeout=60000
 SCRIPT
   } > "$work/inplace-sub.txt"
@@ -995,13 +1020,15 @@ SCRIPT
     'file=Taskkill /f /im "app.exe"\r\ndel "bin\\app.exe"\r\nren "bin\\app.exe.dat" "app.exe"\r\nDel %0'
   check "new main program swapped in" same_file "$v2/bin/app.exe" "$dir/bin/app.exe"
   check "no .dat file left" test ! -e "$dir/bin/app.exe.dat"
-  check "the batch file deleted itself" test ! -e "$dir/cmmwj.bat"
+  check "no batch file in the install directory" test ! -e "$dir/cmmwj.bat"
+  for i in $(seq 1 40); do no_batch_folder "$prefix" && break; sleep 0.5; done
+  check "the batch deleted itself and its folder" no_batch_folder "$prefix"
   check "uninst.ini lists the main program" grep -qx '1=C:\\Program Files\\E2E 子目录\\bin\\app.exe' \
     <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
 }
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches log_link unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
 run_scenarios "${scenarios[@]}"

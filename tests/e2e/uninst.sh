@@ -153,6 +153,42 @@ SCRIPT
     grep -qF 'HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Victim' "$prefix/drive_c/uninst log.txt"
 }
 
+scenario_log_link() {
+  # /LOG naming a link to a system file: refused before anything is removed,
+  # said on standard error, exit 4.
+  local loc=en_US.UTF-8 dir prefix winini before rc
+  check "installed" install $loc || return
+  dir=$(target $loc); prefix=$(prefix_for $loc)
+  winini="$prefix/drive_c/windows/win.ini"; before=$(md5sum < "$winini")
+  ln -sfn "$winini" "$prefix/drive_c/link.log"
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$dir/uninst.exe" /S '/LOG=C:\link.log' \
+    2>"$work/loglink.err" >/dev/null); rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  check "exit code 4" [ "$rc" = 4 ]
+  check "standard error says why" grep -qF '/LOG refused: C:\link.log' "$work/loglink.err"
+  check "win.ini untouched" [ "$(md5sum < "$winini")" = "$before" ]
+  check "nothing removed" test -f "$dir/app.exe" -a -f "$dir/uninst.ini"
+  rm -f "$prefix/drive_c/link.log"
+  # Leave the prefix as it was for the next scenario.
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$dir/uninst.exe" /S >/dev/null 2>&1)
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+}
+
+scenario_forged_cleanup() {
+  # The cleanup switch from anyone but the uninstaller itself (no handed-down
+  # secret): nothing is deleted, nothing scheduled.
+  local loc=en_US.UTF-8 prefix rc
+  prefix=$(prefix_for $loc)
+  mkdir -p "$prefix/drive_c/victim"
+  cp "$uninstaller" "$prefix/drive_c/victim/uninst.exe"
+  (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 120 "$loader" "$uninstaller" \
+    /_CLEANUP=4:8:0123456789abcdef0123456789abcdef 'C:\victim\uninst.exe' >/dev/null 2>&1); rc=$?
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  check "exit code 2" [ "$rc" = 2 ]
+  check "the other uninstaller kept" test -f "$prefix/drive_c/victim/uninst.exe"
+  check "nothing scheduled for the restart" bash -c "! grep -qi 'PendingFileRenameOperations' '$prefix/system.reg'"
+}
+
 scenario_file_in_use() {
   # The product still runs: its program file cannot go and is named in the
   # message; everything else is removed.
@@ -225,6 +261,44 @@ SCRIPT
   check "the user's file kept" [ "$(cat "$dir/mine.txt")" = mine ]
 }
 
+scenario_another_product() {
+  # A record edited to name another product's desktop shortcut, group and
+  # key: that product's uninstall key names another uninstaller, so all of it
+  # is kept; the files of this installation still go.
+  local loc=zh_CN.UTF-8 dir prefix programs other=其他产品
+  check "installed" install $loc || return
+  dir=$(target $loc); prefix=$(prefix_for $loc)
+  programs=$(dirname "$(group_dir $loc)")
+  printf 'other' > "$HOME/Desktop/$other.lnk"
+  mkdir -p "$programs/$other"
+  printf 'other' > "$programs/$other/$other 2.0.lnk"
+  printf 'other' > "$programs/$other/卸载 $other.lnk"
+  WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc "$loader" reg add \
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\uninst\\$other" /v UninstString /d 'C:\Other\uninst.exe' /f >/dev/null 2>&1
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
+  python3 - "$dir/uninst.ini" "$other" <<'PY'
+import re, sys
+p, other = sys.argv[1], sys.argv[2]
+t = open(p, 'rb').read().decode('gbk')
+t = re.sub(r'(LinkFileName=.*\\)[^\\\r\n]*\.lnk', lambda m: m.group(1) + other + '.lnk', t)
+t = re.sub(r'MenuGroupName=[^\r\n]*', 'MenuGroupName=' + other, t)
+t = re.sub(r'(\[unreg\]\r\n1=.*\\uninst\\)[^\r\n]*', lambda m: m.group(1) + other, t)
+open(p, 'wb').write(t.encode('gbk'))
+PY
+  check "record edited" grep -qF "$(printf 'MenuGroupName=%s' "$other" | iconv -t gbk)" "$dir/uninst.ini"
+  cat > "$work/other.txt" <<'SCRIPT'
+start cmd="\"C:\Program Files\卸载测试\uninst.exe\" /s \"/LOG=C:\other.log\""
+wait-exit timeout=60000
+SCRIPT
+  run_script other $loc
+  check "exit code 3" [ "$(exit_code other)" = 3 ]
+  check "the other desktop shortcut kept" test -f "$HOME/Desktop/$other.lnk"
+  check "the other group kept" test -f "$programs/$other/$other 2.0.lnk" -a -f "$programs/$other/卸载 $other.lnk"
+  check "the other key kept" [ "$(uninst_registry $loc $other)" = key ]
+  check "this product's files removed" test ! -e "$dir/app.exe" -a ! -e "$dir/uninst.ini"
+  check "log says whose they are" grep -qF 'refused, belongs to C:\Other\uninst.exe' "$prefix/drive_c/other.log"
+}
+
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered file_in_use killed_install)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(gui_uninstall silent_tampered another_product log_link forged_cleanup file_in_use killed_install)
 run_scenarios "${scenarios[@]}"

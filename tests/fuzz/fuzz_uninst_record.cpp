@@ -1,54 +1,43 @@
-// The uninstaller's reading of "uninst.ini": arbitrary bytes as the record
-// (truncated, oversized, hostile). Whatever they say, the plan may only name
-// files and folders strictly inside the install directory, shortcuts in the
-// given folders, and registry keys one level below the two uninstall keys.
+// Any bytes as uninst.ini: reading and planning never fail unsafely, and the
+// plan never reaches outside what the record may name: files strictly below
+// a canonical install directory that is no drive root, folders between them,
+// keys only from the product name's table, shortcuts only of that name.
 #include <cstdint>
-#include <optional>
+#include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "uninst/record.h"
 
 namespace {
-
-// Bytes to UTF-16 one to one; 0xFF has no form, as a byte outside the code
-// page has none.
-std::optional<std::u16string> Convert(std::string_view s) {
+// Bytes below 0x80 as themselves, the rest fails, as bytes that are not GBK do.
+std::optional<std::u16string> Ascii(std::string_view s) {
   std::u16string out;
   for (unsigned char c : s) {
-    if (c == 0xFF) return std::nullopt;
+    if (c >= 0x80) return std::nullopt;
     out += static_cast<char16_t>(c);
   }
   return out;
 }
-
-bool StartsWithAsciiFolded(std::u16string_view s, std::u16string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-    if (fold(s[i]) != fold(prefix[i])) return false;
-  }
-  return true;
+void Require(bool ok) {
+  if (!ok) std::abort();
 }
-
-bool OneLevelBelow(std::u16string_view key, std::u16string_view base) {
-  return StartsWithAsciiFolded(key, base) && key.size() > base.size() &&
-         key.substr(base.size()).find(u'\\') == std::u16string_view::npos;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uninst::IniText ini(std::string_view(reinterpret_cast<const char*>(data), size));
-  const uninst::Folders folders{{u"C:\\Users\\me\\Desktop"}, {u"C:\\Users\\me\\Start Menu\\Programs"}};
-  const auto plan = uninst::MakePlan(ini, Convert, folders);
+  const uninst::Folders folders{{u"C:\\Users\\me\\Desktop"}, {u"C:\\Users\\me\\Programs"}};
+  const auto plan = uninst::MakePlan(ini, Ascii, folders);
   if (!plan) return 0;
-  if (!uninst::IsCanonicalPath(plan->installDir) || plan->installDir.size() <= 3) __builtin_trap();
-  for (const auto& f : plan->files)
-    if (!uninst::IsBelow(plan->installDir, f)) __builtin_trap();
-  for (const auto& f : plan->folders)
-    if (!uninst::IsBelow(plan->installDir, f)) __builtin_trap();
-  if (plan->registryKey && !OneLevelBelow(*plan->registryKey, uninst::kUninstallKeyBase)) __builtin_trap();
-  if (plan->systemKey && !OneLevelBelow(*plan->systemKey, uninst::kSystemUninstallKeyBase)) __builtin_trap();
+  Require(uninst::IsCanonicalPath(plan->installDir) && plan->installDir.size() > 3);
+  for (const auto& f : plan->files) Require(uninst::IsCanonicalPath(f) && uninst::IsBelow(plan->installDir, f));
+  for (const auto& f : plan->folders) Require(uninst::IsBelow(plan->installDir, f));
+  const auto allowed = plan->productName.empty() ? std::vector<std::u16string>{} : uninst::RegistryKeysOf(plan->productName);
+  for (const auto& k : plan->registryKeys) {
+    bool found = false;
+    for (const auto& a : allowed) found = found || uninst::SamePath(a, k);
+    Require(found);
+  }
+  Require(plan->links.empty() || !plan->productName.empty());
+  if (plan->group) Require(uninst::SamePath(uninst::ParentOf(*plan->group), folders.programs.front()));
   return 0;
 }

@@ -648,17 +648,26 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   setup::g.PendingRename = setup::Text::Copy("C:\\Temp\\bin\\app.exe.dat");
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
   EXPECT_TRUE(S().shell.empty());
-  EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
+  // In a fresh folder of a random name in the user's temporary directory.
+  auto batchFolder = [] { return S().createdDirs.empty() ? std::string() : S().createdDirs.back(); };
+  const std::string folder = batchFolder();
+  ASSERT_EQ(folder.size(), std::string("C:\\Users\\u\\Temp\\sw-").size() + 16) << folder;
+  EXPECT_EQ(folder.rfind("C:\\Users\\u\\Temp\\sw-", 0), 0u);
+  EXPECT_EQ(S().files[folder + "\\cmmwj.bat"],
             "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\n"
             "start \"\" \"bin\\app.exe\"\r\nDel %0");
-  // Through the system's command interpreter by its full path, hidden, in the run directory.
-  EXPECT_EQ(S().programsRun, (std::vector<std::string>{
-                                 "\"C:\\Windows\\system32\\cmd.exe\" /d /c \"\"C:\\Temp\\cmmwj.bat\"\"|1|C:\\Temp"}));
-  // Without the box: four lines.
+  // Through the system's command interpreter by its full path, hidden, in the
+  // run directory, which is not on the command line; the folder goes after.
+  EXPECT_EQ(S().programsRun, (std::vector<std::string>{"\"C:\\Windows\\system32\\cmd.exe\" /d /c \"call \"" + folder +
+                                                       "\\cmmwj.bat\" & rd \"" + folder + "\"\"|1|C:\\Temp"}));
+  // Without the box: four lines, in another fresh folder; "%" in a name stands for itself.
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 0;
+  setup::g.MainProgram = setup::Text::Copy("bin\\%SystemDrive%.exe");
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
-  EXPECT_EQ(S().files["C:\\Temp\\cmmwj.bat"],
-            "Taskkill /f /im \"app.exe\"\r\ndel \"bin\\app.exe\"\r\nren \"bin\\app.exe.dat\" \"app.exe\"\r\nDel %0");
+  EXPECT_NE(batchFolder(), folder);
+  EXPECT_EQ(S().files[batchFolder() + "\\cmmwj.bat"],
+            "Taskkill /f /im \"%%SystemDrive%%.exe\"\r\ndel \"bin\\%%SystemDrive%%.exe\"\r\n"
+            "ren \"bin\\%%SystemDrive%%.exe.dat\" \"%%SystemDrive%%.exe\"\r\nDel %0");
   // Without a known system directory nothing is started by a search.
   S().programsRun.clear();
   S().systemDirectory = "";

@@ -156,6 +156,7 @@ void GetSpecialFolder(ValueRecord* r, int32_t argc, ValueRecord* a) {
   switch (rt::args::Int(argc, a, 0, 0)) {
     case 3: ReturnText(r, "C:\\Users\\u\\Desktop\\"); break;
     case 10: ReturnText(r, g_state.systemDirectory); break;
+    case 11: ReturnText(r, "C:\\Users\\u\\Temp\\"); break;
     default: ReturnText(r, "");
   }
 }
@@ -281,6 +282,9 @@ void Reset() {
   g_state.intProps[{ids::kReady, ids::ready::kMenu, 18}] = 1;
   g_state.dirs.insert("C:");
   g_state.dirs.insert("C:\\Temp");
+  g_state.dirs.insert("C:\\Users");
+  g_state.dirs.insert("C:\\Users\\u");
+  g_state.dirs.insert("C:\\Users\\u\\Temp");
 }
 
 void Install() {

@@ -262,7 +262,8 @@ TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
   EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "running");  // the in-place rule stays
   EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], app_);
   EXPECT_EQ(S().files["C:\\Temp\\uninst.exe"], uninst_);
-  EXPECT_NE(S().files["C:\\Temp\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
+  ASSERT_FALSE(S().createdDirs.empty());
+  EXPECT_NE(S().files[S().createdDirs.back() + "\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
   EXPECT_EQ(S().programsRun.size(), 1u);
   for (const auto& s : S().shell) EXPECT_EQ(s.rfind("execute", 0), std::string::npos);  // started by the batch only
 }
@@ -337,6 +338,24 @@ TEST_F(Unattended, UnknownArgumentsStopOnlyUnattendedInstalls) {
       EXPECT_TRUE(setup::g.Switches.dir.empty());
     }
   }
+}
+
+// A log the runtime refuses (a link, a device, a second name): an unattended
+// run ends with exit 4 and installs nothing; the wizard runs without it.
+TEST_F(Unattended, RefusedLogStopsOnlyUnattendedInstalls) {
+  S().logOpens = false;
+  EXPECT_EQ(Start("/S /LOG=link.log"), 4);
+  EXPECT_TRUE(S().messageBoxes.empty());
+  EXPECT_TRUE(S().files.empty());
+  scripted::Install();
+  setup::CleanupGlobals(0);
+  setup::g = setup::SetupGlobals();
+  Pack();
+  S().logOpens = false;
+  setup::g_arguments = {"/LOG=link.log /NOGROUP", true};
+  EXPECT_EQ(scripted::RunUntilExit(setup::StartFromCommandLine), -1000);
+  EXPECT_FALSE(setup::g.Unattended);
+  EXPECT_TRUE(S().files.empty());
 }
 
 TEST_F(Unattended, HelpAndTheWizard) {

@@ -75,12 +75,14 @@ TEST(Plan, WhatTheSetupWrites) {
   EXPECT_EQ(p.folders, (std::vector<std::u16string>{u"C:\\Program Files\\Tool\\docs\\deep", u"C:\\Program Files\\Tool\\docs"}));
   EXPECT_TRUE(p.links.empty());
   EXPECT_FALSE(p.group);
-  EXPECT_EQ(p.registryKey, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool");
+  EXPECT_EQ(p.productName, u"Tool");
+  EXPECT_EQ(p.registryKeys, std::vector<std::u16string>{u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool"});
 }
 
 TEST(Plan, ShortcutsAndGroup) {
   const Plan p = PlanOf(
-      "[Info]\ntitle=Tool 2.1\nInstallDir=C:\\Tool\\\nLinkFileName=C:\\Users\\me\\Desktop\\Tool.lnk\nMenuGroupName=Tool\n");
+      "[Info]\ntitle=Tool 2.1\nInstallDir=C:\\Tool\\\nLinkFileName=C:\\Users\\me\\Desktop\\Tool.lnk\nMenuGroupName=Tool\n"
+      "[unreg]\n1=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool\n");
   EXPECT_EQ(p.installDir, u"C:\\Tool");  // a final backslash is dropped
   EXPECT_EQ(p.links, (std::vector<std::u16string>{u"C:\\Users\\me\\Desktop\\Tool.lnk",
                                                    u"C:\\Users\\me\\Start Menu\\Programs\\Tool\\Tool 2.1.lnk",
@@ -97,27 +99,54 @@ TEST(Plan, HostileEntriesAreRefused) {
   EXPECT_EQ(p.files, std::vector<std::u16string>{u"C:\\Tool\\ok.txt"});  // non-numeric key skipped, duplicate once
   EXPECT_EQ(p.refused, (std::vector<std::u16string>{
                            u"C:\\Tool\\..\\Windows\\win.ini", u"C:\\Windows\\win.ini", u"C:\\ToolBox\\x",
-                           u"\\\\?\\C:\\Tool\\x", u"[uninst] 5", u"C:\\Tool", u"C:\\Windows\\notepad.exe",
-                           u"..\\..\\Startup",
-                           u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"}));
+                           u"\\\\?\\C:\\Tool\\x", u"[uninst] 5", u"C:\\Tool",
+                           u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                           u"C:\\Windows\\notepad.exe", u"..\\..\\Startup"}));
   EXPECT_TRUE(p.links.empty());
   EXPECT_FALSE(p.group);
-  EXPECT_FALSE(p.registryKey);
+  EXPECT_TRUE(p.registryKeys.empty());
+}
+
+// An edited record may name only what the setup makes from the product name
+// of its first uninstall key: another product's desktop shortcut, group or
+// key, or any other shortcut on the desktop, is refused. (Whether the product
+// itself is this installation's the uninstaller proves from the registry.)
+TEST(Plan, OnlyTheNamesMadeFromTheProductName) {
+  const std::string head = "[Info]\ntitle=T 1\nInstallDir=C:\\T\n";
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\";
+  struct Case {
+    std::string info, unreg;
+    size_t links, keys, refused;
+  } cases[] = {
+      {"LinkFileName=C:\\Users\\me\\Desktop\\T.lnk\nMenuGroupName=T\n", "1=" + key + "T\n", 3, 1, 0},
+      {"LinkFileName=C:\\Users\\me\\Desktop\\Other.lnk\n", "1=" + key + "T\n", 0, 1, 1},
+      {"MenuGroupName=Other\n", "1=" + key + "T\n", 0, 1, 1},
+      {"", "1=" + key + "T\n2=" + key + "Other\n", 0, 1, 1},
+      {"", "1=" + key + "T\n2=" + key + "t\n", 0, 1, 0},  // the same key twice is removed once
+      {"LinkFileName=C:\\Users\\me\\Desktop\\T.lnk\nMenuGroupName=T\n", "", 0, 0, 2},  // no product name
+      {"LinkFileName=C:\\Users\\me\\Desktop\\T.lnk\n", "1=SOFTWARE\\Other\\T\n", 0, 0, 2},
+  };
+  for (const auto& c : cases) {
+    const Plan p = PlanOf(head + c.info + "[unreg]\n" + c.unreg);
+    EXPECT_EQ(p.links.size(), c.links) << c.info << c.unreg;
+    EXPECT_EQ(p.registryKeys.size(), c.keys) << c.info << c.unreg;
+    EXPECT_EQ(p.refused.size(), c.refused) << c.info << c.unreg;
+  }
 }
 
 TEST(Plan, RegistryKeyOnlyOneLevelBelowTheUninstallKey) {
   for (auto key : {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\A\\B",
                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst"}) {
     const Plan p = PlanOf(std::string("[Info]\nInstallDir=C:\\T\n[unreg]\n1=") + key + "\n");
-    EXPECT_FALSE(p.registryKey) << key;
+    EXPECT_TRUE(p.registryKeys.empty()) << key;
     EXPECT_EQ(p.refused.size(), 1u) << key;
   }
-  EXPECT_TRUE(PlanOf("[Info]\nInstallDir=C:\\T\n[unreg]\n1=software\\microsoft\\windows\\currentversion\\UNINST\\T\n").registryKey);
+  EXPECT_TRUE(PlanOf("[Info]\nInstallDir=C:\\T\n[unreg]\n1=software\\microsoft\\windows\\currentversion\\UNINST\\T\n").registryKeys.size() == 1);
 }
 
 // The second [unreg] entry: the product's key in the system's list of
-// installed programs, taken only one level below that list and for the
-// product the first entry names.
+// installed programs, taken only for the product the first entry names (no
+// first entry, no product: nothing is taken).
 TEST(Plan, SystemListEntryOnlyForTheSameProduct) {
   const std::string setupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool";
   const std::string system = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -127,7 +156,7 @@ TEST(Plan, SystemListEntryOnlyForTheSameProduct) {
   } cases[] = {
       {setupKey, system + "Tool", true},
       {setupKey, "software\\microsoft\\windows\\currentversion\\UNINSTALL\\tool", true},
-      {"", system + "Tool", true},  // no first entry: the name alone
+      {"", system + "Tool", false},  // no first entry: no product
       {setupKey, system + "Other", false},  // another program's entry
       {setupKey, system + "Tool\\Sub", false},
       {setupKey, system, false},
@@ -140,9 +169,9 @@ TEST(Plan, SystemListEntryOnlyForTheSameProduct) {
     if (!c.first.empty()) ini += "1=" + c.first + "\n";
     ini += "2=" + c.second + "\n";
     const Plan p = PlanOf(ini);
-    EXPECT_EQ(p.systemKey.has_value(), c.taken) << c.second;
+    EXPECT_EQ(p.registryKeys.size(), c.first.empty() ? 0u : c.taken ? 2u : 1u) << c.second;
     EXPECT_EQ(p.refused.size(), c.taken ? 0u : 1u) << c.second;
-    if (!c.first.empty()) EXPECT_TRUE(p.registryKey) << c.second;
+    if (!c.first.empty()) EXPECT_EQ(p.registryKeys.front(), u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\uninst\\Tool") << c.second;
   }
 }
 

@@ -4,8 +4,10 @@
 //
 // The program started by the user does the whole removal, asks and reports,
 // so that its exit code tells the result: 0 all removed, 1 the user said No,
-// 2 no usable "uninst.ini", 3 something could not be removed. Only its own
-// file cannot be deleted while it runs: it leaves a copy of itself in a fresh,
+// 2 no usable "uninst.ini", 3 something could not be removed, 4 a /LOG that
+// is not a plain file of its own (a link, a device: nothing is touched then).
+// Only its own file cannot be deleted while it runs: it leaves a copy of
+// itself in a fresh,
 // randomly named folder under the temporary directory, which waits for it to
 // end, deletes it and the then empty install directory, and is itself deleted
 // at the next restart.
@@ -18,9 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime/win32/dll_search_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
+#include "runtime/win32/log_file_win32.h"
 #include "uninst/record.h"
+#include "uninst/win32/remove_win32.h"
 
 namespace {
 
@@ -33,17 +38,20 @@ std::wstring W(std::u16string_view s) { return std::wstring(s.begin(), s.end());
 std::u16string U(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
 
 constexpr wchar_t kCleanupSwitch[] = L"/_CLEANUP=";
-constexpr int kExitDone = 0, kExitDeclined = 1, kExitNoRecord = 2, kExitIncomplete = 3;
+constexpr int kExitDone = 0, kExitDeclined = 1, kExitNoRecord = 2, kExitIncomplete = 3, kExitBadLog = 4;
 constexpr size_t kShownFailures = 10;
 
 // --- the log: UTF-8 lines, only with /LOG ---------------------------------------
 
 class Log {
  public:
-  void Open(const std::wstring& path) {
-    if (path.empty()) return;
-    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  // False, with a line on standard error, when the path is refused.
+  bool Open(const std::wstring& path) {
+    if (path.empty()) return true;
+    std::wstring why;
+    file_ = rt::win32::OpenLogFile(path, why);
+    if (!file_) rt::win32::TellStandardError(L"/LOG refused: " + path + L" (" + why + L")");
+    return static_cast<bool>(file_);
   }
   void Line(const std::wstring& text) {
     if (!file_) return;
@@ -124,42 +132,37 @@ struct Result {
   std::vector<std::u16string> failed;  // shown to the user
 };
 
-// No folder between the install directory and path may be a link elsewhere.
-bool FollowsNoLink(const std::u16string& installDir, const std::u16string& path) {
-  for (const auto& folder : uninst::FoldersBetween(installDir, path)) {
-    const DWORD a = GetFileAttributesW(W(folder).c_str());
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+// Logs one removal through a confinement; whatever is kept or fails is shown.
+void Report(const uninst::win32::Outcome& o, const std::u16string& path, Result& r, bool folder = false) {
+  using uninst::win32::Removal;
+  const std::wstring p = W(path);
+  switch (o.what) {
+    case Removal::kDeleted:
+      g_log.Line((folder ? L"folder removed: " : L"deleted: ") + p);
+      break;
+    case Removal::kAbsent:
+      if (!folder) g_log.Line(L"absent: " + p);
+      break;
+    case Removal::kKept:
+      g_log.Line(L"refused, " + o.why + L": " + p);
+      if (!folder) r.failed.push_back(path);
+      break;
+    case Removal::kFailed:
+      // A folder that still holds something stays, and that is no failure.
+      g_log.Line((folder ? L"folder kept: " : L"failed: ") + p + L" (" + ErrorText(o.error) + L")");
+      if (!folder) r.failed.push_back(path);
+      break;
   }
-  return true;
 }
 
-// Deletes one file; a missing file is already removed, a folder is not ours.
-void RemoveFile(const std::u16string& path, Result& r) {
-  const std::wstring p = W(path);
-  const DWORD a = GetFileAttributesW(p.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    const DWORD e = GetLastError();
-    if (IsGone(e)) {
-      g_log.Line(L"absent: " + p);
-    } else {
-      g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
-      r.failed.push_back(path);
-    }
-    return;
-  }
-  if (a & FILE_ATTRIBUTE_DIRECTORY) {
-    g_log.Line(L"kept, not a file: " + p);
-    return;
-  }
-  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(p.c_str())) {
-    g_log.Line(L"deleted: " + p);
-  } else {
-    const DWORD e = GetLastError();
-    if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(p.c_str(), a);
-    g_log.Line(L"failed: " + p + L" (" + ErrorText(e) + L")");
+// Removes one file below root (a folder held for the whole run), or keeps it.
+void RemoveBelow(const std::optional<uninst::win32::Confinement>& root, const std::u16string& path, Result& r) {
+  if (!root) {
+    g_log.Line(L"refused, its folder cannot be checked: " + W(path));
     r.failed.push_back(path);
+    return;
   }
+  Report(root->RemoveFile(W(path)), path, r);
 }
 
 // Removes a folder only when it is empty; one that still holds something stays.
@@ -172,6 +175,36 @@ void RemoveEmptyFolder(const std::u16string& path) {
   } else {
     g_log.Line(L"folder kept: " + p + L" (" + ErrorText(GetLastError()) + L")");
   }
+}
+
+// The product name of a record is this installation's only when its first
+// key, which only an administrator can write, names this very uninstaller.
+bool OwnsProduct(const uninst::Plan& plan, const std::wstring& self, std::wstring& why) {
+  if (plan.productName.empty() || plan.registryKeys.empty()) {
+    why = L"the record names no product";
+    return false;
+  }
+  const std::wstring key = W(uninst::RegistryKeysOf(plan.productName).front());
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    why = L"no key HKEY_LOCAL_MACHINE\\" + key;
+    return false;
+  }
+  RegKey h(raw);
+  wchar_t value[MAX_PATH * 2] = {};
+  DWORD type = 0, size = sizeof value - sizeof(wchar_t);
+  if (RegQueryValueExW(h.get(), L"UninstString", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    why = L"no uninstaller named in HKEY_LOCAL_MACHINE\\" + key;
+    return false;
+  }
+  std::wstring named(value);
+  if (named.size() >= 2 && named.front() == L'"' && named.back() == L'"') named = named.substr(1, named.size() - 2);
+  if (!uninst::SamePath(U(LongPath(named)), U(LongPath(self)))) {
+    why = L"belongs to " + named;
+    return false;
+  }
+  return true;
 }
 
 // The key and its values; a key that has subkeys keeps them (and so itself).
@@ -201,14 +234,23 @@ void RemoveRegistryKey(const std::u16string& key, Result& r) {
   }
 }
 
-std::wstring RandomName() {
-  unsigned int a = 0, b = 0;
-  rand_s(&a);
-  rand_s(&b);
-  wchar_t buf[32];
-  wsprintfW(buf, L"uni-%08x%08x", a, b);
-  return buf;
+constexpr size_t kSecretSize = 32;
+
+// n random hexadecimal digits.
+std::wstring RandomHex(size_t n) {
+  std::wstring out;
+  while (out.size() < n) {
+    unsigned int r = 0;
+    rand_s(&r);
+    wchar_t buf[16];
+    wsprintfW(buf, L"%08x", r);
+    out += buf;
+  }
+  out.resize(n);
+  return out;
 }
+
+std::wstring RandomName() { return L"uni-" + RandomHex(16); }
 
 // Leaves a copy of this program in a fresh folder under the temporary
 // directory that deletes the original once this process has ended.
@@ -227,13 +269,27 @@ bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
     RemoveDirectoryW(folder.c_str());
     return false;
   }
-  // The copy waits on this process through an inherited handle.
+  // The copy waits on this process through an inherited handle, and proves
+  // it was started here by a secret: the one on its command line must match
+  // the one in an inherited, unnamed block of memory that only this process
+  // can hand down.
   HANDLE me = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me, SYNCHRONIZE, TRUE, 0))
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+                       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
     return false;
   ObjectHandle meHandle(me);
-  std::wstring cmd = L"\"" + copy + L"\" " + kCleanupSwitch + std::to_wstring(reinterpret_cast<uintptr_t>(me)) +
-                     L" \"" + self + L"\"";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  ObjectHandle block(CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, kSecretSize, nullptr));
+  if (!block) return false;
+  const std::wstring secret = RandomHex(kSecretSize);
+  if (void* view = MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, kSecretSize)) {
+    for (size_t i = 0; i < kSecretSize; ++i) static_cast<char*>(view)[i] = static_cast<char>(secret[i]);
+    UnmapViewOfFile(view);
+  } else {
+    return false;
+  }
+  std::wstring cmd = L"\"" + copy + L"\" " + kCleanupSwitch + std::to_wstring(reinterpret_cast<uintptr_t>(me)) + L":" +
+                     std::to_wstring(reinterpret_cast<uintptr_t>(block.get())) + L":" + secret + L" \"" + self + L"\"";
   if (!logPath.empty()) cmd += L" \"/LOG=" + logPath + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -251,28 +307,55 @@ bool StartCleanup(const std::wstring& self, const std::wstring& logPath) {
 
 // The copy's work: wait for the uninstaller to end, delete it and its folder
 // when empty, then have itself and its own folder deleted at the next restart.
-int Cleanup(const std::wstring& handleText, const std::wstring& original) {
-  const HANDLE parent = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.c_str(), nullptr, 10)));
-  if (parent) {
-    WaitForSingleObject(parent, INFINITE);
-    CloseHandle(parent);
+int Cleanup(const std::wstring& handleText, const std::wstring& original, const std::wstring& logPath) {
+  // "<process>:<block>:<secret>"; anything else, or a block that does not
+  // hold the secret, means this copy was not started by an uninstaller, and
+  // then nothing at all is deleted.
+  const size_t colon1 = handleText.find(L':'), colon2 = handleText.find(L':', colon1 + 1);
+  if (colon1 == std::wstring::npos || colon2 == std::wstring::npos) return kExitNoRecord;
+  const auto handleAt = [&](size_t from, size_t to) {
+    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wcstoui64(handleText.substr(from, to - from).c_str(), nullptr, 10)));
+  };
+  const std::wstring secret = handleText.substr(colon2 + 1);
+  ObjectHandle parent(handleAt(0, colon1)), block(handleAt(colon1 + 1, colon2));
+  bool proven = false;
+  const bool hex = secret.size() == kSecretSize && secret.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+  if (hex && GetProcessId(parent.get()) != 0) {
+    if (const void* view = MapViewOfFile(block.get(), FILE_MAP_READ, 0, 0, kSecretSize)) {
+      proven = true;
+      for (size_t i = 0; i < kSecretSize; ++i) proven = proven && static_cast<const char*>(view)[i] == secret[i];
+      UnmapViewOfFile(view);
+    }
   }
+  if (!proven) {
+    parent.release();  // not ours to close
+    block.release();
+    return kExitNoRecord;
+  }
+  WaitForSingleObject(parent.get(), INFINITE);
+  // The same log, once the uninstaller has closed it.
+  g_log.Open(logPath);
   int rc = kExitDone;
-  const std::u16string orig = U(original);
+  const std::u16string orig = U(LongPath(original));
   // Only ever an uninstaller, whoever wrote the command line.
   const size_t slash = orig.rfind(u'\\');
   if (uninst::IsCanonicalPath(orig) && slash != std::u16string::npos &&
       uninst::SamePath(std::u16string_view(orig).substr(slash + 1), u"uninst.exe")) {
-    bool deleted = false;
-    for (int i = 0; i < 100 && !deleted; ++i) {
-      deleted = DeleteFileW(original.c_str()) || IsGone(GetLastError());
-      if (!deleted) Sleep(100);
+    // Through a handle, like every other removal; the uninstaller may take a
+    // moment to let go of its file after its process has ended.
+    const std::wstring folder = W(uninst::ParentOf(orig));
+    uninst::win32::Outcome o{uninst::win32::Removal::kFailed, {}, 0};
+    for (int i = 0; i < 100; ++i) {
+      const auto root = uninst::win32::Confinement::Open(folder, true, &o.why);
+      o = root ? root->RemoveFile(W(orig)) : uninst::win32::Outcome{uninst::win32::Removal::kKept, o.why};
+      if (o.what != uninst::win32::Removal::kFailed) break;
+      Sleep(100);
     }
-    if (deleted) {
-      g_log.Line(L"deleted: " + original);
+    Result r;
+    Report(o, orig, r);
+    if (o.what == uninst::win32::Removal::kDeleted || o.what == uninst::win32::Removal::kAbsent) {
       RemoveEmptyFolder(uninst::ParentOf(orig));
     } else {
-      g_log.Line(L"failed: " + original + L" (" + ErrorText(GetLastError()) + L")");
       rc = kExitIncomplete;
     }
   }
@@ -301,14 +384,14 @@ int Run(int argc, wchar_t** argv) {
     if (up == L"/S" || up == L"/SILENT" || up == L"/VERYSILENT") {
       silent = true;
     } else if (up.starts_with(L"/LOG=")) {
-      logPath = a.substr(5);
+      logPath = rt::win32::AbsoluteLogPath(a.substr(5));
     } else if (up.starts_with(kCleanupSwitch)) {
       cleanupHandle = a.substr(wcslen(kCleanupSwitch));
       if (i + 1 < argc) cleanupTarget = argv[++i];
     }
   }
-  g_log.Open(logPath);
-  if (!cleanupHandle.empty()) return Cleanup(cleanupHandle, cleanupTarget);
+  if (!cleanupHandle.empty()) return Cleanup(cleanupHandle, cleanupTarget, logPath);
+  if (!g_log.Open(logPath)) return kExitBadLog;
 
   const std::wstring self = ModulePath();
   const std::u16string ownDir = uninst::ParentOf(U(self));
@@ -350,21 +433,39 @@ int Run(int argc, wchar_t** argv) {
     g_log.Line(L"refused, not part of the installation: " + W(p));
     r.failed.push_back(p);
   }
-  for (const auto& f : plan->files) {
-    if (FollowsNoLink(plan->installDir, f)) {
-      RemoveFile(f, r);
+  // The install directory is held open, unrenamable, for the whole removal.
+  std::wstring why;
+  const auto installRoot = uninst::win32::Confinement::Open(W(plan->installDir), true, &why);
+  if (!installRoot) g_log.Line(L"install directory cannot be checked (" + why + L"): " + W(plan->installDir));
+  for (const auto& f : plan->files) RemoveBelow(installRoot, f, r);
+  if (installRoot)
+    for (const auto& d : plan->folders) Report(installRoot->RemoveEmptyFolder(W(d)), d, r, true);
+
+  // Shortcuts, group and keys only under a product name proven this installation's.
+  if (!plan->links.empty() || plan->group || !plan->registryKeys.empty()) {
+    if (OwnsProduct(*plan, self, why)) {
+      // A group's shortcuts are checked from the Start menu down, the group included.
+      for (const auto& l : plan->links) {
+        std::u16string root = uninst::ParentOf(l);
+        if (plan->group && uninst::SamePath(root, *plan->group)) root = uninst::ParentOf(root);
+        RemoveBelow(uninst::win32::Confinement::Open(W(root), false), l, r);
+      }
+      if (plan->group) {
+        const auto programs = uninst::win32::Confinement::Open(W(uninst::ParentOf(*plan->group)), false);
+        if (programs) Report(programs->RemoveEmptyFolder(W(*plan->group)), *plan->group, r, true);
+      }
+      for (const auto& k : plan->registryKeys) RemoveRegistryKey(k, r);
     } else {
-      g_log.Line(L"refused, behind a link: " + W(f));
-      r.failed.push_back(f);
+      std::vector<std::u16string> kept = plan->links;
+      if (plan->group) kept.push_back(*plan->group);
+      for (const auto& k : plan->registryKeys) kept.push_back(u"HKEY_LOCAL_MACHINE\\" + k);
+      for (const auto& k : kept) {
+        g_log.Line(L"refused, " + why + L": " + W(k));
+        r.failed.push_back(k);
+      }
     }
   }
-  for (const auto& d : plan->folders)
-    if (FollowsNoLink(plan->installDir, d)) RemoveEmptyFolder(d);
-  for (const auto& l : plan->links) RemoveFile(l, r);
-  if (plan->group) RemoveEmptyFolder(*plan->group);
-  if (plan->registryKey) RemoveRegistryKey(*plan->registryKey, r);
-  if (plan->systemKey) RemoveRegistryKey(*plan->systemKey, r);
-  RemoveFile(U(iniPath), r);
+  RemoveBelow(installRoot, plan->installDir + u"\\uninst.ini", r);
   if (!StartCleanup(self, logPath)) {
     g_log.Line(L"failed: " + self + L" (cannot leave a copy to delete it)");
     r.failed.push_back(U(self));
@@ -388,7 +489,9 @@ int Run(int argc, wchar_t** argv) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  rt::win32::RestrictDllSearch();
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  rt::win32::RememberStartDirectory();
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return kExitNoRecord;
