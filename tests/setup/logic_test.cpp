@@ -119,6 +119,8 @@ TEST_F(Logic, WhatThePackerWritesTheSetupReadsBack) {
   S().dirs.insert("C:\\Program Files");
   setup::InstallFiles();
   EXPECT_EQ(S().files[std::string(gbk::DefaultDir) + "app.exe"], b);
+  // Counted for the size the system's list of programs shows.
+  EXPECT_EQ(setup::g.WrittenBytes, 21);
   EXPECT_EQ(setup::g.PayloadNames.TextAt(2), names[1]);
   EXPECT_STREQ(setup::g.ProductTitle.c_str(), gbk::Title);
   EXPECT_STREQ(setup::g.MainProgram.c_str(), "app.exe");
