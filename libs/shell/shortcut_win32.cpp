@@ -32,11 +32,18 @@ std::wstring LinkFileName(std::wstring name) {
   return name;
 }
 
+// The three identifiers, here rather than from the system's GUID library,
+// whose one object holds every identifier of the platform (over 100 KB that
+// the linker cannot split).
+constexpr GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 bool NewShellLink(ComPtr<IShellLinkW>& link, ComPtr<IPersistFile>& file) {
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Put()))) {
+  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW, link.Put()))) {
     return false;
   }
-  return SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.Put()));
+  return SUCCEEDED(link->QueryInterface(kIidPersistFile, file.Put()));
 }
 
 struct FindCloser {
