@@ -111,7 +111,9 @@ EOF
     in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
       HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
     in_root dpkg --add-architecture i386
-    in_root apt-get update -qq
+    # A mirror caught mid-sync fails an index or two: try again, then go on
+    # with what arrived.
+    in_root apt-get update -qq || { sleep 30; in_root apt-get update -qq; } || vm32_log "apt-get update failed; going on"
     find "$debs" -maxdepth 1 -name "*.deb" -exec cp -l -t "$root/var/cache/apt/archives/" {} + 2>/dev/null || true
     # Two i386 post-install helpers (the pixbuf loader and GIO module caches)
     # fail with "Exec format error" on a host without 32-bit support; their
