@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/gbk.h"
+
 namespace payload {
 namespace {
 
@@ -33,10 +35,10 @@ BuildResult Fail(Error e, size_t item, std::string message) {
 // Names and fields: GBK text that survives being joined with "|", split again
 // and read up to the first zero byte.
 Error CheckText(std::string_view text) {
-  if (!IsWellFormedGbk(text)) return Error::BadText;
+  if (!text::gbk::IsWellFormed(text)) return Error::BadText;
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7F) return Error::BadText;
-  if (FindGbkChar(text, '|') != npos) return Error::TextHasBar;
+  if (text::gbk::FindChar(text, '|') != npos) return Error::TextHasBar;
   if (text.find(SectionMarker) != npos) return Error::TextHasMarker;
   return Error::None;
 }
@@ -83,41 +85,6 @@ std::string_view ToText(ByteView data) {
   const void* zero = data.empty() ? nullptr : std::memchr(data.data(), 0, data.size());
   size_t n = zero ? size_t(static_cast<const uint8_t*>(zero) - data.data()) : data.size();
   return {reinterpret_cast<const char*>(data.data()), n};
-}
-
-bool IsWellFormedGbk(std::string_view text) {
-  for (size_t i = 0; i < text.size(); i++) {
-    uint8_t b = uint8_t(text[i]);
-    if (b == 0xFF) return false;
-    if (!IsGbkLead(b)) continue;
-    if (i + 1 >= text.size()) return false;
-    uint8_t t = uint8_t(text[++i]);
-    if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-  }
-  return true;
-}
-
-size_t FindGbkChar(std::string_view text, char c) {
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text[i] == c) return i;
-    if (IsGbkLead(uint8_t(text[i]))) i++;
-  }
-  return npos;
-}
-
-std::vector<std::string> SplitGbkText(std::string_view text, char sep) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text[i] == sep) {
-      pieces.emplace_back(text.substr(start, i - start));
-      start = i + 1;
-    } else if (IsGbkLead(uint8_t(text[i]))) {
-      i++;
-    }
-  }
-  if (start < text.size()) pieces.emplace_back(text.substr(start));
-  return pieces;
 }
 
 bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress) {
@@ -424,8 +391,8 @@ ParsedPayload ParsePayload(ByteView data) {
   if (p.sections[0].size() >= BlockHeaderSize) p.storedSize = GetU32(p.sections[0], 4);
   p.blockOk = DecompressBlock(p.sections[0], p.stream);
   if (p.blockOk) p.files = SplitBytes(p.stream, FileSeparator);
-  p.names = SplitGbkText(ToText(p.sections[1]), '|');
-  p.fields = SplitGbkText(ToText(p.sections[2]), '|');
+  p.names = text::gbk::Split(ToText(p.sections[1]), '|');
+  p.fields = text::gbk::Split(ToText(p.sections[2]), '|');
   p.welcome = p.sections[3];
   p.banner = p.sections[4];
   p.checksum = SectionChecksum(p.sections[0], p.sections[1], p.welcome, p.banner);

@@ -71,20 +71,6 @@ std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep);
 // The text of a byte set: the bytes up to the first zero byte.
 std::string_view ToText(ByteView data);
 
-// A byte that starts a two-byte character in code page 936.
-constexpr bool IsGbkLead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
-// True when every lead byte is followed by a valid trail byte and no byte is
-// outside the code page (0xFF). A text that ends in a lone lead byte would
-// swallow the "|" that follows it when the setup splits the list.
-bool IsWellFormedGbk(std::string_view text);
-// Position of the first single-byte character c, stepping over two-byte
-// characters as units (their trail byte may equal c); npos when absent.
-size_t FindGbkChar(std::string_view text, char c);
-// Splits at the single-byte character sep, stepping over two-byte characters;
-// a final empty piece after a trailing separator is not an element, so "a|b|"
-// gives two pieces and "" gives none.
-std::vector<std::string> SplitGbkText(std::string_view text, char sep);
-
 // ---- checksum ----
 
 // The packer adds one configuration field after the sixth: ChecksumPrefix and

@@ -1,8 +1,5 @@
 #include "setup/logic/payload.h"
 
-#include <cctype>
-#include <cstring>
-
 #include "gbk/setup_texts.h"
 #include "runtime/win32/dll_command.h"
 #include "gbk/unattended_texts.h"
@@ -10,6 +7,7 @@
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/payload_format.h"
+#include "text/names.h"
 
 namespace setup {
 namespace {
@@ -53,71 +51,7 @@ Sum CheckSum(const std::vector<payload::ByteView>& sections, const BlockArray& f
   return Sum::Absent;
 }
 
-bool IsReservedDeviceName(std::string_view part) {
-  // The name before any extension decides, without trailing spaces: "con.txt"
-  // and "con .txt" are as reserved as "con".
-  std::string_view stem = part.substr(0, part.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  auto eq = [&](const char* s) {
-    if (stem.size() != std::strlen(s)) return false;
-    for (size_t i = 0; i < stem.size(); ++i) {
-      if (std::toupper(static_cast<unsigned char>(stem[i])) != s[i]) return false;
-    }
-    return true;
-  };
-  if (eq("CON") || eq("PRN") || eq("AUX") || eq("NUL")) return true;
-  if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9') {
-    const std::string_view head = stem.substr(0, 3);
-    auto eq3 = [&](const char* s) {
-      for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(head[i])) != s[i]) return false;
-      }
-      return true;
-    };
-    return eq3("COM") || eq3("LPT");
-  }
-  return false;
-}
-
 }  // namespace
-
-bool IsSafePayloadName(std::string_view name) {
-  if (name.empty()) return false;
-  // Walk characters, splitting components at single-byte separators only:
-  // a trail byte equal to "\" or "/" belongs to its character.
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size();) {
-    const bool end = i == name.size();
-    const unsigned char c = end ? 0 : static_cast<unsigned char>(name[i]);
-    if (!end && payload::IsGbkLead(c)) {
-      // A lead byte must have its trail byte: a malformed pair would hide the
-      // byte after it (a ":" or "\\") from these checks but not from the
-      // system's conversion.
-      if (i + 1 >= name.size()) return false;
-      const unsigned char t = static_cast<unsigned char>(name[i + 1]);
-      if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-      i += 2;
-      continue;
-    }
-    if (c == 0xFF) return false;  // no character of the code page
-    if (end || c == '\\' || c == '/') {
-      const std::string_view part = name.substr(start, i - start);
-      if (part.empty() || part == "." || part == "..") return false;
-      const char last = part.back();
-      if (last == ' ' || last == '.') {  // trail bytes are never below 0x40
-        return false;
-      }
-      if (IsReservedDeviceName(part)) return false;
-      if (end) break;
-      start = i + 1;
-      ++i;
-      continue;
-    }
-    if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') return false;
-    ++i;
-  }
-  return true;
-}
 
 payload::ByteView PayloadResource() {
   void* res = FindResourceA(nullptr, reinterpret_cast<const char*>(kPayloadResource), reinterpret_cast<const char*>(kRcData));
@@ -179,7 +113,7 @@ void LoadPayload() {
   g.PayloadNames = SplitTextAt(TextOf(names.Value()), gbk::Bar);
   for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
     const char* name = g.PayloadNames.TextAt(i);
-    if (!IsSafePayloadName(name)) RejectDamagedPayload(gbk::LogUnsafeName);
+    if (text::CheckInstallName(name) != text::NameFault::None) RejectDamagedPayload(gbk::LogUnsafeName);
   }
 
   // Unattended, a short record is a damaged payload, not a runtime error box.

@@ -25,22 +25,6 @@ std::string_view TrimEnd(std::string_view s) {
 
 }  // namespace
 
-bool EndsInBackslash(std::string_view path) {
-  bool endsInBackslash = false;
-  for (size_t i = 0; i < path.size();) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    endsInBackslash = c == '\\';
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) ? 2 : 1;
-  }
-  return endsInBackslash;
-}
-
-std::string WithFinalBackslash(std::string_view dir) {
-  std::string out(dir);
-  if (!EndsInBackslash(dir)) out += '\\';
-  return out;
-}
-
 SetupSwitches ParseSwitches(std::string_view line) {
   SetupSwitches s;
   size_t i = 0;

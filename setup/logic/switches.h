@@ -89,9 +89,4 @@ size_t ArgumentsStart(std::basic_string_view<Char> line, std::basic_string_view<
   return i;
 }
 
-// The directory as the directory page takes it: with a final backslash. The
-// test steps over two-byte characters, whose trail byte may be a backslash.
-bool EndsInBackslash(std::string_view gbkPath);
-std::string WithFinalBackslash(std::string_view gbkDir);
-
 }  // namespace setup

@@ -94,15 +94,6 @@ TEST(Switches, ArgumentsStartAfterTheProgramName) {
   EXPECT_EQ(after(L""), L"");
 }
 
-TEST(Switches, FinalBackslashStepsOverTwoByteCharacters) {
-  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft"), "D:\\Soft\\");
-  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft\\"), "D:\\Soft\\");
-  // The last character's trail byte is 0x5C: still no final backslash.
-  const std::string dir = std::string("C:\\") + gbk::BackslashTrailName;  // ends "...x.txt"
-  EXPECT_EQ(setup::WithFinalBackslash("C:\\\x81\x5C"), "C:\\\x81\x5C\\");
-  EXPECT_EQ(setup::WithFinalBackslash(dir + "\\"), dir + "\\");
-}
-
 // ---- the unattended install ----
 
 struct Snapshot {

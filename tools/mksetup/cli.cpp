@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
 #include "tools/mksetup/pack.h"
 #include "tools/mksetup/progress.h"
 #include "tools/pe/pe_resources.h"
@@ -37,7 +37,7 @@ constexpr const char* kUsage =
 
 std::string Printable(const std::string& gbk) {
   std::string utf8;
-  if (GbkToUtf8(gbk, utf8)) return utf8;
+  if (text::GbkToUtf8(gbk, utf8)) return utf8;
   std::string s;
   for (unsigned char c : gbk) {
     if (c >= 0x20 && c < 0x7F) {
