@@ -58,4 +58,20 @@ bool ChecksumFieldMatches(std::string_view field, uint32_t crc) {
   return value == crc;
 }
 
+SumCheck CheckSum(const Layout& layout) {
+  SumCheck check;
+  if (!layout.ok) return check;
+  // The first checksum field after the sixth decides; the record itself is
+  // not summed, since it carries the sum.
+  for (size_t i = ConfigFieldCount; i < layout.fields.size(); i++) {
+    if (!IsChecksumField(layout.fields[i])) continue;
+    check.field = layout.fields[i];
+    break;
+  }
+  check.sum = SectionChecksum(layout[SectionFiles], layout[SectionNames], layout[SectionWelcome], layout[SectionBanner]);
+  if (!check.field.empty())
+    check.status = ChecksumFieldMatches(check.field, check.sum) ? SumStatus::Holds : SumStatus::Differs;
+  return check;
+}
+
 }  // namespace payload

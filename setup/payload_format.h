@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,15 +28,32 @@ namespace payload {
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
 
+// ---- layout ----
+//
+// The sections in payload order, joined by SectionMarker (none before the
+// first or after the last). A reader needs the first SectionCount and
+// ignores any more.
+enum Section : size_t {
+  SectionFiles = 0,    // the compressed block
+  SectionNames = 1,    // the name list
+  SectionRecord = 2,   // the configuration record
+  SectionWelcome = 3,  // the welcome picture
+  SectionBanner = 4,   // the banner picture
+};
+inline constexpr size_t SectionCount = 5;
 inline constexpr std::string_view SectionMarker = "$#@*&$*&";
+// Between two files of the decompressed stream.
 inline constexpr std::string_view FileSeparator = "&%*%*&$";
+// After every name of the list; between two fields of the record.
+inline constexpr char ListSeparator = '|';
+// The record's fields the setup reads; further ones follow these.
+inline constexpr size_t ConfigFieldCount = 6;
+
 inline constexpr uint32_t BlockMagic = 0x033E0F0D;
 // The setup's decompressor refuses a stored size of 0x40000000 or more (its
 // output buffer is twice the stored size and must stay a positive int32).
 inline constexpr uint64_t MaxUncompressedSize = 0x3FFFFFFF;
 inline constexpr size_t BlockHeaderSize = 8;
-inline constexpr size_t SectionCount = 5;
-inline constexpr size_t ConfigFieldCount = 6;
 
 // Where the setup looks for its payload.
 inline constexpr uint16_t ResourceType = 10;  // RT_RCDATA
@@ -71,6 +89,32 @@ std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep);
 // The text of a byte set: the bytes up to the first zero byte.
 std::string_view ToText(ByteView data);
 
+// The pieces joined the way a reader splits them again: the sections with
+// SectionMarker between them, the files with FileSeparator between them,
+// every name followed by ListSeparator, the fields with ListSeparator
+// between them. Nothing is checked here (BuildPayload checks).
+Bytes JoinSections(std::initializer_list<ByteView> sections);
+Bytes JoinFiles(const std::vector<ByteView>& files);
+std::string JoinNames(const std::vector<std::string>& names);
+std::string JoinFields(const std::vector<std::string>& fields);
+
+// A name list or a record: its text split at ListSeparator, stepping over
+// two-byte characters; a final empty piece after a trailing separator is no
+// element, so "a|b|" gives two names.
+std::vector<std::string> SplitList(ByteView section);
+
+// The payload as every reader splits it before anything is inflated: the
+// setup streams the files from sections[SectionFiles] where the resource
+// lies, the packer's reader inflates them at once.
+struct Layout {
+  bool ok = false;                  // SectionCount sections or more
+  std::vector<ByteView> sections;   // into the payload, every one found
+  std::vector<std::string> names;   // the name list, split (empty unless ok)
+  std::vector<std::string> fields;  // the record, split (empty unless ok)
+  ByteView operator[](Section s) const { return sections[s]; }
+};
+Layout ReadLayout(ByteView payload);
+
 // ---- checksum ----
 
 // The packer adds one configuration field after the sixth: ChecksumPrefix and
@@ -87,6 +131,17 @@ bool IsChecksumField(std::string_view field);
 // True when field is the prefix and exactly eight hex digits (either case)
 // that equal crc.
 bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
+
+// What a reader makes of a payload's sum, before it reads anything else:
+// Differs refuses the payload, Holds vouches for every summed section,
+// Absent (an older packer, another tool) leaves it unchecked.
+enum class SumStatus { Absent, Holds, Differs };
+struct SumCheck {
+  SumStatus status = SumStatus::Absent;
+  std::string field;  // the checksum field, as found
+  uint32_t sum = 0;   // what the sections sum to
+};
+SumCheck CheckSum(const Layout& layout);
 
 // ---- publisher ----
 

@@ -20,35 +20,10 @@ const rt::win32::DllCommand<void*(void*, const char*, const char*)> FindResource
 const rt::win32::DllCommand<uint32_t(void*, void*)> SizeofResource{kSizeofResource};
 const rt::win32::DllCommand<void*(void*, void*)> LoadResource{kLoadResource};
 
-ByteSet ToBytes(const Text& t) { return ByteSet::Adopt(Core(g_cmd.ToBytes, {t.Value()}).v.ptr); }
-
-BlockArray SplitBytesAt(const ByteSet& data, const ByteSet& delimiter) {
-  return BlockArray(rt::tag::Bytes, Core(g_cmd.SplitBytes, {data.Value(), delimiter.Value()}).v.ptr);
-}
-
-BlockArray SplitTextAt(const Text& text, const char* delimiter) {
-  return BlockArray(rt::tag::Text, Core(g_cmd.SplitText, {text.Value(), rt::TextValue(delimiter)}).v.ptr);
-}
-
-Text TextOf(ValueRecord bytes) { return CoreText(g_cmd.ToText, {bytes}); }
-
 // A copy of bytes of the resource as a byte set of the runtime.
 ByteSet CopyOf(payload::ByteView bytes) {
   if (bytes.empty()) return ByteSet();
   return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {Address(bytes.data()), Int(static_cast<int32_t>(bytes.size()))}).v.ptr);
-}
-
-// The first checksum field after the sixth: absent, or whether it matches the
-// sum of sections 0, 1, 3 and 4 as they were cut.
-enum class Sum { Absent, Holds, Differs };
-Sum CheckSum(const std::vector<payload::ByteView>& sections, const BlockArray& fields) {
-  for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {
-    const std::string_view field = fields.TextAt(i);
-    if (!payload::IsChecksumField(field)) continue;
-    const uint32_t sum = payload::SectionChecksum(sections[0], sections[1], sections[3], sections[4]);
-    return payload::ChecksumFieldMatches(field, sum) ? Sum::Holds : Sum::Differs;
-  }
-  return Sum::Absent;
 }
 
 }  // namespace
@@ -82,48 +57,45 @@ void LoadPayload() {
     Exit(0);
   }
 
-  const std::vector<payload::ByteView> sections = payload::SplitBytes(resource, payload::SectionMarker);
-  if (sections.size() <= 4) RejectDamagedPayload(gbk::LogTooFewSections);
-  const ByteSet record = CopyOf(sections[2]);
-  BlockArray fields = SplitTextAt(TextOf(record.Value()), gbk::Bar);
-  const Sum sum = CheckSum(sections, fields);
-  if (sum == Sum::Differs) RejectDamagedPayload();
+  const payload::Layout layout = payload::ReadLayout(resource);
+  if (!layout.ok) RejectDamagedPayload(gbk::LogTooFewSections);
+  BlockArray fields = BlockArray::Texts(layout.fields);
+  const payload::SumStatus sum = payload::CheckSum(layout).status;
+  if (sum == payload::SumStatus::Differs) RejectDamagedPayload();
 
-  g.PayloadStreamed = sum == Sum::Holds && !sections[0].empty();
+  const payload::ByteView block = layout[payload::SectionFiles];
+  g.PayloadStreamed = sum == payload::SumStatus::Holds && !block.empty();
   if (g.PayloadStreamed) {
     // The sum vouches for the stream: it is inflated while the files are
     // written, and nothing is inflated before the first page. A header the
     // inflater would refuse is known now, though.
     payload::BlockInflater header;
-    if (!header.Open(sections[0])) RejectDamagedPayload(gbk::LogStreamDamaged);
-    g.PayloadBlock = sections[0];
+    if (!header.Open(block)) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadBlock = block;
     g.PayloadFiles = BlockArray::Empty(rt::tag::Bytes);
   } else {
     // Without a sum (an older packer) the stream is inflated now, so that
     // one that does not inflate is refused before any page: installing
-    // nothing and announcing success would be a lie.
-    ByteSet block = CopyOf(sections[0]);
-    ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {block.Value()}).v.ptr);
-    block = ByteSet();
-    if (stream.empty() && !sections[0].empty()) RejectDamagedPayload(gbk::LogStreamDamaged);
-    g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
+    // nothing and announcing success would be a lie. It is split as the
+    // streamed files are.
+    payload::Bytes stream;
+    if (!payload::DecompressBlock(block, stream) && !block.empty()) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadFiles = stream.empty() ? BlockArray::Empty(rt::tag::Bytes)
+                                    : BlockArray::ByteSets(payload::SplitBytes(stream, payload::FileSeparator));
   }
 
-  const ByteSet names = CopyOf(sections[1]);
-  g.PayloadNames = SplitTextAt(TextOf(names.Value()), gbk::Bar);
-  for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
-    const char* name = g.PayloadNames.TextAt(i);
+  for (const std::string& name : layout.names)
     if (text::CheckInstallName(name) != text::NameFault::None) RejectDamagedPayload(gbk::LogUnsafeName);
-  }
+  g.PayloadNames = BlockArray::Texts(layout.names);
 
   // Unattended, a short record is a damaged payload, not a runtime error box.
-  if (g.Unattended && fields.size() < 6) RejectDamagedPayload(gbk::LogTooFewFields);
+  if (g.Unattended && fields.size() < static_cast<int32_t>(payload::ConfigFieldCount)) RejectDamagedPayload(gbk::LogTooFewFields);
   g.ProductName = Text::Copy(fields.TextAt(1));
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
   ShowProductTitle();
   g.InstallDir = Text::Copy(fields.TextAt(3));
-  g.WelcomePicture = CopyOf(sections[3]);
-  g.BannerPicture = CopyOf(sections[4]);
+  g.WelcomePicture = CopyOf(layout[payload::SectionWelcome]);
+  g.BannerPicture = CopyOf(layout[payload::SectionBanner]);
   g.MainProgram = Text::Copy(fields.TextAt(6));
   g.Version = Text::Copy(fields.TextAt(2));
   for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {

@@ -19,7 +19,6 @@
 
 #include "setup/payload_format.h"
 #include "text/convert.h"
-#include "text/gbk.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -156,13 +155,11 @@ int main(int argc, char** argv) {
   std::string error;
   payload::ByteView resource;
   if (!ReadPayload(argv[1], resource, error)) return Fail(error);
-  const std::vector<payload::ByteView> sections = payload::SplitBytes(resource, payload::SectionMarker);
-  if (sections.size() < payload::SectionCount || sections[0].size() < payload::BlockHeaderSize) {
-    return Fail("damaged payload");
-  }
+  const payload::Layout layout = payload::ReadLayout(resource);
+  if (!layout.ok || layout[payload::SectionFiles].size() < payload::BlockHeaderSize) return Fail("damaged payload");
   const double read = Ms();
 
-  const payload::ByteView block = sections[0];
+  const payload::ByteView block = layout[payload::SectionFiles];
   const uLong size = uLong(block[4]) | uLong(block[5]) << 8 | uLong(block[6]) << 16 | uLong(block[7]) << 24;
   std::vector<uint8_t> stream(size);
   uLongf got = size;
@@ -172,7 +169,7 @@ int main(int argc, char** argv) {
     return Fail("the stream does not inflate to its stored size");
   }
   const std::vector<payload::ByteView> files = payload::SplitBytes(stream, payload::FileSeparator);
-  const std::vector<std::string> names = text::gbk::Split(payload::ToText(sections[1]), '|');
+  const std::vector<std::string>& names = layout.names;
   if (names.size() != files.size()) return Fail("names and files differ in number");
   const double inflated = Ms();
 

@@ -2,7 +2,6 @@
 // loading, the installation engine, registration, the finish step and the
 // question box's layout, checked effect by effect.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cctype>
 #include <functional>
@@ -27,31 +26,28 @@ namespace {
 
 using scripted::S;
 
-std::string Le32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-  return s;
-}
-
 struct PayloadSpec {
   std::vector<std::pair<std::string, std::string>> files;  // name, contents
   std::string fields;
   std::string welcome = "WELCOME-PICTURE", banner = "BANNER-PICTURE";
 };
 
+std::string Str(const payload::Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// A payload as an older packer wrote it (no checksum field), made from any
+// names and record, also those the packer refuses.
 std::string Build(const PayloadSpec& p) {
-  std::string stream, names;
-  for (size_t i = 0; i < p.files.size(); ++i) {
-    if (i) stream += "&%*%*&$";
-    stream += p.files[i].second;
-    names += p.files[i].first + "|";
+  std::vector<payload::ByteView> files;
+  std::vector<std::string> names;
+  for (const auto& [name, contents] : p.files) {
+    files.push_back(payload::AsBytes(contents));
+    names.push_back(name);
   }
-  uLongf n = compressBound(stream.size());
-  std::string z(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(z.data()), &n, reinterpret_cast<const Bytef*>(stream.data()), stream.size(), 9);
-  z.resize(n);
-  const std::string m = "$#@*&$*&";
-  return Le32(0x033E0F0D) + Le32(static_cast<uint32_t>(stream.size())) + z + m + names + m + p.fields + m + p.welcome + m + p.banner;
+  payload::Bytes block;
+  EXPECT_TRUE(payload::CompressBlock(payload::JoinFiles(files), 9, block));
+  const std::string list = payload::JoinNames(names);
+  return Str(payload::JoinSections({block, payload::AsBytes(list), payload::AsBytes(p.fields), payload::AsBytes(p.welcome),
+                                    payload::AsBytes(p.banner)}));
 }
 
 std::string Fields(const std::string& dir = gbk::DefaultDir, const std::string& main = "app.exe") {
@@ -154,7 +150,7 @@ TEST_F(Logic, DamagedPayloadsAreRefusedWithTheFileErrorBox) {
   std::string good = Build(p);
   // Four sections: the last marker removed.
   std::string four = good;
-  four.erase(four.rfind("$#@*&$*&"), 8);
+  four.erase(four.rfind(payload::SectionMarker), payload::SectionMarker.size());
   EXPECT_EQ(Load(four), 0);
   // A stream that does not inflate.
   std::string broken = good;
@@ -171,7 +167,7 @@ TEST_F(Logic, DamagedPayloadsAreRefusedWithTheFileErrorBox) {
   for (const auto& m : S().messageBoxes) EXPECT_EQ(m, box);
   // Six sections are accepted: the extra one is ignored.
   S().messageBoxes.clear();
-  EXPECT_EQ(Load(good + "$#@*&$*&more"), -1000);
+  EXPECT_EQ(Load(good + std::string(payload::SectionMarker) + "more"), -1000);
   EXPECT_TRUE(S().messageBoxes.empty());
 }
 
@@ -431,6 +427,8 @@ TEST_F(Streamed, InstallsAsTheWholePayloadDoesInEveryScenario) {
        }},
       {"unwritable files, large and small", shapes, "C:\\App\\",
        [] { S().unwritable = {"C:\\App\\app.exe", "C:\\App\\data\\big.bin", "C:\\App\\empty.txt"}; }},
+      // The stream then ends in a separator: both readers split it alike.
+      {"an empty last file", {{"app.exe", "MZ-app"}, {"empty.txt", ""}}, "C:\\App\\", [] {}},
       {"a large last file and empty files", shapes, "C:\\App\\", [] {}},
   };
   for (const Scenario& sc : scenarios) {
@@ -454,17 +452,25 @@ TEST_F(Streamed, InstallsAsTheWholePayloadDoesInEveryScenario) {
 
 // A payload whose sum holds over a stream that does not inflate to its end:
 // only a packer could make one.
-std::string WithBrokenStream(const std::string& good) {
-  std::vector<payload::ByteView> sections = payload::SplitBytes(payload::AsBytes(good), payload::SectionMarker);
+// The payload with its sections changed by edit and its checksum field (the
+// record's last) made anew over them: damage only a packer could make.
+std::string Resummed(const std::string& good, const std::function<void(std::vector<std::string>&)>& edit) {
+  const payload::Layout layout = payload::ReadLayout(payload::AsBytes(good));
   std::vector<std::string> parts;
-  for (payload::ByteView v : sections) parts.emplace_back(v.begin(), v.end());
-  parts[0].back() ^= 0x20;  // the stream's check sum
+  for (payload::ByteView v : layout.sections) parts.emplace_back(v.begin(), v.end());
+  edit(parts);
   const uint32_t sum = payload::SectionChecksum(payload::AsBytes(parts[0]), payload::AsBytes(parts[1]),
                                                 payload::AsBytes(parts[3]), payload::AsBytes(parts[4]));
-  parts[2] = parts[2].substr(0, parts[2].rfind('|') + 1) + payload::ChecksumField(sum);
-  std::string out;
-  for (size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(payload::SectionMarker) : "") + parts[i];
-  return out;
+  std::vector<std::string> fields = layout.fields;
+  fields.back() = payload::ChecksumField(sum);
+  const std::string record = payload::JoinFields(fields);
+  return Str(payload::JoinSections({payload::AsBytes(parts[0]), payload::AsBytes(parts[1]), payload::AsBytes(record),
+                                    payload::AsBytes(parts[3]), payload::AsBytes(parts[4])}));
+}
+
+// A payload whose sum holds over a stream that does not inflate to its end.
+std::string WithBrokenStream(const std::string& good) {
+  return Resummed(good, [](std::vector<std::string>& parts) { parts[0].back() ^= 0x20; });  // the stream's own sum
 }
 
 TEST_F(Streamed, AStreamThatFailsWhileInstallingIsAFailureNeverASuccess) {
@@ -489,16 +495,7 @@ TEST_F(Streamed, FileAndNameCountsThatDifferBehaveAsWithAWholePayload) {
   // More names than files: the extra names are ignored and the last file is
   // not listed. The packer refuses such a payload, so it is built by hand.
   auto sumOf = [](const std::string& built, const std::string& names) {
-    std::vector<payload::ByteView> sec = payload::SplitBytes(payload::AsBytes(built), payload::SectionMarker);
-    std::vector<std::string> parts;
-    for (payload::ByteView v : sec) parts.emplace_back(v.begin(), v.end());
-    parts[1] = names;
-    const uint32_t sum = payload::SectionChecksum(payload::AsBytes(parts[0]), payload::AsBytes(parts[1]),
-                                                  payload::AsBytes(parts[3]), payload::AsBytes(parts[4]));
-    parts[2] = parts[2].substr(0, parts[2].rfind('|') + 1) + payload::ChecksumField(sum);
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? std::string(payload::SectionMarker) : "") + parts[i];
-    return out;
+    return Resummed(built, [&](std::vector<std::string>& parts) { parts[1] = names; });
   };
   const Files two = {{"app.exe", "MZ-app"}, {"b.txt", "B"}};
   const std::string sum = WithSum(two, "C:\\App\\", "app.exe");

@@ -275,7 +275,7 @@ TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
 
 TEST_F(Unattended, DamagedPayloadGivesTwoWithoutABox) {
   std::string good = S().resource;
-  S().resource = good.substr(0, good.rfind("$#@*&$*&"));  // four sections
+  S().resource = good.substr(0, good.rfind(payload::SectionMarker));  // four sections
   EXPECT_EQ(Start("/S /LOG=x.log"), 2);
   EXPECT_TRUE(S().messageBoxes.empty());
   EXPECT_TRUE(S().files.empty());

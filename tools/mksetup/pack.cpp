@@ -337,7 +337,8 @@ PackSummary Pack(const PackOptions& o) {
                                      " is not a JPEG, PNG, GIF, BMP, ICO, CUR or PCX picture");
     if (payload::ContainsBytes(pictures[i], payload::SectionMarker))
       Throw(Problem::PictureHasMarker, "the " + std::string(pictureRole[i]) + " " + *pictureFiles[i] +
-                                           " contains the section marker \"$#@*&$*&\"; the setup would cut its payload apart there");
+                                           " contains the section marker \"" + std::string(payload::SectionMarker) +
+                                           "\"; the setup would cut its payload apart there");
     std::error_code ec;
     picturePaths[i] = Utf8Of(fs::absolute(PathOf(*pictureFiles[i]), ec));
     CheckText(picturePaths[i], std::string("the path of the ") + pictureRole[i]);
