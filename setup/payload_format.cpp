@@ -256,14 +256,15 @@ BuildResult BuildPayload(const PayloadInput& in) {
   for (size_t i = 0; i < in.fields.size(); i++)
     if (Error e = CheckText(in.fields[i]); e != Error::None)
       return Fail(e, i, "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" " + TextProblem(e));
-  // The setup takes the first checksum field after the sixth as the sum; one
-  // given by hand would stand in front of the packer's own.
+  // A reader takes such a field after the sixth as the sum; one given by
+  // hand would stand in front of the packer's own.
   if (in.checksum)
     for (size_t i = ConfigFieldCount; i < in.fields.size(); i++)
       if (IsChecksumField(in.fields[i]))
         return Fail(Error::ReservedField, i,
                     "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" starts with \"" +
-                        std::string(ChecksumPrefix) + "\", which the packer writes itself");
+                        std::string(ChecksumPrefix) + "\" or \"" + std::string(SectionChecksumPrefix) +
+                        "\", which the packer writes itself");
 
   uint64_t total = 0;
   for (size_t i = 0; i < in.files.size(); i++) {
@@ -307,9 +308,7 @@ BuildResult BuildPayload(const PayloadInput& in) {
 
   const std::string names = JoinNames(in.names);
   BuildResult r;
-  r.fields = in.fields;
-  if (in.checksum)
-    r.fields.push_back(ChecksumField(SectionChecksum(block, AsBytes(names), in.welcome, in.banner)));
+  r.fields = in.checksum ? WithChecksum(in.fields, block, names, in.welcome, in.banner) : in.fields;
   r.level = used;
   r.uncompressedSize = total;
   r.compressedSize = block.size();
@@ -345,6 +344,8 @@ ParsedPayload ParsePayload(ByteView data) {
   p.hasChecksum = sum.status != SumStatus::Absent;
   p.checksumField = sum.field;
   p.checksumOk = sum.status == SumStatus::Holds;
+  p.checksumCoversRecord = sum.coversRecord;
+  p.checksumMisplaced = sum.misplaced;
   return p;
 }
 
@@ -354,9 +355,12 @@ std::vector<std::string> CheckPayload(const ParsedPayload& p) {
     problems.push_back(p.error);
     return problems;
   }
-  if (p.hasChecksum && !p.checksumOk)
-    problems.push_back("the checksum field says \"" + p.checksumField + "\" but the sections sum to " +
-                       ChecksumField(p.checksum).substr(ChecksumPrefix.size()) +
+  if (p.hasChecksum && !p.checksumOk && p.checksumMisplaced)
+    problems.push_back("the checksum field \"" + p.checksumField +
+                       "\" is not the record's last field (the record was changed); the setup refuses it as damaged");
+  else if (p.hasChecksum && !p.checksumOk)
+    problems.push_back("the checksum field says \"" + p.checksumField + "\" but the " +
+                       (p.checksumCoversRecord ? "payload sums" : "sections sum") + " to " + ChecksumField("", p.checksum) +
                        "; the setup refuses it as damaged");
   if (p.sectionCount > SectionCount)
     problems.push_back(std::to_string(p.sectionCount) + " sections instead of 5 (a piece contains the section marker)");

@@ -117,20 +117,30 @@ Layout ReadLayout(ByteView payload);
 
 // ---- checksum ----
 
-// The packer adds one configuration field after the sixth: ChecksumPrefix and
-// eight upper-case hex digits, zlib's CRC-32 of sections 0, 1, 3 and 4 in that
-// order (the record itself carries the sum, so it is left out). The setup
-// refuses a payload whose sum differs before it shows anything; a payload
-// without the field (older packers, other tools) loads as before.
-inline constexpr std::string_view ChecksumPrefix = "crc32=";
+// The packer ends the record with one field after the sixth: ChecksumPrefix
+// and eight upper-case hex digits, zlib's CRC-32 of section 0, section 1, the
+// record's bytes before the "|" that precedes the field, section 3 and
+// section 4, in that order. Earlier packers wrote SectionChecksumPrefix
+// instead, somewhere after the sixth field, over sections 0, 1, 3 and 4 only
+// (the record was not covered); readers still take it. The setup refuses a
+// payload whose sum differs before it shows anything; a payload with neither
+// field (older packers, other tools) loads as before.
+inline constexpr std::string_view ChecksumPrefix = "crc32all=";
+inline constexpr std::string_view SectionChecksumPrefix = "crc32=";
 
 uint32_t SectionChecksum(ByteView compressed, ByteView names, ByteView welcome, ByteView banner);
-// "crc32=" followed by the sum as eight upper-case hex digits.
-std::string ChecksumField(uint32_t crc);
+uint32_t PayloadChecksum(ByteView compressed, ByteView names, ByteView recordBefore, ByteView welcome, ByteView banner);
+// The prefix followed by the sum as eight upper-case hex digits.
+std::string ChecksumField(std::string_view prefix, uint32_t crc);
+// Starts with either prefix.
 bool IsChecksumField(std::string_view field);
-// True when field is the prefix and exactly eight hex digits (either case)
+// True when field is either prefix and exactly eight hex digits (either case)
 // that equal crc.
 bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
+// The record as the packer writes it: the fields, then the checksum field
+// over them and the other sections.
+std::vector<std::string> WithChecksum(std::vector<std::string> fields, ByteView compressed, std::string_view nameList,
+                                      ByteView welcome, ByteView banner);
 
 // What a reader makes of a payload's sum, before it reads anything else:
 // Differs refuses the payload, Holds vouches for every summed section,
@@ -138,8 +148,10 @@ bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
 enum class SumStatus { Absent, Holds, Differs };
 struct SumCheck {
   SumStatus status = SumStatus::Absent;
-  std::string field;  // the checksum field, as found
-  uint32_t sum = 0;   // what the sections sum to
+  std::string field;          // the checksum field, as found
+  uint32_t sum = 0;           // what the sections sum to
+  bool coversRecord = false;  // the packer's field: the record is summed too
+  bool misplaced = false;     // the packer's field, but not the record's last
 };
 SumCheck CheckSum(const Layout& layout);
 
@@ -296,6 +308,8 @@ struct ParsedPayload {
   std::string checksumField;  // the first such field, as found
   uint32_t checksum = 0;      // the sum of the sections as they are
   bool checksumOk = false;    // hasChecksum and the field matches the sum
+  bool checksumCoversRecord = false;  // the packer's field, over the record too
+  bool checksumMisplaced = false;     // the packer's field, not the record's last
 };
 
 // Reads a payload as the setup does. The views point into data and into the

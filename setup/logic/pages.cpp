@@ -77,12 +77,14 @@ void OnDirectoryDestroyed() {
 }
 
 void OnDirectoryNext() {
-  Text dir = GetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent);
+  // An empty field, or a directory the setup does not install into, keeps
+  // the page: the focus goes back to the field.
+  const Text dir = ConfirmedDirectory(GetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent));
   if (dir.empty()) {
     Core(g_cmd.SetFocus, {Unit(rt::tag::EditBox, ids::kDirectory, ids::directory::kDirEdit)});
     return;
   }
-  g.InstallDir = ConfirmedDirectory(dir);
+  g.InstallDir = dir;
   g.LeavingDirectory = 1;
   Unload(Directory());
   LoadModal(Ready(), Welcome());
@@ -101,7 +103,11 @@ void OnDirectoryCancel() {
   Unload(Welcome());
 }
 
-Text ConfirmedDirectory(const Text& dir) { return Text::Copy(text::WithFinalBackslash(dir.c_str()).c_str()); }
+Text ConfirmedDirectory(const Text& dir) {
+  std::string normalised;
+  if (!text::NormaliseDirectory(dir.c_str(), normalised).ok()) return Text();
+  return Text::Copy(normalised.c_str());
+}
 
 Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
   if (chosen.empty()) return Text();

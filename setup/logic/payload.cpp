@@ -90,6 +90,13 @@ void LoadPayload() {
 
   // Unattended, a short record is a damaged payload, not a runtime error box.
   if (g.Unattended && fields.size() < static_cast<int32_t>(payload::ConfigFieldCount)) RejectDamagedPayload(gbk::LogTooFewFields);
+  // The record's names become shortcut, group and key names and the program
+  // the setup starts: they pass the rule the packer applies to them.
+  if (layout.fields.size() >= payload::ConfigFieldCount &&
+      (text::CheckProductName(layout.fields[payload::FieldProductName]) != text::NameFault::None ||
+       text::CheckVersion(layout.fields[payload::FieldVersion]) != text::NameFault::None ||
+       text::CheckInstallName(layout.fields[payload::FieldMainProgram]) != text::NameFault::None))
+    RejectDamagedPayload(gbk::LogUnsafeRecord);
   g.ProductName = Text::Copy(fields.TextAt(1));
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
   ShowProductTitle();

@@ -42,7 +42,10 @@ SetupSwitches ParseSwitches(std::string_view line) {
       std::string_view value = TrimEnd(rest.substr(3));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
       if (value.empty()) s.bad.emplace_back(TrimEnd(rest));
-      if (!value.empty()) s.dir = std::string(value);
+      if (!value.empty()) {
+        s.dir = std::string(value);
+        s.dirArgument = std::string(TrimEnd(rest));
+      }
       break;
     }
     // One switch: up to the next blank outside quotes; the quotes go.
@@ -75,6 +78,7 @@ SetupSwitches ParseSwitches(std::string_view line) {
       s.noGroup = true;
     } else if (hasValue && !value.empty() && SameName(name, "DIR")) {
       s.dir = value;
+      s.dirArgument = raw;
     } else if (hasValue && !value.empty() && SameName(name, "LOG")) {
       s.log = value;
     } else {

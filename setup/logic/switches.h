@@ -17,6 +17,7 @@ struct SetupSwitches {
   bool noDesktop = false;  // /NODESKTOP or /NOICONS
   bool noGroup = false;    // /NOGROUP or /NOICONS
   std::string dir;         // /D= or /DIR=, GBK, as given; empty: the payload's default
+  std::string dirArgument; // the switch that gave dir, as written
   std::string log;         // /LOG=, GBK path; empty: no log
   std::vector<std::string> bad;  // every argument that was not understood, in order
   bool ok() const { return bad.empty(); }

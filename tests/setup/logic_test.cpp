@@ -180,7 +180,8 @@ TEST_F(Logic, ChecksumFieldRefusesAChangedPayloadBeforeAnythingIsRead) {
   EXPECT_TRUE(S().messageBoxes.empty());
 
   // Changes the other checks let through: the block's stored size (the
-  // stream still inflates), a name, either picture.
+  // stream still inflates), a name, either picture, the record (the main
+  // program, a field the setup does not read).
   auto changed = [&](const std::string& from, const std::string& to) {
     std::string bad = good;
     const size_t at = bad.find(from);
@@ -190,7 +191,8 @@ TEST_F(Logic, ChecksumFieldRefusesAChangedPayloadBeforeAnythingIsRead) {
   std::string size = good;
   size[5] ^= 0x01;
   for (const std::string& bad : {size, changed("a.txt|", "b.txt|"), changed("JPEG-W", "JPEG-X"),
-                                 changed("JPEG-B", "JPEG-C")}) {
+                                 changed("JPEG-B", "JPEG-C"), changed("|app.exe|extra|", "|a.txt|extra|"),
+                                 changed("|extra|", "|extrb|")}) {
     setup::g = setup::SetupGlobals();
     S().messageBoxes.clear();
     EXPECT_EQ(Load(bad), 0);
@@ -216,6 +218,18 @@ TEST_F(Logic, ChecksumFieldRefusesAChangedPayloadBeforeAnythingIsRead) {
   p.fields = Fields() + "|extra|crc32=00000000";
   EXPECT_EQ(Load(Build(p)), 0);
   EXPECT_EQ(S().messageBoxes.size(), 1u);
+
+  // An earlier packer's field, over every section but the record, is still
+  // taken: it vouches for the stream, which is then inflated while installing.
+  const std::string plain = Build(p = PayloadSpec{{{"app.exe", "MZ-program"}}, Fields()});
+  const payload::Layout layout = payload::ReadLayout(payload::AsBytes(plain));
+  const uint32_t sum = payload::SectionChecksum(layout[payload::SectionFiles], layout[payload::SectionNames],
+                                                layout[payload::SectionWelcome], layout[payload::SectionBanner]);
+  p.fields = Fields() + "|" + payload::ChecksumField(payload::SectionChecksumPrefix, sum);
+  S().messageBoxes.clear();
+  EXPECT_EQ(Load(Build(p)), -1000);
+  EXPECT_TRUE(setup::g.PayloadStreamed);
+  EXPECT_TRUE(S().messageBoxes.empty());
 }
 
 // The name rule itself is tested with the other text rules; here a name it
@@ -459,11 +473,10 @@ std::string Resummed(const std::string& good, const std::function<void(std::vect
   std::vector<std::string> parts;
   for (payload::ByteView v : layout.sections) parts.emplace_back(v.begin(), v.end());
   edit(parts);
-  const uint32_t sum = payload::SectionChecksum(payload::AsBytes(parts[0]), payload::AsBytes(parts[1]),
-                                                payload::AsBytes(parts[3]), payload::AsBytes(parts[4]));
   std::vector<std::string> fields = layout.fields;
-  fields.back() = payload::ChecksumField(sum);
-  const std::string record = payload::JoinFields(fields);
+  fields.pop_back();
+  const std::string record = payload::JoinFields(payload::WithChecksum(
+      fields, payload::AsBytes(parts[0]), parts[1], payload::AsBytes(parts[3]), payload::AsBytes(parts[4])));
   return Str(payload::JoinSections({payload::AsBytes(parts[0]), payload::AsBytes(parts[1]), payload::AsBytes(record),
                                     payload::AsBytes(parts[3]), payload::AsBytes(parts[4])}));
 }

@@ -327,6 +327,10 @@ TEST_F(Packer, ConfigurationTheSetupCannotUse) {
   o = o_;
   o.version = "1|2";
   EXPECT_EQ(Fails(o), Problem::BadText);
+  o.version = "1\\..\\..\\x";  // the title names the group's shortcut
+  EXPECT_EQ(Fails(o), Problem::BadText);
+  o.version = "2.0 beta";
+  EXPECT_NO_THROW(mksetup::Pack(o));
   o = o_;
   o.extraFields = {"a|b"};
   EXPECT_EQ(Fails(o), Problem::BadText);

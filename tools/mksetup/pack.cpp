@@ -286,6 +286,9 @@ PackSummary Pack(const PackOptions& o) {
     Throw(Problem::BadProductName, "the product name \"" + o.productName + "\" " + text::Describe(fault));
   CheckText(o.version, "the version");
   const std::string version = ToGbk(o.version, "the version");
+  if (text::NameFault fault = text::CheckVersion(version); fault != text::NameFault::None)
+    Throw(Problem::BadText, "the version \"" + o.version + "\" " + text::Describe(fault) +
+                                "; the title made of the product name and the version names a shortcut");
   std::string installDir;
   const std::string given = o.installDir.empty() ? "C:\\Program Files\\" + o.productName + "\\" : o.installDir;
   if (text::DirectoryCheck c = text::NormaliseDirectory(ToGbk(given, "the install directory"), installDir); !c.ok())
