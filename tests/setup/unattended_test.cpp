@@ -130,6 +130,14 @@ class Unattended : public ::testing::Test {
     ASSERT_TRUE(built.ok()) << built.message;
     S().resource.assign(built.payload.begin(), built.payload.end());
   }
+  // A fresh run of the setup over a payload with this record.
+  void Restart(std::vector<std::string> fields) {
+    scripted::Install();
+    setup::CleanupGlobals(0);
+    setup::g = setup::SetupGlobals();
+    setup::g_arguments = {};
+    Pack(std::move(fields));
+  }
   int32_t Start(const std::string& arguments) {
     setup::g_arguments = {arguments, true};
     return scripted::RunUntilExit(setup::StartFromCommandLine);
@@ -226,11 +234,7 @@ TEST_F(Unattended, InstallDirectoryTakesOneFormOnEveryPath) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.given);
     auto fresh = [&](const std::string& recordDir) {
-      scripted::Install();
-      setup::CleanupGlobals(0);
-      setup::g = setup::SetupGlobals();
-      setup::g_arguments = {};
-      Pack({gbk::ProductName, gbk::Version, recordDir, "w.jpg", "b.jpg", "app.exe"});
+      Restart({gbk::ProductName, gbk::Version, recordDir, "w.jpg", "b.jpg", "app.exe"});
       S().dirs.insert("C:");
     };
     fresh(c.given);
@@ -295,17 +299,10 @@ TEST_F(Unattended, RecordNamesPassTheNameRule) {
     SCOPED_TRACE(c.value);
     std::vector<std::string> fields = {gbk::ProductName, gbk::Version, "C:\\App\\", "w.jpg", "b.jpg", "app.exe"};
     fields[c.field] = c.value;
-    auto fresh = [&] {
-      scripted::Install();
-      setup::CleanupGlobals(0);
-      setup::g = setup::SetupGlobals();
-      setup::g_arguments = {};
-      Pack(fields);
-    };
-    fresh();
+    Restart(fields);
     EXPECT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), c.refused ? 0 : -1000);
     EXPECT_EQ(S().messageBoxes.size(), c.refused ? 1u : 0u);
-    fresh();
+    Restart(fields);
     EXPECT_EQ(Start("/S /LOG=x.log"), c.refused ? setup::kExitDamagedPayload : 0);
     EXPECT_EQ(Logged(std::string(gbk::LogDamaged) + gbk::LogUnsafeRecord), c.refused);
     EXPECT_EQ(S().files.empty(), c.refused);
