@@ -10,7 +10,7 @@
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
 #include "runtime/commands.h"
-#include "runtime/cp936.h"
+#include "text/gbk.h"
 
 namespace rt {
 namespace args {
@@ -43,7 +43,7 @@ std::string HalfWidth(const char* s) {
   const uint8_t* p = reinterpret_cast<const uint8_t*>(s);
   const size_t n = std::strlen(s);
   for (size_t i = 0; i < n;) {
-    if (cp936::IsLead(p[i]) && i + 1 < n) {
+    if (text::gbk::IsLead(p[i]) && i + 1 < n) {
       const uint8_t lead = p[i], trail = p[i + 1];
       if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
         out += static_cast<char>(trail - 0x80);

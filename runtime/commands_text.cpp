@@ -8,7 +8,7 @@
 
 #include "runtime/args.h"
 #include "runtime/commands.h"
-#include "runtime/cp936.h"
+#include "text/gbk.h"
 
 namespace rt::cmd {
 namespace {
@@ -23,7 +23,7 @@ inline uint8_t Fold(uint8_t c) { return (c >= 'a' && c <= 'z') ? static_cast<uin
 bool Matches(Bytes p, Bytes sought, size_t s, bool ignoreCase) {
   if (!ignoreCase) return std::memcmp(p, sought, s) == 0;
   for (size_t i = 0; i < s;) {
-    if (cp936::IsLead(sought[i]) && i + 1 < s) {
+    if (text::gbk::IsLead(sought[i]) && i + 1 < s) {
       if (p[i] != sought[i] || p[i + 1] != sought[i + 1]) return false;
       i += 2;
     } else {
@@ -63,7 +63,7 @@ int32_t Search(int32_t argc, ValueRecord* a, bool reverse) {
       found = static_cast<int32_t>(i + 1);
       if (!reverse) return found;
     }
-    if (cp936::IsLead(t[i])) {
+    if (text::gbk::IsLead(t[i])) {
       if (i + 1 >= L) break;  // a lead byte before the terminator ends the walk
       i += 2;
     } else {
@@ -88,7 +88,7 @@ void SplitWalk(Bytes data, size_t n, Bytes delim, size_t d, int64_t maxCount, bo
       continue;
     }
     if (charSteps) {
-      i += cp936::CharLen(data, i, n);
+      i += text::gbk::CharLen(data, i, n);
     } else {
       const void* next = std::memchr(data + i + 1, delim[0], n - i - 1);
       i = next ? static_cast<size_t>(static_cast<Bytes>(next) - data) : n;
@@ -151,8 +151,8 @@ void ToUpperCase(ValueRecord* r, int32_t argc, ValueRecord* a) {
   uint8_t* p = reinterpret_cast<uint8_t*>(t);
   const size_t n = std::strlen(t);
   for (size_t i = 0; i < n;) {
-    if (cp936::IsLead(p[i])) {
-      i += cp936::CharLen(p, i, n);
+    if (text::gbk::IsLead(p[i])) {
+      i += text::gbk::CharLen(p, i, n);
     } else {
       if (p[i] >= 'a' && p[i] <= 'z') p[i] = static_cast<uint8_t>(p[i] - 32);
       ++i;
@@ -201,7 +201,7 @@ void ReplaceSubtext(ValueRecord* r, int32_t argc, ValueRecord* a) {
       if (++done == count) break;
       continue;
     }
-    if (cp936::IsLead(t[i])) {
+    if (text::gbk::IsLead(t[i])) {
       if (i + 1 >= L) break;
       out.append(text + i, 2);
       i += 2;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/gbk.h"
+
 namespace payload {
 namespace {
 
@@ -19,9 +21,6 @@ uint32_t GetU32(ByteView b, size_t at) {
          uint32_t(b[at + 3]) << 24;
 }
 
-void Append(Bytes& out, ByteView b) { out.insert(out.end(), b.begin(), b.end()); }
-void Append(Bytes& out, std::string_view s) { Append(out, AsBytes(s)); }
-
 BuildResult Fail(Error e, size_t item, std::string message) {
   BuildResult r;
   r.error = e;
@@ -33,10 +32,10 @@ BuildResult Fail(Error e, size_t item, std::string message) {
 // Names and fields: GBK text that survives being joined with "|", split again
 // and read up to the first zero byte.
 Error CheckText(std::string_view text) {
-  if (!IsWellFormedGbk(text)) return Error::BadText;
+  if (!text::gbk::IsWellFormed(text)) return Error::BadText;
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7F) return Error::BadText;
-  if (FindGbkChar(text, '|') != npos) return Error::TextHasBar;
+  if (text::gbk::FindChar(text, ListSeparator) != npos) return Error::TextHasBar;
   if (text.find(SectionMarker) != npos) return Error::TextHasMarker;
   return Error::None;
 }
@@ -51,74 +50,6 @@ const char* TextProblem(Error e) {
 }
 
 }  // namespace
-
-size_t FindBytes(ByteView hay, ByteView needle, size_t from) {
-  if (needle.empty() || from > hay.size() || hay.size() - from < needle.size()) return npos;
-  const uint8_t first = needle[0];
-  const uint8_t* p = hay.data() + from;
-  const uint8_t* last = hay.data() + (hay.size() - needle.size());
-  while (p <= last) {
-    p = static_cast<const uint8_t*>(std::memchr(p, first, size_t(last - p) + 1));
-    if (!p) return npos;
-    if (std::memcmp(p, needle.data(), needle.size()) == 0) return size_t(p - hay.data());
-    ++p;
-  }
-  return npos;
-}
-
-std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep) {
-  std::vector<ByteView> pieces;
-  size_t start = 0;
-  for (;;) {
-    size_t at = FindBytes(data, AsBytes(sep), start);
-    if (at == npos) break;
-    pieces.push_back(data.subspan(start, at - start));
-    start = at + sep.size();
-  }
-  pieces.push_back(data.subspan(start));
-  return pieces;
-}
-
-std::string_view ToText(ByteView data) {
-  const void* zero = data.empty() ? nullptr : std::memchr(data.data(), 0, data.size());
-  size_t n = zero ? size_t(static_cast<const uint8_t*>(zero) - data.data()) : data.size();
-  return {reinterpret_cast<const char*>(data.data()), n};
-}
-
-bool IsWellFormedGbk(std::string_view text) {
-  for (size_t i = 0; i < text.size(); i++) {
-    uint8_t b = uint8_t(text[i]);
-    if (b == 0xFF) return false;
-    if (!IsGbkLead(b)) continue;
-    if (i + 1 >= text.size()) return false;
-    uint8_t t = uint8_t(text[++i]);
-    if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-  }
-  return true;
-}
-
-size_t FindGbkChar(std::string_view text, char c) {
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text[i] == c) return i;
-    if (IsGbkLead(uint8_t(text[i]))) i++;
-  }
-  return npos;
-}
-
-std::vector<std::string> SplitGbkText(std::string_view text, char sep) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text[i] == sep) {
-      pieces.emplace_back(text.substr(start, i - start));
-      start = i + 1;
-    } else if (IsGbkLead(uint8_t(text[i]))) {
-      i++;
-    }
-  }
-  if (start < text.size()) pieces.emplace_back(text.substr(start));
-  return pieces;
-}
 
 bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress) {
   out.clear();
@@ -325,14 +256,15 @@ BuildResult BuildPayload(const PayloadInput& in) {
   for (size_t i = 0; i < in.fields.size(); i++)
     if (Error e = CheckText(in.fields[i]); e != Error::None)
       return Fail(e, i, "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" " + TextProblem(e));
-  // The setup takes the first checksum field after the sixth as the sum; one
-  // given by hand would stand in front of the packer's own.
+  // A reader takes such a field after the sixth as the sum; one given by
+  // hand would stand in front of the packer's own.
   if (in.checksum)
     for (size_t i = ConfigFieldCount; i < in.fields.size(); i++)
       if (IsChecksumField(in.fields[i]))
         return Fail(Error::ReservedField, i,
                     "configuration field " + std::to_string(i + 1) + " \"" + in.fields[i] + "\" starts with \"" +
-                        std::string(ChecksumPrefix) + "\", which the packer writes itself");
+                        std::string(ChecksumPrefix) + "\" or \"" + std::string(SectionChecksumPrefix) +
+                        "\", which the packer writes itself");
 
   uint64_t total = 0;
   for (size_t i = 0; i < in.files.size(); i++) {
@@ -353,12 +285,7 @@ BuildResult BuildPayload(const PayloadInput& in) {
   if (ContainsBytes(in.banner, SectionMarker))
     return Fail(Error::PictureHasMarker, 1, "the banner picture contains the section marker");
 
-  Bytes stream;
-  stream.reserve(size_t(total));
-  for (size_t i = 0; i < in.files.size(); i++) {
-    if (i) Append(stream, FileSeparator);
-    Append(stream, in.files[i]);
-  }
+  const Bytes stream = JoinFiles(in.files);
 
   // A compressed stream can contain the marker by chance; another level gives
   // different bytes.
@@ -379,32 +306,14 @@ BuildResult BuildPayload(const PayloadInput& in) {
     return Fail(Error::StreamHasMarker, 0,
                 "the compressed files contain the section marker at every compression level");
 
-  std::string names;
-  for (const std::string& name : in.names) {
-    names += name;
-    names += '|';
-  }
+  const std::string names = JoinNames(in.names);
   BuildResult r;
-  r.fields = in.fields;
-  if (in.checksum)
-    r.fields.push_back(ChecksumField(SectionChecksum(block, AsBytes(names), in.welcome, in.banner)));
+  r.fields = in.checksum ? WithChecksum(in.fields, block, names, in.welcome, in.banner) : in.fields;
   r.level = used;
   r.uncompressedSize = total;
   r.compressedSize = block.size();
-  Bytes& out = r.payload;
-  out.reserve(block.size() + names.size() + in.welcome.size() + in.banner.size() + 4096);
-  Append(out, block);
-  Append(out, SectionMarker);
-  Append(out, names);
-  Append(out, SectionMarker);
-  for (size_t i = 0; i < r.fields.size(); i++) {
-    if (i) out.push_back('|');
-    Append(out, r.fields[i]);
-  }
-  Append(out, SectionMarker);
-  Append(out, in.welcome);
-  Append(out, SectionMarker);
-  Append(out, in.banner);
+  const std::string record = JoinFields(r.fields);
+  r.payload = JoinSections({block, AsBytes(names), AsBytes(record), in.welcome, in.banner});
   return r;
 }
 
@@ -414,28 +323,29 @@ ParsedPayload ParsePayload(ByteView data) {
     p.error = "the payload is empty";
     return p;
   }
-  p.sections = SplitBytes(data, SectionMarker);
+  const Layout layout = ReadLayout(data);
+  p.sections = layout.sections;
   p.sectionCount = p.sections.size();
-  if (p.sectionCount < SectionCount) {
+  if (!layout.ok) {
     p.error = "the payload has " + std::to_string(p.sectionCount) + " sections; at least 5 are needed";
     return p;
   }
   p.ok = true;
-  if (p.sections[0].size() >= BlockHeaderSize) p.storedSize = GetU32(p.sections[0], 4);
-  p.blockOk = DecompressBlock(p.sections[0], p.stream);
+  const ByteView block = layout[SectionFiles];
+  if (block.size() >= BlockHeaderSize) p.storedSize = GetU32(block, 4);
+  p.blockOk = DecompressBlock(block, p.stream);
   if (p.blockOk) p.files = SplitBytes(p.stream, FileSeparator);
-  p.names = SplitGbkText(ToText(p.sections[1]), '|');
-  p.fields = SplitGbkText(ToText(p.sections[2]), '|');
-  p.welcome = p.sections[3];
-  p.banner = p.sections[4];
-  p.checksum = SectionChecksum(p.sections[0], p.sections[1], p.welcome, p.banner);
-  for (size_t i = ConfigFieldCount; i < p.fields.size(); i++) {
-    if (!IsChecksumField(p.fields[i])) continue;
-    p.hasChecksum = true;
-    p.checksumField = p.fields[i];
-    p.checksumOk = ChecksumFieldMatches(p.fields[i], p.checksum);
-    break;
-  }
+  p.names = layout.names;
+  p.fields = layout.fields;
+  p.welcome = layout[SectionWelcome];
+  p.banner = layout[SectionBanner];
+  const SumCheck sum = CheckSum(layout);
+  p.checksum = sum.sum;
+  p.hasChecksum = sum.status != SumStatus::Absent;
+  p.checksumField = sum.field;
+  p.checksumOk = sum.status == SumStatus::Holds;
+  p.checksumCoversRecord = sum.coversRecord;
+  p.checksumMisplaced = sum.misplaced;
   return p;
 }
 
@@ -445,9 +355,12 @@ std::vector<std::string> CheckPayload(const ParsedPayload& p) {
     problems.push_back(p.error);
     return problems;
   }
-  if (p.hasChecksum && !p.checksumOk)
-    problems.push_back("the checksum field says \"" + p.checksumField + "\" but the sections sum to " +
-                       ChecksumField(p.checksum).substr(ChecksumPrefix.size()) +
+  if (p.hasChecksum && !p.checksumOk && p.checksumMisplaced)
+    problems.push_back("the checksum field \"" + p.checksumField +
+                       "\" is not the record's last field (the record was changed); the setup refuses it as damaged");
+  else if (p.hasChecksum && !p.checksumOk)
+    problems.push_back("the checksum field says \"" + p.checksumField + "\" but the " +
+                       (p.checksumCoversRecord ? "payload sums" : "sections sum") + " to " + ChecksumField("", p.checksum) +
                        "; the setup refuses it as damaged");
   if (p.sectionCount > SectionCount)
     problems.push_back(std::to_string(p.sectionCount) + " sections instead of 5 (a piece contains the section marker)");
@@ -462,7 +375,7 @@ std::vector<std::string> CheckPayload(const ParsedPayload& p) {
   else if (p.blockOk && p.names.size() > p.files.size())
     problems.push_back(std::to_string(p.names.size()) + " names but only " + std::to_string(p.files.size()) +
                        " files (a file is missing or one was cut apart)");
-  std::string_view list = ToText(p.sections[1]);
+  std::string_view list = ToText(p.sections[SectionNames]);
   if (!list.empty() && list.back() != '|') problems.push_back("the name list does not end with \"|\"");
   for (size_t i = 0; i < p.names.size(); i++)
     if (p.names[i].empty()) problems.push_back("name " + std::to_string(i + 1) + " is empty");

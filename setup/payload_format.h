@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,15 +28,32 @@ namespace payload {
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
 
+// ---- layout ----
+//
+// The sections in payload order, joined by SectionMarker (none before the
+// first or after the last). A reader needs the first SectionCount and
+// ignores any more.
+enum Section : size_t {
+  SectionFiles = 0,    // the compressed block
+  SectionNames = 1,    // the name list
+  SectionRecord = 2,   // the configuration record
+  SectionWelcome = 3,  // the welcome picture
+  SectionBanner = 4,   // the banner picture
+};
+inline constexpr size_t SectionCount = 5;
 inline constexpr std::string_view SectionMarker = "$#@*&$*&";
+// Between two files of the decompressed stream.
 inline constexpr std::string_view FileSeparator = "&%*%*&$";
+// After every name of the list; between two fields of the record.
+inline constexpr char ListSeparator = '|';
+// The record's fields the setup reads; further ones follow these.
+inline constexpr size_t ConfigFieldCount = 6;
+
 inline constexpr uint32_t BlockMagic = 0x033E0F0D;
 // The setup's decompressor refuses a stored size of 0x40000000 or more (its
 // output buffer is twice the stored size and must stay a positive int32).
 inline constexpr uint64_t MaxUncompressedSize = 0x3FFFFFFF;
 inline constexpr size_t BlockHeaderSize = 8;
-inline constexpr size_t SectionCount = 5;
-inline constexpr size_t ConfigFieldCount = 6;
 
 // Where the setup looks for its payload.
 inline constexpr uint16_t ResourceType = 10;  // RT_RCDATA
@@ -71,36 +89,71 @@ std::vector<ByteView> SplitBytes(ByteView data, std::string_view sep);
 // The text of a byte set: the bytes up to the first zero byte.
 std::string_view ToText(ByteView data);
 
-// A byte that starts a two-byte character in code page 936.
-constexpr bool IsGbkLead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
-// True when every lead byte is followed by a valid trail byte and no byte is
-// outside the code page (0xFF). A text that ends in a lone lead byte would
-// swallow the "|" that follows it when the setup splits the list.
-bool IsWellFormedGbk(std::string_view text);
-// Position of the first single-byte character c, stepping over two-byte
-// characters as units (their trail byte may equal c); npos when absent.
-size_t FindGbkChar(std::string_view text, char c);
-// Splits at the single-byte character sep, stepping over two-byte characters;
-// a final empty piece after a trailing separator is not an element, so "a|b|"
-// gives two pieces and "" gives none.
-std::vector<std::string> SplitGbkText(std::string_view text, char sep);
+// The pieces joined the way a reader splits them again: the sections with
+// SectionMarker between them, the files with FileSeparator between them,
+// every name followed by ListSeparator, the fields with ListSeparator
+// between them. Nothing is checked here (BuildPayload checks).
+Bytes JoinSections(std::initializer_list<ByteView> sections);
+Bytes JoinFiles(const std::vector<ByteView>& files);
+std::string JoinNames(const std::vector<std::string>& names);
+std::string JoinFields(const std::vector<std::string>& fields);
+
+// A name list or a record: its text split at ListSeparator, stepping over
+// two-byte characters; a final empty piece after a trailing separator is no
+// element, so "a|b|" gives two names.
+std::vector<std::string> SplitList(ByteView section);
+
+// The payload as every reader splits it before anything is inflated: the
+// setup streams the files from sections[SectionFiles] where the resource
+// lies, the packer's reader inflates them at once.
+struct Layout {
+  bool ok = false;                  // SectionCount sections or more
+  std::vector<ByteView> sections;   // into the payload, every one found
+  std::vector<std::string> names;   // the name list, split (empty unless ok)
+  std::vector<std::string> fields;  // the record, split (empty unless ok)
+  ByteView operator[](Section s) const { return sections[s]; }
+};
+Layout ReadLayout(ByteView payload);
 
 // ---- checksum ----
 
-// The packer adds one configuration field after the sixth: ChecksumPrefix and
-// eight upper-case hex digits, zlib's CRC-32 of sections 0, 1, 3 and 4 in that
-// order (the record itself carries the sum, so it is left out). The setup
-// refuses a payload whose sum differs before it shows anything; a payload
-// without the field (older packers, other tools) loads as before.
-inline constexpr std::string_view ChecksumPrefix = "crc32=";
+// The packer ends the record with one field after the sixth: ChecksumPrefix
+// and eight upper-case hex digits, zlib's CRC-32 of section 0, section 1, the
+// record's bytes before the "|" that precedes the field, section 3 and
+// section 4, in that order. Earlier packers wrote SectionChecksumPrefix
+// instead, somewhere after the sixth field, over sections 0, 1, 3 and 4 only
+// (the record was not covered); readers still take it. The setup refuses a
+// payload whose sum differs before it shows anything; a payload with neither
+// field (older packers, other tools) loads as before.
+inline constexpr std::string_view ChecksumPrefix = "crc32all=";
+inline constexpr std::string_view SectionChecksumPrefix = "crc32=";
 
 uint32_t SectionChecksum(ByteView compressed, ByteView names, ByteView welcome, ByteView banner);
-// "crc32=" followed by the sum as eight upper-case hex digits.
-std::string ChecksumField(uint32_t crc);
+uint32_t PayloadChecksum(ByteView compressed, ByteView names, ByteView recordBefore, ByteView welcome, ByteView banner);
+// The prefix followed by the sum as eight upper-case hex digits.
+std::string ChecksumField(std::string_view prefix, uint32_t crc);
+// Starts with either prefix.
 bool IsChecksumField(std::string_view field);
-// True when field is the prefix and exactly eight hex digits (either case)
+// True when field is either prefix and exactly eight hex digits (either case)
 // that equal crc.
 bool ChecksumFieldMatches(std::string_view field, uint32_t crc);
+// The record as the packer writes it: the fields, then the checksum field
+// over them and the other sections.
+std::vector<std::string> WithChecksum(std::vector<std::string> fields, ByteView compressed, std::string_view nameList,
+                                      ByteView welcome, ByteView banner);
+
+// What a reader makes of a payload's sum, before it reads anything else:
+// Differs refuses the payload, Holds vouches for every summed section,
+// Absent (an older packer, another tool) leaves it unchecked.
+enum class SumStatus { Absent, Holds, Differs };
+struct SumCheck {
+  SumStatus status = SumStatus::Absent;
+  std::string field;          // the checksum field, as found
+  uint32_t sum = 0;           // what the sections sum to
+  bool coversRecord = false;  // the packer's field: the record is summed too
+  bool misplaced = false;     // the packer's field, but not the record's last
+};
+SumCheck CheckSum(const Layout& layout);
 
 // ---- publisher ----
 
@@ -255,6 +308,8 @@ struct ParsedPayload {
   std::string checksumField;  // the first such field, as found
   uint32_t checksum = 0;      // the sum of the sections as they are
   bool checksumOk = false;    // hasChecksum and the field matches the sum
+  bool checksumCoversRecord = false;  // the packer's field, over the record too
+  bool checksumMisplaced = false;     // the packer's field, not the record's last
 };
 
 // Reads a payload as the setup does. The views point into data and into the

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "text/names.h"
+
 namespace uninst {
 namespace {
 
@@ -37,17 +39,6 @@ std::vector<std::u16string_view> Split(std::u16string_view s) {
     if (at == std::u16string_view::npos) return parts;
     from = at + 1;
   }
-}
-
-bool IsReservedDevice(std::u16string_view name) {
-  const std::u16string_view base = name.substr(0, name.find(u'.'));
-  static constexpr std::u16string_view kThree[] = {u"con", u"prn", u"aux", u"nul"};
-  for (auto d : kThree)
-    if (SameAscii(base, d)) return true;
-  if (base.size() == 4 && base[3] >= u'1' && base[3] <= u'9')
-    return SameAscii(base.substr(0, 3), std::u16string_view(u"com")) ||
-           SameAscii(base.substr(0, 3), std::u16string_view(u"lpt"));
-  return false;
 }
 
 // A path with its ASCII letters folded: equal keys exactly when SamePath.
@@ -102,13 +93,7 @@ std::optional<std::string> IniText::Get(std::string_view section, std::string_vi
   return std::nullopt;
 }
 
-bool IsPlainName(std::u16string_view name) {
-  if (name.empty() || name == u"." || name == u"..") return false;
-  for (char16_t c : name)
-    if (c < 0x20 || std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string_view::npos) return false;
-  if (name.back() == u' ' || name.back() == u'.') return false;
-  return !IsReservedDevice(name);
-}
+bool IsPlainName(std::u16string_view name) { return text::CheckComponent(name) == text::NameFault::None; }
 
 bool IsCanonicalPath(std::u16string_view path) {
   std::u16string_view rest;

@@ -35,7 +35,8 @@ class IniText {
 // in a component, no component ending in a blank or full stop. A final
 // backslash is allowed only on a drive root.
 bool IsCanonicalPath(std::u16string_view path);
-// One valid file or folder name (a component of a canonical path).
+// One valid file or folder name (a component of a canonical path), by the
+// same rule the setup and the packer apply to the names they make.
 bool IsPlainName(std::u16string_view name);
 // Equal without regard to ASCII letter case; other characters exactly (a
 // stricter test than the file system's, so it can only refuse, never admit).

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "text/gbk.h"
+
 namespace rt::win32 {
 namespace {
 
@@ -41,7 +43,7 @@ bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     const unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 0x81 && i + 1 < a.size()) {
+    if (text::gbk::IsLead(x) && i + 1 < a.size()) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -73,7 +75,7 @@ std::string Folded(std::string_view s) {
   std::string out(s);
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(out[i]);
-    if (c >= 0x81 && i + 1 < out.size()) {
+    if (text::gbk::IsLead(c) && i + 1 < out.size()) {
       ++i;
     } else if (c >= 'A' && c <= 'Z') {
       out[i] = static_cast<char>(c + 32);

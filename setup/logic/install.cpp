@@ -11,6 +11,7 @@
 #include "setup/logic/payload.h"
 #include "setup/logic/question.h"
 #include "setup/logic/window_ids.h"
+#include "text/directory.h"
 
 namespace setup {
 namespace {
@@ -82,7 +83,7 @@ void CreateOneDirectory(const Text& path) {
 
 void CreateDirectoryPath(Text& path) {
   const Text backslash = Lit(gbk::Backslash);
-  if (EndsInBackslash(path.c_str())) {
+  if (text::EndsInBackslash(path.c_str())) {
     path = CoreText(g_cmd.LeftText, {path.Value(), Int(Length(path) - 1)});
   }
   // Levels from the fourth byte on: the drive part ("C:\") is never created.

@@ -8,6 +8,7 @@
 #include "setup/logic/payload.h"
 #include "setup/logic/unattended.h"
 #include "setup/logic/window_ids.h"
+#include "text/directory.h"
 
 namespace setup {
 namespace {
@@ -76,12 +77,14 @@ void OnDirectoryDestroyed() {
 }
 
 void OnDirectoryNext() {
-  Text dir = GetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent);
+  // An empty field, or a directory the setup does not install into, keeps
+  // the page: the focus goes back to the field.
+  const Text dir = ConfirmedDirectory(GetTextProperty(ids::kDirectory, ids::directory::kDirEdit, prop::EditContent));
   if (dir.empty()) {
     Core(g_cmd.SetFocus, {Unit(rt::tag::EditBox, ids::kDirectory, ids::directory::kDirEdit)});
     return;
   }
-  g.InstallDir = ConfirmedDirectory(dir);
+  g.InstallDir = dir;
   g.LeavingDirectory = 1;
   Unload(Directory());
   LoadModal(Ready(), Welcome());
@@ -100,7 +103,11 @@ void OnDirectoryCancel() {
   Unload(Welcome());
 }
 
-Text ConfirmedDirectory(const Text& dir) { return Text::Copy(WithFinalBackslash(dir.c_str()).c_str()); }
+Text ConfirmedDirectory(const Text& dir) {
+  std::string normalised;
+  if (!text::NormaliseDirectory(dir.c_str(), normalised).ok()) return Text();
+  return Text::Copy(normalised.c_str());
+}
 
 Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
   if (chosen.empty()) return Text();
@@ -108,8 +115,7 @@ Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
   const int32_t p = CoreInt(g_cmd.FindTextReverse, {installDir.Value(), rt::TextValue(gbk::Backslash), Int(n - 1)});
   const Text leaf = CoreText(g_cmd.MidText, {installDir.Value(), Int(p + 1), Int(n - p - 1)});
   if (CoreInt(g_cmd.FindTextReverse, {chosen.Value(), leaf.Value(), Omit(), Bool(false)}) == -1) {
-    const bool endsInBackslash = CoreText(g_cmd.RightText, {chosen.Value(), Int(1)}) == Lit(gbk::Backslash);
-    return endsInBackslash ? chosen + leaf : chosen + gbk::Backslash + leaf;
+    return Text::Copy(text::WithFinalBackslash(chosen.c_str()).c_str()) + leaf;
   }
   return chosen;
 }

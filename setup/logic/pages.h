@@ -45,9 +45,11 @@ void RegisterProductWith(bool desktopShortcut, bool menuGroup);
 void StartSwapBatch(bool startProduct);
 
 // The install directory as the directory page's Next confirms it, and as
-// every other path that installs takes it: with a final backslash, added when
-// the last character is not one (a two-byte character whose trail byte is
-// 0x5C is no backslash).
+// every other path that installs takes it (/D=, /DIR=, the record's default
+// without them): "/" taken for "\", with one final backslash (a two-byte
+// character whose trail byte is 0x5C is no backslash). Empty when the setup
+// does not install there: a relative or device path, a drive root, a folder
+// name the system would change or refuse.
 Text ConfirmedDirectory(const Text& dir);
 
 // The text a browsed folder gives the directory field: the chosen folder,

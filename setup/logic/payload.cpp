@@ -1,8 +1,5 @@
 #include "setup/logic/payload.h"
 
-#include <cctype>
-#include <cstring>
-
 #include "gbk/setup_texts.h"
 #include "runtime/win32/dll_command.h"
 #include "gbk/unattended_texts.h"
@@ -10,6 +7,7 @@
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/payload_format.h"
+#include "text/names.h"
 
 namespace setup {
 namespace {
@@ -22,102 +20,13 @@ const rt::win32::DllCommand<void*(void*, const char*, const char*)> FindResource
 const rt::win32::DllCommand<uint32_t(void*, void*)> SizeofResource{kSizeofResource};
 const rt::win32::DllCommand<void*(void*, void*)> LoadResource{kLoadResource};
 
-ByteSet ToBytes(const Text& t) { return ByteSet::Adopt(Core(g_cmd.ToBytes, {t.Value()}).v.ptr); }
-
-BlockArray SplitBytesAt(const ByteSet& data, const ByteSet& delimiter) {
-  return BlockArray(rt::tag::Bytes, Core(g_cmd.SplitBytes, {data.Value(), delimiter.Value()}).v.ptr);
-}
-
-BlockArray SplitTextAt(const Text& text, const char* delimiter) {
-  return BlockArray(rt::tag::Text, Core(g_cmd.SplitText, {text.Value(), rt::TextValue(delimiter)}).v.ptr);
-}
-
-Text TextOf(ValueRecord bytes) { return CoreText(g_cmd.ToText, {bytes}); }
-
 // A copy of bytes of the resource as a byte set of the runtime.
 ByteSet CopyOf(payload::ByteView bytes) {
   if (bytes.empty()) return ByteSet();
   return ByteSet::Adopt(Core(g_cmd.BytesFromMemory, {Address(bytes.data()), Int(static_cast<int32_t>(bytes.size()))}).v.ptr);
 }
 
-// The first checksum field after the sixth: absent, or whether it matches the
-// sum of sections 0, 1, 3 and 4 as they were cut.
-enum class Sum { Absent, Holds, Differs };
-Sum CheckSum(const std::vector<payload::ByteView>& sections, const BlockArray& fields) {
-  for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {
-    const std::string_view field = fields.TextAt(i);
-    if (!payload::IsChecksumField(field)) continue;
-    const uint32_t sum = payload::SectionChecksum(sections[0], sections[1], sections[3], sections[4]);
-    return payload::ChecksumFieldMatches(field, sum) ? Sum::Holds : Sum::Differs;
-  }
-  return Sum::Absent;
-}
-
-bool IsReservedDeviceName(std::string_view part) {
-  // The name before any extension decides, without trailing spaces: "con.txt"
-  // and "con .txt" are as reserved as "con".
-  std::string_view stem = part.substr(0, part.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  auto eq = [&](const char* s) {
-    if (stem.size() != std::strlen(s)) return false;
-    for (size_t i = 0; i < stem.size(); ++i) {
-      if (std::toupper(static_cast<unsigned char>(stem[i])) != s[i]) return false;
-    }
-    return true;
-  };
-  if (eq("CON") || eq("PRN") || eq("AUX") || eq("NUL")) return true;
-  if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9') {
-    const std::string_view head = stem.substr(0, 3);
-    auto eq3 = [&](const char* s) {
-      for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(head[i])) != s[i]) return false;
-      }
-      return true;
-    };
-    return eq3("COM") || eq3("LPT");
-  }
-  return false;
-}
-
 }  // namespace
-
-bool IsSafePayloadName(std::string_view name) {
-  if (name.empty()) return false;
-  // Walk characters, splitting components at single-byte separators only:
-  // a trail byte equal to "\" or "/" belongs to its character.
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size();) {
-    const bool end = i == name.size();
-    const unsigned char c = end ? 0 : static_cast<unsigned char>(name[i]);
-    if (!end && payload::IsGbkLead(c)) {
-      // A lead byte must have its trail byte: a malformed pair would hide the
-      // byte after it (a ":" or "\\") from these checks but not from the
-      // system's conversion.
-      if (i + 1 >= name.size()) return false;
-      const unsigned char t = static_cast<unsigned char>(name[i + 1]);
-      if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-      i += 2;
-      continue;
-    }
-    if (c == 0xFF) return false;  // no character of the code page
-    if (end || c == '\\' || c == '/') {
-      const std::string_view part = name.substr(start, i - start);
-      if (part.empty() || part == "." || part == "..") return false;
-      const char last = part.back();
-      if (last == ' ' || last == '.') {  // trail bytes are never below 0x40
-        return false;
-      }
-      if (IsReservedDeviceName(part)) return false;
-      if (end) break;
-      start = i + 1;
-      ++i;
-      continue;
-    }
-    if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') return false;
-    ++i;
-  }
-  return true;
-}
 
 payload::ByteView PayloadResource() {
   void* res = FindResourceA(nullptr, reinterpret_cast<const char*>(kPayloadResource), reinterpret_cast<const char*>(kRcData));
@@ -148,48 +57,52 @@ void LoadPayload() {
     Exit(0);
   }
 
-  const std::vector<payload::ByteView> sections = payload::SplitBytes(resource, payload::SectionMarker);
-  if (sections.size() <= 4) RejectDamagedPayload(gbk::LogTooFewSections);
-  const ByteSet record = CopyOf(sections[2]);
-  BlockArray fields = SplitTextAt(TextOf(record.Value()), gbk::Bar);
-  const Sum sum = CheckSum(sections, fields);
-  if (sum == Sum::Differs) RejectDamagedPayload();
+  const payload::Layout layout = payload::ReadLayout(resource);
+  if (!layout.ok) RejectDamagedPayload(gbk::LogTooFewSections);
+  BlockArray fields = BlockArray::Texts(layout.fields);
+  const payload::SumStatus sum = payload::CheckSum(layout).status;
+  if (sum == payload::SumStatus::Differs) RejectDamagedPayload();
 
-  g.PayloadStreamed = sum == Sum::Holds && !sections[0].empty();
+  const payload::ByteView block = layout[payload::SectionFiles];
+  g.PayloadStreamed = sum == payload::SumStatus::Holds && !block.empty();
   if (g.PayloadStreamed) {
     // The sum vouches for the stream: it is inflated while the files are
     // written, and nothing is inflated before the first page. A header the
     // inflater would refuse is known now, though.
     payload::BlockInflater header;
-    if (!header.Open(sections[0])) RejectDamagedPayload(gbk::LogStreamDamaged);
-    g.PayloadBlock = sections[0];
+    if (!header.Open(block)) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadBlock = block;
     g.PayloadFiles = BlockArray::Empty(rt::tag::Bytes);
   } else {
     // Without a sum (an older packer) the stream is inflated now, so that
     // one that does not inflate is refused before any page: installing
-    // nothing and announcing success would be a lie.
-    ByteSet block = CopyOf(sections[0]);
-    ByteSet stream = ByteSet::Adopt(Library(g_cmd.DecompressData, {block.Value()}).v.ptr);
-    block = ByteSet();
-    if (stream.empty() && !sections[0].empty()) RejectDamagedPayload(gbk::LogStreamDamaged);
-    g.PayloadFiles = SplitBytesAt(stream, ToBytes(Lit(gbk::FileSeparator)));
+    // nothing and announcing success would be a lie. It is split as the
+    // streamed files are.
+    payload::Bytes stream;
+    if (!payload::DecompressBlock(block, stream) && !block.empty()) RejectDamagedPayload(gbk::LogStreamDamaged);
+    g.PayloadFiles = stream.empty() ? BlockArray::Empty(rt::tag::Bytes)
+                                    : BlockArray::ByteSets(payload::SplitBytes(stream, payload::FileSeparator));
   }
 
-  const ByteSet names = CopyOf(sections[1]);
-  g.PayloadNames = SplitTextAt(TextOf(names.Value()), gbk::Bar);
-  for (int32_t i = 1; i <= g.PayloadNames.size(); ++i) {
-    const char* name = g.PayloadNames.TextAt(i);
-    if (!IsSafePayloadName(name)) RejectDamagedPayload(gbk::LogUnsafeName);
-  }
+  for (const std::string& name : layout.names)
+    if (text::CheckInstallName(name) != text::NameFault::None) RejectDamagedPayload(gbk::LogUnsafeName);
+  g.PayloadNames = BlockArray::Texts(layout.names);
 
   // Unattended, a short record is a damaged payload, not a runtime error box.
-  if (g.Unattended && fields.size() < 6) RejectDamagedPayload(gbk::LogTooFewFields);
+  if (g.Unattended && fields.size() < static_cast<int32_t>(payload::ConfigFieldCount)) RejectDamagedPayload(gbk::LogTooFewFields);
+  // The record's names become shortcut, group and key names and the program
+  // the setup starts: they pass the rule the packer applies to them.
+  if (layout.fields.size() >= payload::ConfigFieldCount &&
+      (text::CheckProductName(layout.fields[payload::FieldProductName]) != text::NameFault::None ||
+       text::CheckVersion(layout.fields[payload::FieldVersion]) != text::NameFault::None ||
+       text::CheckInstallName(layout.fields[payload::FieldMainProgram]) != text::NameFault::None))
+    RejectDamagedPayload(gbk::LogUnsafeRecord);
   g.ProductName = Text::Copy(fields.TextAt(1));
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
   ShowProductTitle();
   g.InstallDir = Text::Copy(fields.TextAt(3));
-  g.WelcomePicture = CopyOf(sections[3]);
-  g.BannerPicture = CopyOf(sections[4]);
+  g.WelcomePicture = CopyOf(layout[payload::SectionWelcome]);
+  g.BannerPicture = CopyOf(layout[payload::SectionBanner]);
   g.MainProgram = Text::Copy(fields.TextAt(6));
   g.Version = Text::Copy(fields.TextAt(2));
   for (int32_t i = static_cast<int32_t>(payload::ConfigFieldCount) + 1; i <= fields.size(); ++i) {

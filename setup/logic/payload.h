@@ -18,11 +18,6 @@ payload::ByteView PayloadResource();
 // for a damaged payload.
 void LoadPayload();
 
-// A payload name must stay inside the install directory and be a plain
-// relative path: no drive, no root, no "..", no ":", no control characters,
-// no reserved device names, no component ending in a space or a full stop.
-bool IsSafePayloadName(std::string_view gbkName);
-
 // Shows "文件错误！" and ends the process with exit code 0; in an unattended
 // install logs why (a GBK text, or null) and ends it with exit code 2.
 [[noreturn]] void RejectDamagedPayload(const char* why = nullptr);

@@ -60,6 +60,44 @@ BlockArray BlockArray::Empty(rt::TypeTag element) {
   return BlockArray(element, h);
 }
 
+namespace {
+// A one-dimensional array block of n zeroed element pointers.
+void* NewArray(size_t n) {
+  void* block = rt::g_services.AllocMemory(rt::ArrayHeaderSize(1) + n * sizeof(void*));
+  auto* h = static_cast<int32_t*>(block);
+  h[0] = 1;
+  h[1] = static_cast<int32_t>(n);
+  std::memset(rt::ArrayElements<void*>(block), 0, n * sizeof(void*));
+  return block;
+}
+}  // namespace
+
+BlockArray BlockArray::Texts(const std::vector<std::string>& texts) {
+  void* block = NewArray(texts.size());
+  void** e = rt::ArrayElements<void*>(block);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i].empty()) continue;
+    char* p = AllocText(texts[i].size());
+    std::memcpy(p, texts[i].c_str(), texts[i].size() + 1);
+    e[i] = p;
+  }
+  return BlockArray(rt::tag::Text, block);
+}
+
+BlockArray BlockArray::ByteSets(const std::vector<std::span<const uint8_t>>& pieces) {
+  void* block = NewArray(pieces.size());
+  void** e = rt::ArrayElements<void*>(block);
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (pieces[i].empty()) continue;
+    void* p = rt::g_services.AllocMemory(sizeof(rt::ByteSetHeader) + pieces[i].size());
+    static_cast<rt::ByteSetHeader*>(p)->dims = 1;
+    static_cast<rt::ByteSetHeader*>(p)->length = static_cast<int32_t>(pieces[i].size());
+    std::memcpy(rt::ByteSetData(p), pieces[i].data(), pieces[i].size());
+    e[i] = p;
+  }
+  return BlockArray(rt::tag::Bytes, block);
+}
+
 const void* BlockArray::At(int32_t i) const {
   if (i < 1) rt::g_services.RaiseRuntimeError(4);
   if (i > size()) rt::g_services.RaiseRuntimeError(1);

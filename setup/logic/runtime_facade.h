@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -97,6 +99,10 @@ class BlockArray {
   BlockArray& operator=(BlockArray o) noexcept { std::swap(tag_, o.tag_); std::swap(p_, o.p_); return *this; }
   ~BlockArray();
   static BlockArray Empty(rt::TypeTag element);
+  // Copies of the pieces, as the runtime's split commands make them: an
+  // empty piece is a null element.
+  static BlockArray Texts(const std::vector<std::string>& texts);
+  static BlockArray ByteSets(const std::vector<std::span<const uint8_t>>& pieces);
   int32_t size() const { return static_cast<int32_t>(rt::ArrayCount(p_)); }
   // Element i (1-based) as it is stored: a borrowed text or byte-set block.
   const void* At(int32_t i) const;

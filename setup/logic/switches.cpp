@@ -25,22 +25,6 @@ std::string_view TrimEnd(std::string_view s) {
 
 }  // namespace
 
-bool EndsInBackslash(std::string_view path) {
-  bool endsInBackslash = false;
-  for (size_t i = 0; i < path.size();) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    endsInBackslash = c == '\\';
-    i += (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) ? 2 : 1;
-  }
-  return endsInBackslash;
-}
-
-std::string WithFinalBackslash(std::string_view dir) {
-  std::string out(dir);
-  if (!EndsInBackslash(dir)) out += '\\';
-  return out;
-}
-
 SetupSwitches ParseSwitches(std::string_view line) {
   SetupSwitches s;
   size_t i = 0;
@@ -58,7 +42,10 @@ SetupSwitches ParseSwitches(std::string_view line) {
       std::string_view value = TrimEnd(rest.substr(3));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
       if (value.empty()) s.bad.emplace_back(TrimEnd(rest));
-      if (!value.empty()) s.dir = std::string(value);
+      if (!value.empty()) {
+        s.dir = std::string(value);
+        s.dirArgument = std::string(TrimEnd(rest));
+      }
       break;
     }
     // One switch: up to the next blank outside quotes; the quotes go.
@@ -91,6 +78,7 @@ SetupSwitches ParseSwitches(std::string_view line) {
       s.noGroup = true;
     } else if (hasValue && !value.empty() && SameName(name, "DIR")) {
       s.dir = value;
+      s.dirArgument = raw;
     } else if (hasValue && !value.empty() && SameName(name, "LOG")) {
       s.log = value;
     } else {

@@ -17,6 +17,7 @@ struct SetupSwitches {
   bool noDesktop = false;  // /NODESKTOP or /NOICONS
   bool noGroup = false;    // /NOGROUP or /NOICONS
   std::string dir;         // /D= or /DIR=, GBK, as given; empty: the payload's default
+  std::string dirArgument; // the switch that gave dir, as written
   std::string log;         // /LOG=, GBK path; empty: no log
   std::vector<std::string> bad;  // every argument that was not understood, in order
   bool ok() const { return bad.empty(); }
@@ -88,10 +89,5 @@ size_t ArgumentsStart(std::basic_string_view<Char> line, std::basic_string_view<
   while (i < line.size() && isBlank(line[i])) ++i;
   return i;
 }
-
-// The directory as the directory page takes it: with a final backslash. The
-// test steps over two-byte characters, whose trail byte may be a backslash.
-bool EndsInBackslash(std::string_view gbkPath);
-std::string WithFinalBackslash(std::string_view gbkDir);
 
 }  // namespace setup

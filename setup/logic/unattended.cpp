@@ -23,9 +23,10 @@ void ShowHelp() {
   if (g.PayloadNames.size() < g.PayloadFiles.size()) RejectDamagedPayload(gbk::LogTooFewNames);
   ApplyDirectorySwitch();
   // Without /D= the record's directory is taken as the directory page's Next
-  // takes it: an empty one is refused there, and has nowhere to go here.
+  // takes it: one refused there has nowhere to go here.
   if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogNoInstallDir);
   g.InstallDir = ConfirmedDirectory(g.InstallDir);
+  if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogBadInstallDir);
   WriteProductFiles(false);
   RegisterProductWith(!g.Switches.noDesktop, !g.Switches.noGroup);
   if (!g.PendingRename.empty()) {
@@ -54,6 +55,12 @@ void StartFromCommandLine() {
     known.silent = g.Switches.silent;
     known.bad = {gbk::LogArgumentsNotGbk};
     g.Switches = known;
+  }
+  // A directory the setup would not install into is a switch it cannot
+  // honour either: an unattended run stops, the wizard offers the record's.
+  if (!g.Switches.dir.empty() && ConfirmedDirectory(Text::Copy(g.Switches.dir.c_str())).empty()) {
+    g.Switches.bad.push_back(g.Switches.dirArgument);
+    g.Switches.dir.clear();
   }
   // A log that cannot be opened as a plain file of its own (a link, a device,
   // a name given twice) is a switch the setup cannot honour: an unattended

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "setup/payload_format.h"
+#include "text/convert.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,25 +117,11 @@ bool ReadPayload(const std::string& setup, payload::ByteView& out, std::string& 
   return true;
 }
 
-bool ToUtf8(const std::string& gbk, std::string& utf8) {
-  iconv_t cd = iconv_open("UTF-8", "CP936");
-  if (cd == iconv_t(-1)) return false;
-  std::string out(gbk.size() * 3 / 2 + 4, '\0');
-  char* in = const_cast<char*>(gbk.data());
-  size_t inLeft = gbk.size(), outLeft = out.size();
-  char* o = out.data();
-  const bool ok = iconv(cd, &in, &inLeft, &o, &outLeft) != size_t(-1);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  utf8 = out;
-  return ok;
-}
-
 bool WriteProduct(const std::string& folder, const std::vector<std::string>& names,
                   const std::vector<payload::ByteView>& files, std::string& error) {
   for (size_t i = 0; i < names.size(); ++i) {
     std::string name;
-    if (!ToUtf8(names[i], name)) return error = "a name is not GBK text", false;
+    if (!text::GbkToUtf8(names[i], name)) return error = "a name is not GBK text", false;
     for (char& c : name) {
       if (c == '\\') c = '/';
     }
@@ -169,13 +155,11 @@ int main(int argc, char** argv) {
   std::string error;
   payload::ByteView resource;
   if (!ReadPayload(argv[1], resource, error)) return Fail(error);
-  const std::vector<payload::ByteView> sections = payload::SplitBytes(resource, payload::SectionMarker);
-  if (sections.size() < payload::SectionCount || sections[0].size() < payload::BlockHeaderSize) {
-    return Fail("damaged payload");
-  }
+  const payload::Layout layout = payload::ReadLayout(resource);
+  if (!layout.ok || layout[payload::SectionFiles].size() < payload::BlockHeaderSize) return Fail("damaged payload");
   const double read = Ms();
 
-  const payload::ByteView block = sections[0];
+  const payload::ByteView block = layout[payload::SectionFiles];
   const uLong size = uLong(block[4]) | uLong(block[5]) << 8 | uLong(block[6]) << 16 | uLong(block[7]) << 24;
   std::vector<uint8_t> stream(size);
   uLongf got = size;
@@ -185,7 +169,7 @@ int main(int argc, char** argv) {
     return Fail("the stream does not inflate to its stored size");
   }
   const std::vector<payload::ByteView> files = payload::SplitBytes(stream, payload::FileSeparator);
-  const std::vector<std::string> names = payload::SplitGbkText(payload::ToText(sections[1]), '|');
+  const std::vector<std::string>& names = layout.names;
   if (names.size() != files.size()) return Fail("names and files differ in number");
   const double inflated = Ms();
 

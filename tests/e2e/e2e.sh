@@ -347,6 +347,24 @@ SCRIPT
   check "/DIR= quoted" same_file "$product/app.exe" "$(silent_drive)/Quoted Dir/App/app.exe"
   check "DisplayIcon follows /DIR=" [ "$(reg_value silent DisplayIcon)" = 'REG_SZ C:\Quoted Dir\App\app.exe,-0' ]
   check "/NOICONS: no desktop shortcut" test ! -e "$HOME/Desktop/E2E工具.lnk"
+  # Forward slashes: the directory is taken in its backslash form, so that
+  # the record and the uninstaller see it so too.
+  cat > "$work/silent-slash.txt" <<'SCRIPT'
+start cmd="setup.exe /S /NOICONS /D=C:/Slash Dir/App/"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-slash
+  check "/D= with slashes exits 0" [ "$(exit_code silent-slash)" = 0 ]
+  check "/D= with slashes installs" same_file "$product/app.exe" "$(silent_drive)/Slash Dir/App/app.exe"
+  check "/D= with slashes: InstallDir" grep -qx 'InstallDir=C:\\Slash Dir\\App' <<<"$(silent_ini "Slash Dir/App")"
+  # A relative directory is no place to install: a bad switch, nothing written.
+  cat > "$work/silent-relative.txt" <<'SCRIPT'
+start cmd="setup.exe /S /NOICONS /D=Relative Dir"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-relative
+  check "relative /D= exits 4" [ "$(exit_code silent-relative)" = 4 ]
+  check "relative /D= installs nothing" test ! -e "$work/Relative Dir" -a ! -e "$(silent_drive)/Relative Dir"
 }
 
 scenario_silent_unwritable() {
@@ -416,8 +434,9 @@ scenario_silent_record_directory() {
   # A payload whose directory field lacks the final backslash (as packers
   # other than ours may write it), installed with /S and no /D=: the files go
   # into that folder, not next to it. The field is changed in place (its
-  # final backslash becomes an X, the same length); the checksum leaves the
-  # record out.
+  # final backslash becomes an X, the same length), and the checksum field,
+  # which covers the record, is renamed so that the setup sees none, as in
+  # such a packer's payload.
   pack_as "$work/setup-noslash.exe" E2E无斜杠 || { fail "packing"; return; }
   python3 - "$work/setup-noslash.exe" <<'PY' || { fail "patching the record"; return; }
 import sys
@@ -425,8 +444,8 @@ p = sys.argv[1]
 b = open(p, 'rb').read()
 old = 'C:\\Program Files\\E2E无斜杠\\|'.encode('gbk')
 new = 'C:\\Program Files\\E2E无斜杠X|'.encode('gbk')
-assert b.count(old) == 1
-open(p, 'wb').write(b.replace(old, new))
+assert b.count(old) == 1 and b.count(b'|crc32all=') == 1
+open(p, 'wb').write(b.replace(old, new).replace(b'|crc32all=', b'|crc99all='))
 PY
   cat > "$work/silent-noslash.txt" <<'SCRIPT'
 start cmd="setup-noslash.exe /S /NOICONS"
@@ -512,29 +531,37 @@ SCRIPT
 
 scenario_checksum_field() {
   # A payload whose checksum field does not match its sections: one hex digit
-  # changed, the resource's size unchanged. Refused before any page.
+  # changed, the resource's size unchanged; or whose record was changed (the
+  # publisher's name, the same length). Refused before any page.
   local sum
-  sum=$(grep -ao 'crc32=[0-9A-F]\{8\}' "$work/setup.exe" | head -n 1)
+  sum=$(grep -ao 'crc32all=[0-9A-F]\{8\}' "$work/setup.exe" | head -n 1)
   check "the packer wrote a checksum field" [ -n "$sum" ]
-  local wrong=${sum:0:13}$(case ${sum:13:1} in 0) echo 1 ;; *) echo 0 ;; esac)
-  python3 - "$work/setup.exe" "$work/wrongsum.exe" "$sum" "$wrong" "crc99=${sum:6}" "$work/nosum.exe" <<'PY'
+  local wrong=${sum:0:16}$(case ${sum:16:1} in 0) echo 1 ;; *) echo 0 ;; esac)
+  python3 - "$work/setup.exe" "$work/wrongsum.exe" "$sum" "$wrong" "crc99all=${sum:9}" "$work/nosum.exe" \
+    "$work/wrongrecord.exe" <<'PY'
 import sys
-src, wrongsum, good, wrong, renamed, nosum = sys.argv[1:]
+src, wrongsum, good, wrong, renamed, nosum, wrongrecord = sys.argv[1:]
 b = open(src, 'rb').read()
 assert b.count(good.encode()) == 1
 open(wrongsum, 'wb').write(b.replace(good.encode(), wrong.encode()))
 open(nosum, 'wb').write(b.replace(good.encode(), renamed.encode()))
+publisher, other = 'publisher=E2E出版社'.encode('gbk'), 'publisher=E2E出版商'.encode('gbk')
+assert b.count(publisher) == 1 and len(other) == len(publisher)
+open(wrongrecord, 'wb').write(b.replace(publisher, other))
 PY
-  cat > "$work/wrongsum.txt" <<SCRIPT
-start cmd="wrongsum.exe"
+  local bad
+  for bad in wrongsum wrongrecord; do
+    cat > "$work/$bad.txt" <<SCRIPT
+start cmd="$bad.exe"
 wait-window title-file=texts/errcap timeout=90000
 read-text
 click id=1
 wait-exit timeout=30000
 SCRIPT
-  run_script wrongsum en_US.UTF-8
-  check "wrong sum: damaged payload message" log_has wrongsum 'text=文件错误！'
-  check "wrong sum: exits 0" [ "$(exit_code wrongsum)" = 0 ]
+    run_script $bad en_US.UTF-8
+    check "$bad: damaged payload message" log_has $bad 'text=文件错误！'
+    check "$bad: exits 0" [ "$(exit_code $bad)" = 0 ]
+  done
   # Without the field (as an older packer wrote it) the setup installs.
   local prefix; prefix=$(prefix_for en_US.UTF-8)
   rm -rf "$prefix/drive_c/Program Files/E2E工具"
@@ -547,6 +574,7 @@ SCRIPT
   check "no field: exits 0" [ "$(exit_code nosum)" = 0 ]
   check "no field: installed" same_file "$product/app.exe" "$(installed app.exe en_US.UTF-8)"
   check "--list sees the damage" bash -c "! '$mksetup' --list '$work/wrongsum.exe' >/dev/null 2>&1"
+  check "--list sees the changed record" bash -c "! '$mksetup' --list '$work/wrongrecord.exe' >/dev/null 2>&1"
 }
 
 scenario_back_next_cancel() {

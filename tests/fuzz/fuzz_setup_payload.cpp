@@ -11,6 +11,7 @@
 #include "setup/logic/globals.h"
 #include "setup/logic/payload.h"
 #include "tests/setup/scripted_runtime.h"
+#include "text/names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scripted::Install();
@@ -23,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (setup::g.Unattended) std::abort();
   }
   setup::CleanupGlobals(0);
-  setup::IsSafePayloadName(std::string_view(reinterpret_cast<const char*>(data), size));
+  text::CheckInstallName(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

@@ -1,6 +1,6 @@
 // Writes valid sample inputs for the setup's and the uninstaller's fuzz
 // targets: seed_setup <corpus-root> fills <root>/fuzz_{setup_payload,
-// uninst_record,ini_text,switches}.
+// uninst_record,ini_text,switches,text_rules}.
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -45,5 +45,9 @@ int main(int argc, char** argv) {
   for (const char* line : {"/S /D=C:\\Program Files\\Tool", "/SILENT /DIR=\"C:\\a b\" /LOG=\"x y.log\" /RUN",
                            "/NOICONS /NODESKTOP /NOGROUP /?", "/VERYSILENT /LOG=C:\\l.log /D=D:\\"})
     Write(root, "fuzz_switches", std::to_string(std::string(line).size()), line);
+  int n = 0;
+  for (const char* text : {"doc\\sub\\readme.txt", "C:\\Program Files\\\xB9\xA4\xBE\xDF\\", "\\\\server\\share\\App",
+                           "\x81\x5C\\con .txt|\x80|uninst.ini", "D:/Soft/../x"})
+    Write(root, "fuzz_text_rules", std::to_string(++n), text);
   return 0;
 }

@@ -52,6 +52,12 @@ TEST(TextCommands, SearchesStepOverTwoByteCharacters) {
   EXPECT_EQ(Call(cmd::FindText, {T("\x81\x61"), T("\x81\x41"), O(), B(true)}).v.i32, -1);
   // A lone lead byte at the end ends the walk without reading past it.
   EXPECT_EQ(Call(cmd::FindText, {T("ab\x81"), T("b")}).v.i32, 2);
+  // 0x80 (the euro sign) and 0xFF start no two-byte character: the byte
+  // after them is found, as the packer and the setup's name rule see it.
+  EXPECT_EQ(Call(cmd::FindText, {T("\x80\\x"), T("\\")}).v.i32, 2);
+  EXPECT_EQ(Call(cmd::FindTextReverse, {T("a\xFF\\"), T("\\")}).v.i32, 3);
+  EXPECT_EQ(TakeArray(Call(cmd::SplitText, {T("cost\x80|b|"), T("|")}), false),
+            (std::vector<std::string>{"cost\x80", "b"}));
 }
 
 TEST(TextCommands, UpperCaseLeavesTwoByteCharacters) {

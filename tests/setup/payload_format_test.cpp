@@ -77,15 +77,16 @@ TEST(PayloadBuild, LaysOutTheSectionsExactly) {
   const size_t m1 = text.find("$#@*&$*&");
   EXPECT_EQ(m1, r.compressedSize);
   const std::string tail = text.substr(m1);
-  // The checksum field comes last: zlib's CRC-32 of sections 0, 1, 3 and 4.
+  // The checksum field comes last: zlib's CRC-32 of section 0, section 1,
+  // the record before the field's "|", section 3 and section 4.
   const std::string names = "app.exe|empty.txt|docs\\" + kBarTrail + kBackslashTrail + ".txt|uninst.exe|";
+  const std::string record = "Product|1.2|C:\\Program Files\\Product\\|/w.jpg|/b.jpg|app.exe|x|y|z";
   const std::string welcome = "\xFF\xD8\xFFwelcome", banner = "\xFF\xD8\xFF banner";
-  const std::string summed = text.substr(0, m1) + names + welcome + banner;
-  char field[16];
-  std::snprintf(field, sizeof field, "crc32=%08lX",
+  const std::string summed = text.substr(0, m1) + names + record + welcome + banner;
+  char field[32];
+  std::snprintf(field, sizeof field, "crc32all=%08lX",
                 crc32(0, reinterpret_cast<const Bytef*>(summed.data()), uInt(summed.size())));
-  EXPECT_EQ(tail, "$#@*&$*&" + names + "$#@*&$*&Product|1.2|C:\\Program Files\\Product\\|/w.jpg|/b.jpg|app.exe|x|y|z|" +
-                      field + "$#@*&$*&" + welcome + "$#@*&$*&" + banner);
+  EXPECT_EQ(tail, "$#@*&$*&" + names + "$#@*&$*&" + record + "|" + field + "$#@*&$*&" + welcome + "$#@*&$*&" + banner);
   Bytes stream;
   ASSERT_TRUE(payload::DecompressBlock(ByteView(b).first(m1), stream));
   EXPECT_EQ(S(stream), joined);
@@ -211,10 +212,7 @@ TEST(PayloadParse, SplitsFilesNamesAndFieldsAtEveryDelimiter) {
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("name 2 is empty"), std::string::npos);
   // The text of a section ends at its first zero byte.
-  EXPECT_EQ(payload::SplitGbkText(payload::ToText(payload::AsBytes(std::string("a|b\0|c|", 7))), '|'),
-            (std::vector<std::string>{"a", "b"}));
-  EXPECT_TRUE(payload::SplitGbkText("", '|').empty());
-  EXPECT_EQ(payload::SplitGbkText(kBarTrail + "|", '|'), std::vector<std::string>{kBarTrail});
+  EXPECT_EQ(payload::ToText(payload::AsBytes(std::string("a|b\0|c|", 7))), "a|b");
 }
 
 TEST(PayloadParse, StrictCheckFindsWhatTheSetupWouldStumbleOver) {
@@ -236,29 +234,41 @@ TEST(PayloadParse, StrictCheckFindsWhatTheSetupWouldStumbleOver) {
   EXPECT_NE(problems[0].find("says 4 bytes but holds 6"), std::string::npos);
 }
 
-TEST(PayloadChecksum, AnyChangedSectionButTheRecordIsFound) {
+// The packer's field covers every section, the record included: a changed
+// field of the record is found like a changed picture. (Earlier packers'
+// "crc32=" left the record out, so a tampered product name or main program
+// went unnoticed.)
+TEST(PayloadChecksum, AnyChangedSectionIsFound) {
   Fixture fx;
   payload::BuildResult r = payload::BuildPayload(fx.in);
   ASSERT_TRUE(r.ok()) << r.message;
   const std::string good = S(r.payload);
   const size_t m1 = good.find("$#@*&$*&"), m2 = good.find("$#@*&$*&", m1 + 8), m3 = good.find("$#@*&$*&", m2 + 8);
   // One byte of the block's stored size (the stream still inflates), a name,
-  // the welcome picture and the last byte of the banner.
-  for (size_t at : {size_t(5), m1 + 8, m3 + 9, good.size() - 1}) {
+  // the product name, field 7, the welcome picture and the last byte of the
+  // banner.
+  for (size_t at : {size_t(5), m1 + 8, m2 + 8, good.find("|x|") + 1, m3 + 9, good.size() - 1}) {
     std::string bad = good;
     bad[at] ^= 0x01;
     payload::ParsedPayload p = payload::ParsePayload(payload::AsBytes(bad));
     ASSERT_TRUE(p.ok);
     EXPECT_TRUE(p.hasChecksum);
+    EXPECT_TRUE(p.checksumCoversRecord);
     EXPECT_FALSE(p.checksumOk) << at;
     const std::vector<std::string> problems = payload::CheckPayload(p);
     ASSERT_FALSE(problems.empty());
     EXPECT_NE(problems[0].find("checksum"), std::string::npos) << problems[0];
   }
-  // A change in the record itself is not covered: "x" is field 7.
-  std::string field = good;
-  field[field.find("|x|") + 1] = 'w';
-  EXPECT_TRUE(payload::ParsePayload(payload::AsBytes(field)).checksumOk);
+  // A field added after the sum, or hidden behind a zero byte, was not summed.
+  const std::string field = r.fields.back();
+  for (const std::string& edited : {field + "|extra", std::string("9\0", 2) + field}) {
+    std::string bad = good;
+    bad.replace(bad.find(field), field.size(), edited);
+    const payload::ParsedPayload p = payload::ParsePayload(payload::AsBytes(bad));
+    EXPECT_FALSE(p.checksumOk);
+    EXPECT_TRUE(p.checksumMisplaced);
+    EXPECT_NE(payload::CheckPayload(p)[0].find("not the record's last"), std::string::npos);
+  }
 
   // Without the field the payload is as sound as before.
   fx.in.checksum = false;
@@ -270,23 +280,58 @@ TEST(PayloadChecksum, AnyChangedSectionButTheRecordIsFound) {
   EXPECT_TRUE(payload::CheckPayload(p).empty());
 }
 
+// Payloads of earlier packers carry "crc32=" over sections 0, 1, 3 and 4
+// anywhere after the sixth field: still checked, the record still not.
+TEST(PayloadChecksum, EarlierPackersFieldIsStillTaken) {
+  Fixture fx;
+  fx.in.checksum = false;
+  payload::BuildResult plain = payload::BuildPayload(fx.in);
+  ASSERT_TRUE(plain.ok());
+  const payload::Layout layout = payload::ReadLayout(plain.payload);
+  const uint32_t sum = payload::SectionChecksum(layout[payload::SectionFiles], layout[payload::SectionNames],
+                                                layout[payload::SectionWelcome], layout[payload::SectionBanner]);
+  std::vector<std::string> fields = layout.fields;
+  fields.insert(fields.begin() + 7, payload::ChecksumField(payload::SectionChecksumPrefix, sum));
+  const std::string record = payload::JoinFields(fields);
+  auto with = [&](const std::string& rec) {
+    return payload::JoinSections({layout[payload::SectionFiles], layout[payload::SectionNames], payload::AsBytes(rec),
+                                  layout[payload::SectionWelcome], layout[payload::SectionBanner]});
+  };
+  const Bytes good = with(record);
+  payload::ParsedPayload p = payload::ParsePayload(good);
+  EXPECT_TRUE(p.checksumOk);
+  EXPECT_FALSE(p.checksumCoversRecord);
+  EXPECT_TRUE(payload::CheckPayload(p).empty());
+  std::string changedRecord = record;
+  changedRecord[0] = 'Q';
+  const Bytes changed = with(changedRecord);
+  EXPECT_TRUE(payload::ParsePayload(changed).checksumOk);
+  Bytes changedName = with(record);
+  changedName[layout[payload::SectionFiles].size() + payload::SectionMarker.size()] ^= 0x01;
+  EXPECT_FALSE(payload::ParsePayload(changedName).checksumOk);
+}
+
 TEST(PayloadChecksum, FieldFormAndTheReservedPrefix) {
-  EXPECT_EQ(payload::ChecksumField(0x0012ABCF), "crc32=0012ABCF");
+  EXPECT_EQ(payload::ChecksumField(payload::ChecksumPrefix, 0x0012ABCF), "crc32all=0012ABCF");
+  EXPECT_EQ(payload::ChecksumField(payload::SectionChecksumPrefix, 0x0012ABCF), "crc32=0012ABCF");
+  EXPECT_TRUE(payload::ChecksumFieldMatches("crc32all=0012ABCF", 0x0012ABCF));
   EXPECT_TRUE(payload::ChecksumFieldMatches("crc32=0012ABCF", 0x0012ABCF));
   EXPECT_TRUE(payload::ChecksumFieldMatches("crc32=0012abcf", 0x0012ABCF));
   for (const char* bad : {"crc32=12ABCF", "crc32=0012ABCF0", "crc32=0012ABCG", "crc32= 012ABCF", "CRC32=0012ABCF",
-                          "crc32=", "0012ABCF"})
+                          "crc32=", "0012ABCF", "crc32al=0012ABCF"})
     EXPECT_FALSE(payload::ChecksumFieldMatches(bad, 0x0012ABCF)) << bad;
   EXPECT_FALSE(payload::ChecksumFieldMatches("crc32=0012ABCE", 0x0012ABCF));
 
   // An extra field of that form given to the packer would stand in front of
   // its own; among the first six it is only text.
   Fixture fx;
-  fx.in.fields.push_back("crc32=00000000");
-  payload::BuildResult r = payload::BuildPayload(fx.in);
-  EXPECT_EQ(r.error, Error::ReservedField);
-  EXPECT_EQ(r.item, 9u);
-  fx.in.fields.pop_back();
+  for (const char* reserved : {"crc32=00000000", "crc32all=00000000"}) {
+    fx.in.fields.push_back(reserved);
+    payload::BuildResult r = payload::BuildPayload(fx.in);
+    EXPECT_EQ(r.error, Error::ReservedField);
+    EXPECT_EQ(r.item, 9u);
+    fx.in.fields.pop_back();
+  }
   fx.in.fields[payload::FieldVersion] = "crc32=1";
   EXPECT_TRUE(payload::BuildPayload(fx.in).ok());
 }

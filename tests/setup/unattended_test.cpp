@@ -94,15 +94,6 @@ TEST(Switches, ArgumentsStartAfterTheProgramName) {
   EXPECT_EQ(after(L""), L"");
 }
 
-TEST(Switches, FinalBackslashStepsOverTwoByteCharacters) {
-  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft"), "D:\\Soft\\");
-  EXPECT_EQ(setup::WithFinalBackslash("D:\\Soft\\"), "D:\\Soft\\");
-  // The last character's trail byte is 0x5C: still no final backslash.
-  const std::string dir = std::string("C:\\") + gbk::BackslashTrailName;  // ends "...x.txt"
-  EXPECT_EQ(setup::WithFinalBackslash("C:\\\x81\x5C"), "C:\\\x81\x5C\\");
-  EXPECT_EQ(setup::WithFinalBackslash(dir + "\\"), dir + "\\");
-}
-
 // ---- the unattended install ----
 
 struct Snapshot {
@@ -138,6 +129,14 @@ class Unattended : public ::testing::Test {
     const payload::BuildResult built = payload::BuildPayload(in);
     ASSERT_TRUE(built.ok()) << built.message;
     S().resource.assign(built.payload.begin(), built.payload.end());
+  }
+  // A fresh run of the setup over a payload with this record.
+  void Restart(std::vector<std::string> fields) {
+    scripted::Install();
+    setup::CleanupGlobals(0);
+    setup::g = setup::SetupGlobals();
+    setup::g_arguments = {};
+    Pack(std::move(fields));
   }
   int32_t Start(const std::string& arguments) {
     setup::g_arguments = {arguments, true};
@@ -206,51 +205,107 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_EQ(S().shell[0].rfind("group|", 0), 0u);
 }
 
-// The record's directory, confirmed by the directory page's Next in the
-// wizard and taken as it is by /S without /D=: one rule for the final
-// backslash, so both install into the same folder.
-TEST_F(Unattended, RecordDirectoryGetsTheFinalBackslashAsOnTheDirectoryPage) {
+// The install directory, whether the record's confirmed by the directory
+// page's Next, the record's taken by /S alone, or given by /D=: one rule for
+// its form ("/" for "\\", one final backslash) and for what is refused
+// (relative, device, root, names the system changes), so each path installs
+// into the same folder or none, and the uninstaller can follow.
+TEST_F(Unattended, InstallDirectoryTakesOneFormOnEveryPath) {
   const struct {
-    std::string record, installed;  // installed empty: refused
+    std::string given, installed;  // installed empty: refused
+    const char* why = gbk::LogBadInstallDir;
   } cases[] = {
       {"C:\\App", "C:\\App\\"},
       {"C:\\App\\", "C:\\App\\"},
       {"C:\\My Apps\\Tool", "C:\\My Apps\\Tool\\"},
+      {"C:/My Apps/Tool/", "C:\\My Apps\\Tool\\"},  // installed, and uninstallable
       {"C:\\\x81\x5C", "C:\\\x81\x5C\\"},  // the trail byte 0x5C is no backslash
       {"C:\\\x81\x5C\\", "C:\\\x81\x5C\\"},
-      {"", ""},
+      {"", "", gbk::LogNoInstallDir},
+      {"Apps\\Tool", ""},
+      {"\\Apps", ""},
+      {"C:", ""},
+      {"C:\\", ""},
+      {"\\\\.\\C:\\Tool", ""},
+      {"C:\\Apps\\..\\Windows", ""},
+      {"C:\\con\\Tool", ""},
+      {"C:\\Tool \\x", ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.record);
-    auto fresh = [&] {
-      scripted::Install();
-      setup::CleanupGlobals(0);
-      setup::g = setup::SetupGlobals();
-      setup::g_arguments = {};
-      Pack({gbk::ProductName, gbk::Version, c.record, "w.jpg", "b.jpg", "app.exe"});
+    SCOPED_TRACE(c.given);
+    auto fresh = [&](const std::string& recordDir) {
+      Restart({gbk::ProductName, gbk::Version, recordDir, "w.jpg", "b.jpg", "app.exe"});
+      S().dirs.insert("C:");
     };
-    fresh();
+    fresh(c.given);
     ASSERT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), -1000);
     setup::OnDirectoryCreated();
     setup::OnDirectoryNext();
     if (c.installed.empty()) {
       EXPECT_EQ(S().focus.size(), 1u);  // refused on the page
+      EXPECT_TRUE(S().loads.empty());
     } else {
       EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
     }
 
-    fresh();
-    S().dirs.insert("C:");
+    fresh(c.given);
     if (c.installed.empty()) {
       EXPECT_EQ(Start("/S /LOG=x.log"), setup::kExitDamagedPayload);
       EXPECT_TRUE(S().files.empty());
-      EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + gbk::LogNoInstallDir));
+      EXPECT_TRUE(Logged(std::string(gbk::LogDamaged) + c.why));
     } else {
       EXPECT_EQ(Start("/S"), 0);
       EXPECT_STREQ(setup::g.InstallDir.c_str(), c.installed.c_str());
       EXPECT_EQ(S().files[c.installed + "app.exe"], app_);
       EXPECT_EQ(S().files[c.installed + "doc\\readme.txt"], readme_);
+      EXPECT_EQ(S().ini[c.installed + "uninst.ini"]["Info"]["InstallDir"], c.installed.substr(0, c.installed.size() - 1));
     }
+
+    fresh("C:\\Default\\");
+    if (c.installed.empty()) {
+      EXPECT_EQ(Start("/S /LOG=x.log /D=" + c.given), setup::kExitBadSwitches);
+      EXPECT_TRUE(S().files.empty());
+      EXPECT_TRUE(Logged(std::string(gbk::LogBadSwitch) + "/D=" + c.given));
+    } else {
+      EXPECT_EQ(Start("/S /D=" + c.given), 0);
+      EXPECT_EQ(S().files[c.installed + "app.exe"], app_);
+    }
+  }
+}
+
+// The record's names become the shortcut, the group, the registry keys and
+// the program the setup starts: a record the packer would refuse is a
+// damaged payload, in the wizard and unattended.
+TEST_F(Unattended, RecordNamesPassTheNameRule) {
+  const struct {
+    size_t field;
+    std::string value;
+    bool refused;
+  } cases[] = {
+      {payload::FieldProductName, "..\\..\\..\\windows\\pwned", true},
+      {payload::FieldProductName, "Tool 2.0", true},
+      {payload::FieldProductName, "CON", true},
+      {payload::FieldProductName, " Tool", true},
+      {payload::FieldVersion, "1\\..\\..\\x", true},
+      {payload::FieldVersion, "1:2", true},
+      {payload::FieldMainProgram, "..\\..\\Windows\\notepad.exe", true},
+      {payload::FieldMainProgram, "C:\\Windows\\notepad.exe", true},
+      {payload::FieldMainProgram, "uninst.ini", true},
+      {payload::FieldVersion, "", false},
+      {payload::FieldVersion, "2.0 beta", false},
+      {payload::FieldMainProgram, "doc\\readme.txt", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    std::vector<std::string> fields = {gbk::ProductName, gbk::Version, "C:\\App\\", "w.jpg", "b.jpg", "app.exe"};
+    fields[c.field] = c.value;
+    Restart(fields);
+    EXPECT_EQ(scripted::RunUntilExit(setup::OnWelcomeCreated), c.refused ? 0 : -1000);
+    EXPECT_EQ(S().messageBoxes.size(), c.refused ? 1u : 0u);
+    Restart(fields);
+    EXPECT_EQ(Start("/S /LOG=x.log"), c.refused ? setup::kExitDamagedPayload : 0);
+    EXPECT_EQ(Logged(std::string(gbk::LogDamaged) + gbk::LogUnsafeRecord), c.refused);
+    EXPECT_EQ(S().files.empty(), c.refused);
   }
 }
 
@@ -284,7 +339,7 @@ TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
 
 TEST_F(Unattended, DamagedPayloadGivesTwoWithoutABox) {
   std::string good = S().resource;
-  S().resource = good.substr(0, good.rfind("$#@*&$*&"));  // four sections
+  S().resource = good.substr(0, good.rfind(payload::SectionMarker));  // four sections
   EXPECT_EQ(Start("/S /LOG=x.log"), 2);
   EXPECT_TRUE(S().messageBoxes.empty());
   EXPECT_TRUE(S().files.empty());
@@ -315,6 +370,10 @@ TEST_F(Unattended, UnknownArgumentsStopOnlyUnattendedInstalls) {
       {"--from-launcher x /NOGROUP", true, kWizard,
        {std::string(gbk::LogIgnoredArgument) + "--from-launcher", std::string(gbk::LogIgnoredArgument) + "x"}},
       {"/HELP /X", true, 0, {std::string(gbk::LogIgnoredArgument) + "/X"}},
+      // A directory the setup would not install into.
+      {"/S /DIR=Apps", true, 4, {std::string(gbk::LogBadSwitch) + "/DIR=Apps"}},
+      {"/VERYSILENT /DIR=\"\\\\?\\C:\\Apps\"", true, 4, {std::string(gbk::LogBadSwitch) + "/DIR=\"\\\\?\\C:\\Apps\""}},
+      {"/DIR=C:\\ /NOGROUP", true, kWizard, {std::string(gbk::LogIgnoredArgument) + "/DIR=C:\\"}},
       // Without an exact GBK form only the line's ASCII is known.
       {"/S /D=C:\\?", false, 4, {}},
       {"/D=C:\\? /NOGROUP", false, kWizard, {}},

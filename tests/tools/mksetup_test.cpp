@@ -7,7 +7,7 @@
 
 #include "setup/payload_format.h"
 #include "tests/tools/synthetic_pe.h"
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
 #include "tools/mksetup/names.h"
 #include "tools/mksetup/pack.h"
 #include "tools/pe/pe_resources.h"
@@ -27,7 +27,7 @@ std::string Str(const fs::path& p) {
 
 std::string Gbk(const std::string& utf8) {
   std::string g;
-  EXPECT_TRUE(mksetup::Utf8ToGbk(utf8, g)) << utf8;
+  EXPECT_TRUE(text::Utf8ToGbk(utf8, g)) << utf8;
   return g;
 }
 
@@ -290,7 +290,6 @@ TEST_F(Packer, NamesWindowsOrTheSetupCannotTake) {
   // Fine: a component that merely contains dots or a device name.
   o_.files = {{P("prod/bin/app.exe"), "app.exe"}, {P("prod/readme.txt"), "sub.d\\console.txt"}};
   EXPECT_NO_THROW(mksetup::Pack(o_));
-  EXPECT_EQ(mksetup::CheckInstallName("com10.txt"), "");
 }
 
 TEST_F(Packer, PublisherFieldFollowsTheExtraFields) {
@@ -328,6 +327,10 @@ TEST_F(Packer, ConfigurationTheSetupCannotUse) {
   o = o_;
   o.version = "1|2";
   EXPECT_EQ(Fails(o), Problem::BadText);
+  o.version = "1\\..\\..\\x";  // the title names the group's shortcut
+  EXPECT_EQ(Fails(o), Problem::BadText);
+  o.version = "2.0 beta";
+  EXPECT_NO_THROW(mksetup::Pack(o));
   o = o_;
   o.extraFields = {"a|b"};
   EXPECT_EQ(Fails(o), Problem::BadText);

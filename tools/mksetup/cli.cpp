@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
 #include "tools/mksetup/pack.h"
 #include "tools/mksetup/progress.h"
 #include "tools/pe/pe_resources.h"
@@ -37,7 +37,7 @@ constexpr const char* kUsage =
 
 std::string Printable(const std::string& gbk) {
   std::string utf8;
-  if (GbkToUtf8(gbk, utf8)) return utf8;
+  if (text::GbkToUtf8(gbk, utf8)) return utf8;
   std::string s;
   for (unsigned char c : gbk) {
     if (c >= 0x20 && c < 0x7F) {
@@ -82,11 +82,14 @@ std::vector<std::string> ListSetup(const std::string& setupPath, std::ostream& o
     out << "welcome:      " << p.welcome.size() << " bytes, " << Kind(p.welcome) << "\n";
     out << "banner:       " << p.banner.size() << " bytes, " << Kind(p.banner) << "\n";
     out << "compressed:   " << p.sections[0].size() << " bytes, stored size " << p.storedSize << "\n";
-    const std::string sum = payload::ChecksumField(p.checksum).substr(payload::ChecksumPrefix.size());
+    const std::string sum = payload::ChecksumField("", p.checksum);
+    const char* scope = p.checksumCoversRecord ? " (record included)" : " (record not covered)";
     if (!p.hasChecksum)
       out << "checksum:     none (the setup cannot tell a damaged payload)\n";
+    else if (p.checksumMisplaced)
+      out << "checksum:     the field is not the record's last, the record was changed\n";
     else
-      out << "checksum:     " << sum << (p.checksumOk ? ", matches the field\n" : ", DIFFERS from the field\n");
+      out << "checksum:     " << sum << scope << (p.checksumOk ? ", matches the field\n" : ", DIFFERS from the field\n");
     out << "files:        " << p.files.size() << ", " << p.stream.size() << " bytes with separators\n";
     const size_t rows = std::max(p.files.size(), p.names.size());
     for (size_t i = 0; i < rows; i++) {

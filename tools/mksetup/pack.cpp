@@ -9,7 +9,9 @@
 #include <random>
 #include <set>
 
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
+#include "text/directory.h"
+#include "text/names.h"
 #include "tools/mksetup/names.h"
 #include "tools/mksetup/progress.h"
 #include "tools/pe/pe_resources.h"
@@ -23,7 +25,6 @@ using payload::Bytes;
 using payload::ByteView;
 
 constexpr std::string_view kUninstaller = "uninst.exe";
-constexpr std::string_view kUninstallIni = "uninst.ini";
 
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 std::string Utf8Of(const fs::path& p) {
@@ -35,7 +36,7 @@ std::string Utf8Of(const fs::path& p) {
 
 std::string ToGbk(const std::string& utf8, const std::string& what) {
   std::string gbk;
-  if (!Utf8ToGbk(utf8, gbk)) Throw(Problem::NotGbk, what + " \"" + utf8 + "\" has characters that GBK cannot represent");
+  if (!text::Utf8ToGbk(utf8, gbk)) Throw(Problem::NotGbk, what + " \"" + utf8 + "\" has characters that GBK cannot represent");
   return gbk;
 }
 
@@ -43,7 +44,7 @@ std::string ToGbk(const std::string& utf8, const std::string& what) {
 // breaker only for texts that do not convert (they are refused later anyway).
 std::string SortKey(const std::string& name) {
   std::string gbk;
-  return Utf8ToGbk(name, gbk) ? gbk : name;
+  return text::Utf8ToGbk(name, gbk) ? gbk : name;
 }
 
 }  // namespace
@@ -128,13 +129,11 @@ void PlaceUninstaller(std::vector<SourceFile>& files, const PackOptions& o, std:
 void CheckNames(const std::vector<SourceFile>& files) {
   std::map<std::string, const SourceFile*> byFolded;
   for (const SourceFile& f : files) {
-    if (std::string why = CheckInstallName(f.name); !why.empty())
-      Throw(Problem::BadName, "file name \"" + f.name + "\" (" + f.path + ") " + why);
-    ToGbk(f.name, "file name");
+    // The setup checks the GBK form by the same rule and refuses the whole
+    // payload over one such name.
+    if (text::NameFault fault = text::CheckInstallName(ToGbk(f.name, "file name")); fault != text::NameFault::None)
+      Throw(Problem::BadName, "file name \"" + f.name + "\" (" + f.path + ") " + text::Describe(fault));
     const std::string folded = FoldCase(f.name);
-    if (folded == FoldCase(kUninstallIni))
-      Throw(Problem::BadName, "file name \"" + f.name + "\" (" + f.path +
-                                  ") is the setup's own uninstall record; the setup would write its entries into it");
     auto [it, fresh] = byFolded.emplace(folded, &f);
     if (!fresh)
       Throw(Problem::DuplicateName, "files \"" + it->second->name + "\" (" + it->second->path + ") and \"" + f.name +
@@ -281,11 +280,19 @@ PackSummary Pack(const PackOptions& o) {
   if (o.level < 1 || o.level > 9) Throw(Problem::Usage, "the compression level must be 1 to 9");
 
   // The configuration record.
-  if (std::string why = CheckProductName(o.productName); !why.empty()) Throw(Problem::BadProductName, why);
+  // The setup refuses a record whose names these rules refuse.
+  const std::string productName = ToGbk(o.productName, "the product name");
+  if (text::NameFault fault = text::CheckProductName(productName); fault != text::NameFault::None)
+    Throw(Problem::BadProductName, "the product name \"" + o.productName + "\" " + text::Describe(fault));
   CheckText(o.version, "the version");
+  const std::string version = ToGbk(o.version, "the version");
+  if (text::NameFault fault = text::CheckVersion(version); fault != text::NameFault::None)
+    Throw(Problem::BadText, "the version \"" + o.version + "\" " + text::Describe(fault) +
+                                "; the title made of the product name and the version names a shortcut");
   std::string installDir;
-  std::string given = o.installDir.empty() ? "C:\\Program Files\\" + o.productName + "\\" : o.installDir;
-  if (std::string why = NormaliseInstallDir(given, installDir); !why.empty()) Throw(Problem::BadInstallDir, why);
+  const std::string given = o.installDir.empty() ? "C:\\Program Files\\" + o.productName + "\\" : o.installDir;
+  if (text::DirectoryCheck c = text::NormaliseDirectory(ToGbk(given, "the install directory"), installDir); !c.ok())
+    Throw(Problem::BadInstallDir, "the install directory \"" + given + "\" " + text::Describe(c));
   for (const std::string& f : o.extraFields) {
     CheckText(f, "the extra field");
     // The setup takes the first such field as the publisher.
@@ -300,6 +307,8 @@ PackSummary Pack(const PackOptions& o) {
   PlaceUninstaller(files, o, sum.warnings);
   if (files.empty()) Throw(Problem::NothingToInstall, "there are no files to pack");
   CheckNames(files);
+  // Found among the names, the main program has passed their rule, which the
+  // setup applies to it as well.
   const std::string mainName = ToBackslashes(o.mainProgram);
   if (std::none_of(files.begin(), files.end(), [&](const SourceFile& f) { return f.name == mainName; })) {
     for (const SourceFile& f : files)
@@ -331,15 +340,15 @@ PackSummary Pack(const PackOptions& o) {
                                      " is not a JPEG, PNG, GIF, BMP, ICO, CUR or PCX picture");
     if (payload::ContainsBytes(pictures[i], payload::SectionMarker))
       Throw(Problem::PictureHasMarker, "the " + std::string(pictureRole[i]) + " " + *pictureFiles[i] +
-                                           " contains the section marker \"$#@*&$*&\"; the setup would cut its payload apart there");
+                                           " contains the section marker \"" + std::string(payload::SectionMarker) +
+                                           "\"; the setup would cut its payload apart there");
     std::error_code ec;
     picturePaths[i] = Utf8Of(fs::absolute(PathOf(*pictureFiles[i]), ec));
     CheckText(picturePaths[i], std::string("the path of the ") + pictureRole[i]);
   }
 
   payload::PayloadInput in;
-  in.fields = {ToGbk(o.productName, "the product name"), ToGbk(o.version, "the version"),
-               ToGbk(installDir, "the install directory"), ToGbk(picturePaths[0], "the welcome picture's path"),
+  in.fields = {productName, version, installDir, ToGbk(picturePaths[0], "the welcome picture's path"),
                ToGbk(picturePaths[1], "the banner picture's path"), ToGbk(mainName, "the main program")};
   for (const std::string& f : o.extraFields) in.fields.push_back(ToGbk(f, "the extra field"));
   if (!o.publisher.empty())

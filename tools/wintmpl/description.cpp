@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "runtime/value.h"
+#include "text/convert.h"
 #include "ui/template/identifiers.h"
 #include "ui/template/kinddata.h"
 
@@ -693,6 +694,12 @@ Program ReadDescriptions(const std::vector<std::string>& files) {
     program.windows.push_back(std::move(c));
   }
   return program;
+}
+
+std::string ToGbk(const std::string& utf8) {
+  std::string gbk;
+  if (!text::Utf8ToGbk(utf8, gbk)) throw std::runtime_error("text has no GBK form: \"" + utf8 + "\"");
+  return gbk;
 }
 
 }  // namespace wintmpl

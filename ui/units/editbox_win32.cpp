@@ -12,6 +12,7 @@
 
 #include "runtime/value.h"
 #include "runtime/win32/gbk_win32.h"
+#include "text/gbk.h"
 #include "ui/units/unit_gdi_win32.h"
 #include "ui/units/unit_support_win32.h"
 
@@ -405,7 +406,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
     case kPasswordChar: {
       const std::string s = TextOf(v);
       // One character: a lead byte takes its trail byte along.
-      const bool two = s.size() >= 2 && static_cast<uint8_t>(s[0]) >= 0x81;
+      const bool two = s.size() >= 2 && text::gbk::IsLead(static_cast<uint8_t>(s[0]));
       p.password_char = s.empty() ? 0
                                   : static_cast<uint16_t>(static_cast<uint8_t>(s[0]) |
                                                           (two ? static_cast<uint8_t>(s[1]) << 8 : 0));

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
 
-namespace mksetup {
+namespace text {
 namespace {
 
 bool ToWide(UINT cp, std::string_view in, std::wstring& out) {
@@ -42,4 +42,4 @@ bool GbkToUtf8(std::string_view gbk, std::string& utf8) {
   return ToWide(936, gbk, w) && FromWide(CP_UTF8, w, utf8);
 }
 
-}  // namespace mksetup
+}  // namespace text

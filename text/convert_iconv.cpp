@@ -1,10 +1,10 @@
-#include "tools/mksetup/gbk_text.h"
+#include "text/convert.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-namespace mksetup {
+namespace text {
 namespace {
 
 // CP936 rather than GBK: only the former maps 0x80 to the euro sign, as the
@@ -41,4 +41,4 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string&
 bool Utf8ToGbk(std::string_view utf8, std::string& gbk) { return Convert("CP936", "UTF-8", utf8, gbk); }
 bool GbkToUtf8(std::string_view gbk, std::string& utf8) { return Convert("UTF-8", "CP936", gbk, utf8); }
 
-}  // namespace mksetup
+}  // namespace text
