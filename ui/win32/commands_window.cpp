@@ -7,7 +7,9 @@
 
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
+#include "ui/template/dpi.h"
 #include "ui/win32/window_system.h"
 
 namespace ui::cmd {
@@ -100,18 +102,29 @@ void ProcessEvents(rt::ValueRecord*, int32_t, rt::ValueRecord*) {
 // DC's own, as the question box's layout rules expect: they leave the label a
 // sixth less than the measured width, which fits the text only because that
 // font is wider than the label's. A text without an exact UTF-16 form is not
-// shown either and measures nothing.
+// shown either and measures nothing. That font is made for the session's
+// density; on a monitor of another one the extent is scaled as the label's
+// font is.
 void MeasureUnitText(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
   SIZE size{0, 0};
-  const HWND hwnd = CheckedHandle(argc, args);
+  const UnitObject* unit = CheckedUnit(RefOf(argc, args, 0));
+  const HWND hwnd = unit ? unit->hwnd : nullptr;
   const auto text = rt::win32::WideFromGbk(rt::args::Text(argc, args, 1));
   if (hwnd && text) {
     HDC dc = GetDC(hwnd);
     GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size);
     ReleaseDC(hwnd, dc);
+    const int32_t system_dpi = rt::win32::SystemDpi();
+    size.cx = ScaleBetweenDpi(size.cx, unit->dpi, system_dpi);
+    size.cy = ScaleBetweenDpi(size.cy, unit->dpi, system_dpi);
   }
   result->v.words[0] = static_cast<uint32_t>(size.cx);
   result->v.words[1] = static_cast<uint32_t>(size.cy);
+}
+
+void UnitDpi(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  const UnitObject* unit = CheckedUnit(RefOf(argc, args, 0));
+  rt::args::SetInt(result, unit ? unit->dpi : kTemplateDpi);
 }
 
 }  // namespace ui::cmd
