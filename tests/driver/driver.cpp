@@ -60,8 +60,10 @@
 //   measure-text id=N                      print extent=CX CY LINES: control N's
 //                                          text measured as the program measures
 //                                          it (a DC of the control without a
-//                                          font selected, the line longest in
-//                                          GBK bytes, lines split at CR LF), and
+//                                          font selected, above 96 DPI its font
+//                                          at 96 DPI and the extent scaled; the
+//                                          line longest in GBK bytes, lines
+//                                          split at CR LF), and
 //                                          wrapped=H: the height the text takes
 //                                          word-wrapped in the control's font
 //                                          and width
@@ -656,7 +658,24 @@ class Driver {
     }
     HDC dc = GetDC(control);
     SIZE extent{0, 0};
-    GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+    {
+      // Above 96 DPI the program measures in the system font of a 96 DPI
+      // display and scales the extent to the display's density.
+      const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+      HFONT font96 = nullptr;
+      if (dpi != 96) {
+        LOGFONTW lf{};
+        GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+        lf.lfHeight = MulDiv(lf.lfHeight, 96, dpi);
+        font96 = CreateFontIndirectW(&lf);
+      }
+      const HGDIOBJ old = font96 ? SelectObject(dc, font96) : nullptr;
+      GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+      if (old) SelectObject(dc, old);
+      if (font96) DeleteObject(font96);
+      extent.cx = MulDiv(extent.cx, dpi, 96);
+      extent.cy = MulDiv(extent.cy, dpi, 96);
+    }
     RECT client;
     GetClientRect(control, &client);
     RECT wrapped{0, 0, client.right, 0};

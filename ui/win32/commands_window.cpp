@@ -102,9 +102,16 @@ void ProcessEvents(rt::ValueRecord*, int32_t, rt::ValueRecord*) {
 // DC's own, as the question box's layout rules expect: they leave the label a
 // sixth less than the measured width, which fits the text only because that
 // font is wider than the label's. A text without an exact UTF-16 form is not
-// shown either and measures nothing. That font is made for the session's
-// density; on a monitor of another one the extent is scaled as the label's
-// font is.
+// shown either and measures nothing.
+//
+// On a display of another density the rules hold as they do at 96 DPI only
+// when the measurement scales as the label's font does, and the system's
+// font does not: its record keeps the average character width of the 96
+// DPI font while its height follows the display, so that a text measures
+// about as wide at 144 DPI as at 96 (Wine). The text is therefore measured
+// in the system font of a 96 DPI display (the record with its height
+// brought back) and the extent scaled to the unit's density. At 96 DPI that
+// is the window DC's own font, measured as it always was.
 void MeasureUnitText(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
   SIZE size{0, 0};
   const UnitObject* unit = CheckedUnit(RefOf(argc, args, 0));
@@ -112,11 +119,22 @@ void MeasureUnitText(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* arg
   const auto text = rt::win32::WideFromGbk(rt::args::Text(argc, args, 1));
   if (hwnd && text) {
     HDC dc = GetDC(hwnd);
-    GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size);
-    ReleaseDC(hwnd, dc);
+    HFONT font96 = nullptr;
     const int32_t system_dpi = rt::win32::SystemDpi();
-    size.cx = ScaleBetweenDpi(size.cx, unit->dpi, system_dpi);
-    size.cy = ScaleBetweenDpi(size.cy, unit->dpi, system_dpi);
+    if (system_dpi != kTemplateDpi) {
+      LOGFONTW lf{};
+      if (GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf)) {
+        lf.lfHeight = ScaleBetweenDpi(lf.lfHeight, kTemplateDpi, system_dpi);
+        font96 = CreateFontIndirectW(&lf);
+      }
+    }
+    const HGDIOBJ old = font96 ? SelectObject(dc, font96) : nullptr;
+    GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size);
+    if (old) SelectObject(dc, old);
+    if (font96) DeleteObject(font96);
+    ReleaseDC(hwnd, dc);
+    size.cx = ScaleForDpi(size.cx, unit->dpi);
+    size.cy = ScaleForDpi(size.cy, unit->dpi);
   }
   result->v.words[0] = static_cast<uint32_t>(size.cx);
   result->v.words[1] = static_cast<uint32_t>(size.cy);
