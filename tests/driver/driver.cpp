@@ -576,11 +576,13 @@ class Driver {
     for (HWND h = GetWindow(parent, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) out.push_back(h);
     return out;
   }
+  static BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+  }
   static std::vector<HWND> Descendants(HWND parent) {
     std::vector<HWND> out;
-    EnumChildWindows(
-        parent, [](HWND h, LPARAM lp) { reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h); return TRUE; },
-        reinterpret_cast<LPARAM>(&out));
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&out));
     return out;
   }
 
