@@ -12,6 +12,7 @@
 #include "runtime/memory.h"
 #include "runtime/service.h"
 #include "runtime/win32/dll_search_win32.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/dll_binding_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
@@ -280,6 +281,7 @@ void InstallRuntimeServices(const ProgramHeader& header) {
 
 int RunRuntimeApplication(const ProgramHeader& header, EntryRoutine entry) {
   RestrictDllSearch();
+  EnableDpiAwareness();
   InstallRuntimeServices(header);
   S().entry = entry;
   return FrameworkMain(TheApp());

@@ -1,7 +1,9 @@
 // The question box. Created: caption, message and button captions, then the
 // window grows to fit the measured message. Resized (raised once right after
 // creation and again when created grows the window): the buttons are laid out
-// in one row, centred, 10 pixels apart.
+// in one row, centred, 10 pixels apart. Lengths of the rules are pixels of a
+// 96 DPI display, scaled for the dialog's: the box keeps its proportions to
+// its text, which the system draws at the display's scale.
 #include "setup/logic/question.h"
 
 #include <cmath>
@@ -9,6 +11,7 @@
 #include "gbk/setup_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/window_ids.h"
+#include "ui/template/dpi.h"
 
 namespace setup {
 namespace {
@@ -19,6 +22,7 @@ ValueRecord Dialog() { return Unit(rt::tag::Window, ids::kQuestion, kSelf); }
 ValueRecord ButtonRef(uint32_t id) { return Unit(rt::tag::Button, ids::kQuestion, id); }
 int32_t Trunc(double v) { return static_cast<int32_t>(std::trunc(v)); }
 int32_t Get(uint32_t unit, int32_t property) { return GetIntProperty(ids::kQuestion, unit, property); }
+int32_t DialogDpi() { return CoreInt(g_cmd.UnitDpi, {Dialog()}); }
 
 int32_t LineCount(const Text& text) {
   if (CoreInt(g_cmd.FindText, {text.Value(), rt::TextValue(gbk::CrLf)}) == -1) return 1;
@@ -70,35 +74,38 @@ void MeasureText(ValueRecord unit, const Text& text, int32_t& width, int32_t& he
   height = Trunc(static_cast<double>(static_cast<int32_t>(extent.v.words[1])) * lines + lines);
 }
 
-QuestionSize QuestionLayoutForText(int32_t w, int32_t h) {
+QuestionSize QuestionLayoutForText(int32_t w, int32_t h, int32_t dpi) {
+  const auto px = [dpi](int32_t v) { return static_cast<double>(ui::ScaleForDpi(v, dpi)); };
   QuestionSize s{0, 0, w, h, false, false};
-  if (w > 256) {
+  if (w > px(256)) {
     const int32_t label = Trunc(w - w / 6.0);
-    s = QuestionSize{Trunc(label + 8.0), 0, label, s.labelHeight, true, false};
+    s = QuestionSize{Trunc(label + px(8)), 0, label, s.labelHeight, true, false};
   }
-  if (h > 40) {
+  if (h > px(40)) {
     const int32_t label = Trunc(h + h / 2.0);
     s.labelHeight = label;
-    s.windowHeight = Trunc(label + 40.0);
+    s.windowHeight = Trunc(label + px(40));
     s.heightChanged = true;
   }
   return s;
 }
 
-ButtonRow QuestionButtonRow(int32_t count, int32_t W, int32_t H, int32_t b1Width, int32_t b1Height, int32_t b2Width) {
-  ButtonRow row{Trunc(H - b1Height - 10.0), {0, 0, 0}, false, false};
+ButtonRow QuestionButtonRow(int32_t count, int32_t W, int32_t H, int32_t b1Width, int32_t b1Height, int32_t b2Width,
+                            int32_t dpi) {
+  const double gap = ui::ScaleForDpi(10, dpi);
+  ButtonRow row{Trunc(H - b1Height - gap), {0, 0, 0}, false, false};
   if (count == 1) {
     row.left[0] = Trunc(W / 2.0 - b1Width / 2.0);
   } else if (count == 2) {
     const int32_t m = Trunc(W / 2.0);
-    row.left[0] = Trunc(m - b1Width - 10.0);
-    row.left[1] = Trunc(m + 10.0);
+    row.left[0] = Trunc(m - b1Width - gap);
+    row.left[1] = Trunc(m + gap);
     row.show2 = true;
   } else if (count == 3) {
     const int32_t m = Trunc(W / 2.0);
     row.left[2] = Trunc(m - b1Width / 2.0);
-    row.left[0] = Trunc(row.left[2] - b1Width - 10.0);
-    row.left[1] = Trunc(row.left[2] + b2Width + 10.0);
+    row.left[0] = Trunc(row.left[2] - b1Width - gap);
+    row.left[1] = Trunc(row.left[2] + b2Width + gap);
     row.show2 = row.show3 = true;
   }
   return row;
@@ -117,7 +124,8 @@ void OnQuestionCreated() {
   }
   int32_t w = 0, h = 0;
   MeasureText(Unit(rt::tag::Label, ids::kQuestion, kLabel), g.QuestionText, w, h);
-  QuestionSize size = QuestionLayoutForText(w, h);
+  const int32_t dpi = DialogDpi();
+  QuestionSize size = QuestionLayoutForText(w, h, dpi);
   if (size.widthChanged) {
     Set(kSelf, prop::Width, size.windowWidth);
     // The system caps a window's width at about the screen's. A label wider
@@ -127,7 +135,7 @@ void OnQuestionCreated() {
     const int32_t shown = Get(kSelf, prop::Width);
     if (shown < size.windowWidth) {
       const int32_t labelWidth = shown - (size.windowWidth - size.labelWidth);
-      size = QuestionLayoutForText(w, WrappedHeight(g.QuestionText, w, h, labelWidth));
+      size = QuestionLayoutForText(w, WrappedHeight(g.QuestionText, w, h, labelWidth), dpi);
       size.labelWidth = labelWidth;
     }
     Set(kLabel, prop::Width, size.labelWidth);
@@ -153,7 +161,7 @@ void OnQuestionResized() {
   const int32_t W = CoreInt(g_cmd.GetClientWidth, {Dialog()});
   const int32_t H = CoreInt(g_cmd.GetClientHeight, {Dialog()});
   const ButtonRow row = QuestionButtonRow(g.QuestionButtonCount, W, H, Get(kButton1, prop::Width),
-                                          Get(kButton1, prop::Height), Get(kButton2, prop::Width));
+                                          Get(kButton1, prop::Height), Get(kButton2, prop::Width), DialogDpi());
   Set(kButton1, prop::Top, row.top);
   Set(kButton2, prop::Top, row.top);
   Set(kButton3, prop::Top, row.top);

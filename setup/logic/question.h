@@ -15,19 +15,21 @@ void MeasureText(ValueRecord unit, const Text& text, int32_t& width, int32_t& he
 
 // The dialog's layout rules, separated from the window so they can be checked
 // on their own: the size the window and label take for a measured text, and
-// the button positions for a client size.
+// the button positions for a client size. Sizes are pixels of the dialog's
+// display; the rules' own lengths (the template's label size, margins and
+// gaps) are template pixels, scaled for its dpi.
 struct QuestionSize {
   int32_t windowWidth, windowHeight, labelWidth, labelHeight;
   bool widthChanged, heightChanged;
 };
-QuestionSize QuestionLayoutForText(int32_t measuredWidth, int32_t measuredHeight);
+QuestionSize QuestionLayoutForText(int32_t measuredWidth, int32_t measuredHeight, int32_t dpi);
 struct ButtonRow {
   int32_t top;
   int32_t left[3];
   bool show2, show3;
 };
 ButtonRow QuestionButtonRow(int32_t count, int32_t clientWidth, int32_t clientHeight, int32_t buttonWidth,
-                            int32_t buttonHeight, int32_t button2Width);
+                            int32_t buttonHeight, int32_t button2Width, int32_t dpi);
 
 void OnQuestionCreated();
 void OnQuestionButton();

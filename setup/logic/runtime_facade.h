@@ -27,7 +27,7 @@ struct CommandTable {
       MessageBox, GetRunDirectory;
   // core library: windows
   rt::CommandFunction LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus,
-      GetEventUnit, RedirectUnitEvents, ProcessEvents, MeasureUnitText;
+      GetEventUnit, RedirectUnitEvents, ProcessEvents, MeasureUnitText, UnitDpi;
   // data library
   rt::CommandFunction DecompressData;
   // shell library

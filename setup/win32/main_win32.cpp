@@ -71,7 +71,7 @@ void FillCommandTable() {
       rt::cmd::WriteRegistryItem, rt::cmd::RunProgram, rt::cmd::MessageBox, rt::cmd::GetRunDirectory,
       ui::cmd::LoadWindow, ui::cmd::UnloadWindow, ui::cmd::GetClientWidth,
       ui::cmd::GetClientHeight, ui::cmd::SetFocus, ui::cmd::GetEventUnit, ui::cmd::RedirectUnitEvents,
-      ui::cmd::ProcessEvents, ui::cmd::MeasureUnitText,
+      ui::cmd::ProcessEvents, ui::cmd::MeasureUnitText, ui::cmd::UnitDpi,
       datalib::DecompressData,
       shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
       shell::BrowseForFolder, shell::ExecuteShellOperation,

@@ -39,15 +39,31 @@
 //   wait-text (text=T | text-file=F) [id=N] [timeout=ms]
 //                                          wait until control N (or the current
 //                                          window) shows exactly this text
-//   read-layout                            print window=X Y W H (screen),
+//   read-layout [all=1]                    print window=X Y W H (screen),
 //                                          client=W H, max-track=W H and, for
 //                                          every child, child=ID CLASS VISIBLE X
-//                                          Y W H TEXT (client coordinates)
+//                                          Y W H TEXT (client coordinates); with
+//                                          all, every descendant (units inside
+//                                          other units too), still in the
+//                                          window's client coordinates
+//   measure-fit [font-file=F] [as=NAME]    for every label, transparent label and
+//                                          button of the current window (all
+//                                          descendants): fit=NAME ID CLASS W H SW
+//                                          SH WW WH, its client size and the size
+//                                          its text needs in one line (SW SH)
+//                                          and word-wrapped at its width (WW WH,
+//                                          WW above W when a word is cut), in
+//                                          the font of file F ("FACE HEIGHT
+//                                          WEIGHT CHARSET", UTF-8), or in the
+//                                          system's default GUI font (NAME:
+//                                          "default" unless given)
 //   measure-text id=N                      print extent=CX CY LINES: control N's
 //                                          text measured as the program measures
 //                                          it (a DC of the control without a
-//                                          font selected, the line longest in
-//                                          GBK bytes, lines split at CR LF), and
+//                                          font selected, above 96 DPI its font
+//                                          at 96 DPI and the extent scaled; the
+//                                          line longest in GBK bytes, lines
+//                                          split at CR LF), and
 //                                          wrapped=H: the height the text takes
 //                                          word-wrapped in the control's font
 //                                          and width
@@ -222,7 +238,8 @@ class Driver {
     if (c.name == "focus") return Focus();
     if (c.name == "wait-focus") return WaitFocus(c);
     if (c.name == "wait-text") return WaitText(c);
-    if (c.name == "read-layout") return ReadLayout();
+    if (c.name == "read-layout") return ReadLayout(c);
+    if (c.name == "measure-fit") return MeasureFit(c);
     if (c.name == "measure-text") return MeasureText(c);
     if (c.name == "stat") return Stat(c);
     if (c.name == "wait-file") return WaitFile(c);
@@ -531,8 +548,9 @@ class Driver {
     }
   }
 
-  bool ReadLayout() {
+  bool ReadLayout(const Command& c) {
     if (!IsWindow(window_)) return Fail("no window");
+    const bool all = c.Num("all", 0) != 0;
     RECT w, cl;
     GetWindowRect(window_, &w);
     GetClientRect(window_, &cl);
@@ -541,7 +559,7 @@ class Driver {
     Print("client=" + std::to_string(cl.right) + " " + std::to_string(cl.bottom));
     Print("max-track=" + std::to_string(GetSystemMetrics(SM_CXMAXTRACK)) + " " +
           std::to_string(GetSystemMetrics(SM_CYMAXTRACK)));
-    for (HWND h = GetWindow(window_, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    for (HWND h : all ? Descendants(window_) : Children(window_)) {
       RECT r;
       GetWindowRect(h, &r);
       MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
@@ -550,6 +568,67 @@ class Driver {
             std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + " " +
             Escape(Utf8(WindowText(h))));
     }
+    return true;
+  }
+
+  static std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> out;
+    for (HWND h = GetWindow(parent, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) out.push_back(h);
+    return out;
+  }
+  static BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+  }
+  static std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> out;
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&out));
+    return out;
+  }
+
+  bool MeasureFit(const Command& c) {
+    if (!IsWindow(window_)) return Fail("no window");
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HFONT own = nullptr;
+    if (c.Has("font-file")) {
+      // FACE HEIGHT WEIGHT CHARSET; the face may hold blanks.
+      std::istringstream in(ReadUtf8File(c.Get("font-file")));
+      std::vector<std::string> words;
+      for (std::string w; in >> w;) words.push_back(w);
+      if (words.size() < 4) return Fail("font-file needs FACE HEIGHT WEIGHT CHARSET");
+      std::string face;
+      for (size_t i = 0; i + 3 < words.size(); ++i) face += (i ? " " : "") + words[i];
+      LOGFONTW lf{};
+      lf.lfHeight = std::atoi(words[words.size() - 3].c_str());
+      lf.lfWeight = std::atoi(words[words.size() - 2].c_str());
+      lf.lfCharSet = static_cast<BYTE>(std::atoi(words[words.size() - 1].c_str()));
+      const std::wstring wface = Utf16(face);
+      wcsncpy(lf.lfFaceName, wface.c_str(), LF_FACESIZE - 1);
+      own = CreateFontIndirectW(&lf);
+      if (!own) return Fail("cannot make the font");
+      font = own;
+    }
+    for (HWND h : Descendants(window_)) {
+      const std::wstring cls = ClassName(h);
+      if (cls != L"_ZR_Label" && cls != L"_ZR_TransLabel" && _wcsicmp(cls.c_str(), L"Button") != 0) continue;
+      const std::wstring text = WindowText(h);
+      RECT client;
+      GetClientRect(h, &client);
+      HDC dc = GetDC(h);
+      HGDIOBJ old = SelectObject(dc, font);
+      RECT one{0, 0, 0, 0}, wrapped{0, 0, client.right, 0};
+      if (!text.empty()) {
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &one, DT_CALCRECT | DT_SINGLELINE);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_CALCRECT | DT_WORDBREAK);
+      }
+      SelectObject(dc, old);
+      ReleaseDC(h, dc);
+      Print("fit=" + c.Get("as", "default") + " " + std::to_string(GetDlgCtrlID(h)) + " " + Utf8(cls) + " " + std::to_string(client.right) + " " +
+            std::to_string(client.bottom) + " " + std::to_string(one.right - one.left) + " " +
+            std::to_string(one.bottom - one.top) + " " + std::to_string(wrapped.right - wrapped.left) + " " +
+            std::to_string(wrapped.bottom - wrapped.top));
+    }
+    if (own) DeleteObject(own);
     return true;
   }
 
@@ -581,7 +660,24 @@ class Driver {
     }
     HDC dc = GetDC(control);
     SIZE extent{0, 0};
-    GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+    {
+      // Above 96 DPI the program measures in the system font of a 96 DPI
+      // display and scales the extent to the display's density.
+      const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+      HFONT font96 = nullptr;
+      if (dpi != 96) {
+        LOGFONTW lf{};
+        GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+        lf.lfHeight = MulDiv(lf.lfHeight, 96, dpi);
+        font96 = CreateFontIndirectW(&lf);
+      }
+      const HGDIOBJ old = font96 ? SelectObject(dc, font96) : nullptr;
+      GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+      if (old) SelectObject(dc, old);
+      if (font96) DeleteObject(font96);
+      extent.cx = MulDiv(extent.cx, dpi, 96);
+      extent.cy = MulDiv(extent.cy, dpi, 96);
+    }
     RECT client;
     GetClientRect(control, &client);
     RECT wrapped{0, 0, client.right, 0};
@@ -928,7 +1024,19 @@ std::vector<Command> Parse(const std::vector<std::string>& tokens) {
 
 }  // namespace
 
+// Rectangles are read in pixels of the screen: on a display above 96 DPI an
+// unaware driver would be handed them scaled down to 96 DPI ones.
+void BecomeDpiAware() {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  auto set = reinterpret_cast<SetContextFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  if (set && set(reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4)))) return;  // per monitor (v2)
+  SetProcessDPIAware();
+}
+
 int wmain(int argc, wchar_t** argv) {
+  BecomeDpiAware();
   std::vector<std::string> tokens;
   std::string outPath;
   for (int i = 1; i < argc; ++i) {

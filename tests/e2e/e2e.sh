@@ -863,12 +863,16 @@ ascending() { # numbers: true when each is greater than the one before
 # size); the label grows past 40 pixels of lines (line height x lines +
 # lines) by half and the window to the label + 40; the three buttons sit in
 # one row 10 pixels above the bottom, the middle one (全部是) centred, the
-# others 10 pixels to either side.
-question_layout_ok() { # log name, expected case: short | long | capped
-  python3 - "$work/$1.log" "$2" <<'PY'
+# others 10 pixels to either side. On a display of another density every
+# length of the rules (and of the template) is scaled by DPI / 96.
+question_layout_ok() { # log name, expected case: short | long | capped | any, [DPI]
+  python3 - "$work/$1.log" "$2" "${3:-96}" <<'PY'
 import math, sys
 lines = open(sys.argv[1], encoding='utf-8').read().splitlines()
 case = sys.argv[2]
+dpi = int(sys.argv[3])
+def S(v):  # a template length on this display, rounded as the system rounds
+    return (v * dpi + 48) // 96
 def field(key):
     return [int(v) for v in next(l for l in lines if l.startswith(key + '=')).split('=', 1)[1].split()[:4]]
 win_x, win_y, win_w, win_h = field('window')
@@ -888,16 +892,16 @@ def expect(what, got, want):
     if got != want:
         errors.append('%s: %s, expected %s' % (what, got, want))
 w, h = cx, math.trunc(cy * count + count)
-label_w = math.trunc(w - w / 6) if w > 256 else 256
-label_h = math.trunc(h + h / 2) if h > 40 else 40
-rule_w = math.trunc(label_w + 8.0) if w > 256 else 271
-rule_h = math.trunc(label_h + 40.0) if h > 40 else 137
+label_w = math.trunc(w - w / 6) if w > S(256) else S(256)
+label_h = math.trunc(h + h / 2) if h > S(40) else S(40)
+rule_w = math.trunc(label_w + S(8)) if w > S(256) else S(271)
+rule_h = math.trunc(label_h + S(40)) if h > S(40) else S(137)
 expect('lines of the message', count, 2)
 if case == 'short':
-    expect('short text keeps the template size', (w <= 256, h <= 40), (True, True))
+    expect('short text keeps the template size', (w <= S(256), h <= S(40)), (True, True))
 elif case == 'long':
-    expect('long text widens within the screen', (w > 256, rule_w < max_w), (True, True))
-else:
+    expect('long text widens within the screen', (w > S(256), rule_w < max_w), (True, True))
+elif case == 'capped':
     expect('very long text reaches the cap', rule_w > max_w, True)
 # A box capped by the system keeps the label inside it, at the rules' margin,
 # and the height follows the message as wrapped at that width.
@@ -906,23 +910,23 @@ if rule_w > win_w:
     shown_label_w = win_w - (rule_w - label_w)
     spans = -(-w // shown_label_w)
     h = h // count * (count - 1 + spans)
-    label_h = math.trunc(h + h / 2) if h > 40 else 40
-    rule_h = math.trunc(label_h + 40.0) if h > 40 else 137
+    label_h = math.trunc(h + h / 2) if h > S(40) else S(40)
+    rule_h = math.trunc(label_h + S(40)) if h > S(40) else S(137)
 expect('window size', (win_w, win_h), (min(rule_w, max_w), min(rule_h, max_h)))
 # Centred for the size it grew to: no part of it off the screen's top or left,
 # and no wider reach to the right than the largest window the system allows.
 expect('window on the screen', (win_x >= 0, win_y >= 0, win_x + win_w <= max_w), (True, True, True))
-expect('label', label, [1, 8, 16, shown_label_w, label_h])
+expect('label', label, [1, S(8), S(16), shown_label_w, label_h])
 expect('the text fits the label height', wrapped <= label_h, True)
 bw, bh = yes[3], yes[4]
 for name, b in (('是', yes), ('全部是', all_), ('否', no)):
     expect(name + ' visible', b[0], 1)
     expect(name + ' size', (b[3], b[4]), (bw, bh))
-    expect(name + ' top', b[2], math.trunc(client_h - bh - 10.0))
+    expect(name + ' top', b[2], math.trunc(client_h - bh - S(10)))
 middle = math.trunc(math.trunc(client_w / 2) - bw / 2)
 expect('全部是 left', all_[1], middle)
-expect('是 left', yes[1], math.trunc(middle - bw - 10.0))
-expect('否 left', no[1], math.trunc(middle + bw + 10.0))
+expect('是 left', yes[1], math.trunc(middle - bw - S(10)))
+expect('否 left', no[1], math.trunc(middle + bw + S(10)))
 expect('buttons inside the client area', no[1] + bw <= client_w and yes[1] >= 0, True)
 for e in errors:
     print(e)
@@ -1055,8 +1059,273 @@ SCRIPT
     <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
 }
 
+# ---- Display scale ----
+
+# A prefix of the Chinese locale whose display has the given density: the
+# one the other scenarios use, copied once, with the desktop's LogPixels set
+# (Wine reads it from the user's "Control Panel\Desktop" key).
+dpi_prefix() { # dpi
+  local p=$work/prefix-dpi$1
+  if [ ! -d "$p" ]; then
+    cp -a "$(prefix_for zh_CN.UTF-8)" "$p"
+    WINEPREFIX=$p LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$loader" reg add 'HKCU\Control Panel\Desktop' \
+      /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    WINEPREFIX=$p /usr/lib/wine/wineserver -w
+  fi
+  echo "$p"
+}
+
+# Each page read at one density: its layout (every unit, those inside the
+# picture box too), the size its labels' texts need in the default font and
+# in the banner titles' bold font, and a screenshot.
+dpi_page() { # page name, dpi
+  cat <<SCRIPT
+stamp name=$1
+read-layout all=1
+measure-fit
+measure-fit font-file=texts/font-title-$2 as=title
+screenshot file=dpi$2-$1.bmp
+SCRIPT
+}
+
+# 24-bit BMP pictures (no JPEG noise between colours): the welcome picture a
+# light colour with blue and orange stripes, 2 pixels each, where no text
+# lies over it; the banner the light colour.
+dpi_pictures() {
+  python3 - "$work" <<'PY'
+import struct, sys
+def bmp(path, w, h, colour_at):
+    stride = (w * 3 + 3) & ~3
+    rows = b''.join(bytes(b for x in range(w) for b in colour_at(x, y)[::-1]) + bytes(stride - w * 3)
+                    for y in reversed(range(h)))
+    head = struct.pack('<2sIHHI', b'BM', 54 + len(rows), 0, 0, 54)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    open(path, 'wb').write(head + info + rows)
+light, orange, blue = (0xdc, 0xe8, 0xf8), (0xf0, 0xa0, 0x30), (0x20, 0x50, 0xa0)
+def welcome(x, y):
+    if 8 <= x < 136 and 8 <= y < 248:
+        return blue if (x // 2) % 2 else orange
+    return light
+bmp(sys.argv[1] + '/welcome-dpi.bmp', 473, 256, welcome)
+bmp(sys.argv[1] + '/banner-dpi.bmp', 473, 57, lambda x, y: light)
+PY
+}
+
+# The pages at 100 %, 150 % and 200 % (96, 144 and 192 DPI): the windows and
+# every unit are the 96 DPI rectangles scaled by the factor (give or take a
+# pixel), each label's text fits its rectangle in the font it is drawn in,
+# the pictures fill their scaled boxes and are stretched with a filter (new
+# colours between the stripes of a two-colour picture), and the overwrite
+# question follows its layout rules with their lengths scaled. The
+# screenshots and the driver's logs are kept in the build folder's e2e-dpi.
+scenario_display_scale() {
+  local shots=$build/e2e-dpi dpi prefix unix problems page
+  rm -rf "$shots"; mkdir -p "$shots"
+  dpi_pictures
+  "$mksetup" --quiet --stub "$stub" -o "$work/setup-dpi.exe" --name "E2E缩放" --version 2.1 \
+    --install-dir 'C:\Program Files\E2E缩放\' --main app.exe --welcome "$work/welcome-dpi.bmp" \
+    --banner "$work/banner-dpi.bmp" --dir "$product" || { fail "packing"; return; }
+  printf 'E2E缩放 2.1' > "$t/title-dpi"
+  for dpi in 96 144 192; do
+    prefix=$(dpi_prefix $dpi)
+    # The banner titles' font: 宋体, bold, 16 pixels at 96 DPI.
+    printf '宋体 %d 700 134' "-$(( (16 * dpi + 48) / 96 ))" > "$t/font-title-$dpi"
+    # An older app.exe in the install directory: the overwrite question.
+    unix="$prefix/drive_c/Program Files/E2E缩放"
+    rm -rf "$unix"; mkdir -p "$unix"; printf 'old' > "$unix/app.exe"
+    { cat <<SCRIPT
+start cmd="setup-dpi.exe"
+wait-window title-file=texts/title-dpi timeout=90000
+SCRIPT
+      dpi_page welcome $dpi
+      echo "click text-file=texts/next"
+      echo "wait-window text-file=texts/dir timeout=30000"
+      dpi_page directory $dpi
+      echo "click text-file=texts/next"
+      echo "wait-window text-file=texts/ready timeout=30000"
+      dpi_page ready $dpi
+      echo "click text-file=texts/next"
+      echo "wait-window title-file=texts/ask timeout=60000"
+      cat <<SCRIPT
+stamp name=question
+read-text id=$question_label
+read-layout
+measure-text id=$question_label
+measure-fit
+screenshot file=dpi$dpi-question.bmp
+click text-file=texts/yes
+wait-window text-file=texts/done timeout=60000
+wait-file path="%USERPROFILE%\\Desktop\\E2E缩放.lnk" timeout=60000
+SCRIPT
+      dpi_page finish $dpi
+      echo "click text-file=texts/finish"
+      echo "wait-exit timeout=30000"; } > "$work/dpi$dpi.txt"
+    run_script "dpi$dpi" zh_CN.UTF-8 "dpi$dpi"
+    check "$dpi DPI: exits 0" [ "$(exit_code "dpi$dpi")" = 0 ]
+    check "$dpi DPI: installed" same_file "$product/app.exe" "$unix/app.exe"
+    # The question's part of the log on its own, for the layout rules.
+    sed -n '/^stamp=question /,/^stamp=finish /p' "$work/dpi$dpi.log" > "$work/dpi$dpi-question.log"
+    problems=$(question_layout_ok "dpi$dpi-question" any $dpi) || fail "$dpi DPI: question layout: $problems"
+    for page in welcome directory ready question finish; do
+      [ -f "$work/dpi$dpi-$page.bmp" ] && convert "$work/dpi$dpi-$page.bmp" "$shots/dpi$dpi-$page.png"
+    done
+    cp "$work/dpi$dpi.log" "$shots/"
+  done
+  problems=$(python3 - "$work" <<'PY'
+import re, struct, sys
+work = sys.argv[1]
+errors = []
+PAGES = ('welcome', 'directory', 'ready', 'question', 'finish')
+# By page, the identifiers of the units whose text the templates word-wrap,
+# and of the banner titles drawn in the bold title font; the others are one
+# line in the default font.
+WRAPPED = {'welcome': {130}, 'directory': {190}, 'ready': {240}, 'question': {100}, 'finish': {240}}
+TITLES = {'welcome': {140}, 'directory': {210}, 'ready': {260}, 'question': set(), 'finish': {260}}
+# The finish page's title "安装成功！" is five 16-pixel characters in a 71
+# pixel wide label at 96 DPI already, and the label clips what reaches past
+# it (its last character). The template's rectangle is kept as it is; here
+# the title may only be cut as far as at 96 DPI, scaled.
+CUT_AT_96 = {('finish', 260)}
+WELCOME_PICTURE = 150
+
+def read_log(dpi):
+    out, name = {}, None
+    for line in open('%s/dpi%d.log' % (work, dpi), encoding='utf-8').read().splitlines():
+        key, _, value = line.partition('=')
+        if key == 'stamp':
+            name = value.split()[0]
+            out[name] = {'children': {}, 'fit': {}}
+        elif key == 'error':
+            errors.append('%d DPI: driver: %s' % (dpi, value))
+        elif name in PAGES:
+            page = out[name]
+            if key == 'window':
+                page['window'] = [int(v) for v in value.split()[:4]]
+            elif key == 'client':
+                page['client'] = [int(v) for v in value.split()[:2]]
+            elif key == 'child':
+                p = value.split(' ', 7)
+                page['children'][int(p[0])] = (p[1], int(p[2]), [int(v) for v in p[3:7]], p[7] if len(p) > 7 else '')
+            elif key == 'fit':
+                p = value.split()
+                page['fit'][(p[0], int(p[1]))] = (p[2], [int(v) for v in p[3:9]])
+    return out
+
+def read_bmp(path):
+    data = open(path, 'rb').read()
+    off, = struct.unpack_from('<I', data, 10)
+    w, h = struct.unpack_from('<ii', data, 18)
+    stride = (w * 3 + 3) & ~3
+    def px(x, y):  # from the top
+        o = off + (h - 1 - y) * stride + x * 3
+        return (data[o + 2], data[o + 1], data[o])
+    return px
+
+logs = {dpi: read_log(dpi) for dpi in (96, 144, 192)}
+
+# A page's screenshot: the pixel reader and where the client area starts in
+# it (the frame as wide at the bottom as at the sides).
+def screenshot(dpi, name):
+    gx, gy, gw, gh = logs[dpi][name]['window']
+    cw, ch = logs[dpi][name]['client']
+    return read_bmp('%s/dpi%d-%s.bmp' % (work, dpi, name)), (gw - cw) // 2, gh - ch - (gw - cw) // 2
+
+# The box around the dark pixels (text) inside a unit's rectangle: x, y, w, h.
+def ink_box(dpi, name, cid):
+    px, ox, oy = screenshot(dpi, name)
+    x0, y0, w, h = logs[dpi][name]['children'][cid][2]
+    dark = [(x, y) for y in range(y0, y0 + h) for x in range(x0, x0 + w) if sum(px(ox + x, oy + y)) < 300]
+    if not dark:
+        return None
+    xs, ys = [p[0] for p in dark], [p[1] for p in dark]
+    return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
+
+ref = logs[96]
+for dpi in (96, 144, 192):
+    f = dpi / 96
+    got = logs[dpi]
+    for name in PAGES:
+        where = '%d DPI, %s' % (dpi, name)
+        g, r = got.get(name, {}), ref.get(name, {})
+        if 'window' not in g or 'window' not in r:
+            errors.append(where + ': not read')
+            continue
+        gx, gy, gw, gh = g['window']
+        rx, ry, rw, rh = r['window']
+        # The question box is sized for its measured message, through the
+        # rules' truncations: two pixels of slack. (Its frame is the system's
+        # and does not scale exactly: its client area may differ by a few.)
+        slack = 2 if name == 'question' else 1
+        if abs(gw - rw * f) > slack or abs(gh - rh * f) > slack:
+            errors.append('%s: window %dx%d, expected %gx%g' % (where, gw, gh, rw * f, rh * f))
+        if abs((gx + gw / 2) - (rx + rw / 2)) > slack or abs((gy + gh / 2) - (ry + rh / 2)) > slack:
+            errors.append('%s: window at %d,%d is not centred where the 96 DPI one is' % (where, gx, gy))
+        for cid, (cls, vis, rect, _) in r['children'].items():
+            # The question's buttons sit by its client area's bottom and
+            # centre, which the system's frame moves (checked by its rules).
+            if name == 'question' and cls == 'Button':
+                continue
+            if cid not in g['children']:
+                errors.append('%s: unit %d missing' % (where, cid))
+                continue
+            _, gvis, grect, _ = g['children'][cid]
+            want = [v * f for v in rect]
+            if gvis != vis or any(abs(a - b) > slack for a, b in zip(grect, want)):
+                errors.append('%s: unit %d (%s) visible %d at %s, expected visible %d at %s' %
+                              (where, cid, cls, gvis, grect, vis, [round(v, 1) for v in want]))
+        # Each shown label's text fits, in the font it is drawn in: in one
+        # line, or word-wrapped at its width where the template wraps it.
+        for cid, (cls, vis, rect, text) in g['children'].items():
+            if cls not in ('_ZR_Label', '_ZR_TransLabel') or not vis or not text:
+                continue
+            fit = g['fit'].get(('title' if cid in TITLES[name] else 'default', cid))
+            if not fit:
+                errors.append('%s: unit %d not measured' % (where, cid))
+                continue
+            w, h, sw, sh, ww, wh = fit[1]
+            need = (ww, wh) if cid in WRAPPED[name] else (sw, sh)
+            over = (need[0] - w, need[1] - h)
+            if (name, cid) in CUT_AT_96:
+                rw, rh, rsw, rsh = ref[name]['fit'][('title', cid)][1][:4]
+                allowed = ((rsw - rw) * f + 1, max(0, rsh - rh) * f + 1)
+                if over[0] > allowed[0] or over[1] > allowed[1]:
+                    errors.append('%s: the text of unit %d needs %dx%d, it has %dx%d, more cut than at 96 DPI' %
+                                  (where, cid, need[0], need[1], w, h))
+            elif over[0] > 0 or over[1] > 0:
+                errors.append('%s: the text of unit %d needs %dx%d, it has %dx%d: "%s"' % (where, cid, need[0], need[1], w, h, text))
+    # The texts are drawn in fonts of the display's scale: the ink of the
+    # banner titles (the templates' bold 16 pixel font) and of the welcome
+    # text (the system's font) grows by the factor.
+    for name, cid in (('directory', 210), ('ready', 260), ('welcome', 130)):
+        ink = ink_box(dpi, name, cid)
+        ink96 = ink_box(96, name, cid)
+        if not ink or not ink96:
+            errors.append('%d DPI, %s: no text seen in unit %d' % (dpi, name, cid))
+            continue
+        ratio = ink[3] / ink96[3]
+        if abs(ratio - f) > 0.15 * f:
+            errors.append('%d DPI, %s: the text of unit %d is %d pixels high, %d at 96 DPI' % (dpi, name, cid, ink[3], ink96[3]))
+    # The welcome picture fills its scaled box and, stretched, shows colours
+    # between its two.
+    px, ox, oy = screenshot(dpi, 'welcome')
+    box = got['welcome']['children'][WELCOME_PICTURE][2]
+    corner = px(ox + box[0] + box[2] - 3, oy + box[1] + box[3] - 3)
+    if corner != (0xdc, 0xe8, 0xf8):
+        errors.append('%d DPI: the welcome picture does not reach the corner of its box (%s there)' % (dpi, corner))
+    colours = {px(ox + x, oy + y) for x in range(round(20 * f), round(120 * f)) for y in range(round(20 * f), round(60 * f))}
+    if dpi == 96 and len(colours) != 2:
+        errors.append('96 DPI: the stripes show %d colours, not their 2' % len(colours))
+    if dpi != 96 and len(colours) <= 2:
+        errors.append('%d DPI: the stretched stripes show only their %d colours: no filter' % (dpi, len(colours)))
+for e in errors:
+    print(e)
+sys.exit(1 if errors else 0)
+PY
+) || fail "display scale: $problems"
+}
+
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
   silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches log_link unquoted_program_path checksum_field
-  empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder)
+  empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder display_scale)
 run_scenarios "${scenarios[@]}"

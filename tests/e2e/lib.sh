@@ -77,11 +77,12 @@ prefix_for() { # name [locale, when the name is not one]
   echo "$p"
 }
 
-# run_script NAME [LOCALE]: runs the driver script $work/NAME.txt in the
-# locale's prefix (Chinese by default); output in NAME.log
+# run_script NAME [LOCALE [PREFIX-NAME]]: runs the driver script $work/NAME.txt
+# in the locale's prefix (Chinese by default), or in the named prefix of that
+# locale; output in NAME.log
 run_script() {
   local name=$1 loc=${2:-zh_CN.UTF-8} prefix
-  prefix=$(prefix_for "$loc")
+  prefix=$(prefix_for "${3:-$loc}" "$loc")
   (cd "$work" && WINEPREFIX=$prefix LANG=$loc LC_ALL=$loc timeout 240 "$loader" "$driver" /out "$name.log" /script "$name.txt" >/dev/null 2>&1)
   local rc=$?
   WINEPREFIX=$prefix /usr/lib/wine/wineserver -w 2>/dev/null

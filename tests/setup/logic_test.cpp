@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,6 +22,7 @@
 #include "setup/logic/window_ids.h"
 #include "setup/payload_format.h"
 #include "tests/setup/scripted_runtime.h"
+#include "ui/template/dpi.h"
 
 namespace {
 
@@ -767,25 +769,47 @@ TEST_F(Logic, QuestionMeasuresTheMessageAsItsLabelShowsIt) {
   }
 }
 
-TEST_F(Logic, QuestionLayout) {
-  // Short message: the template size stays.
-  auto s = setup::QuestionLayoutForText(200, 16);
+// The layout at a display of another density is the 96 DPI one scaled by
+// the same factor (give or take the pixel that rounding takes): the text is
+// measured at that density, and the rules' own lengths scale with it.
+TEST_F(Logic, QuestionLayoutScalesWithTheDisplay) {
+  auto s = setup::QuestionLayoutForText(200, 16, 96);  // short: the template size stays
   EXPECT_FALSE(s.widthChanged);
   EXPECT_FALSE(s.heightChanged);
-  s = setup::QuestionLayoutForText(600, 51);
+  s = setup::QuestionLayoutForText(600, 51, 96);
   EXPECT_EQ(s.labelWidth, 500);
   EXPECT_EQ(s.windowWidth, 508);
   EXPECT_EQ(s.labelHeight, 76);
   EXPECT_EQ(s.windowHeight, 116);
-  auto one = setup::QuestionButtonRow(1, 265, 109, 70, 28, 70);
-  EXPECT_EQ(one.left[0], 97);
-  EXPECT_EQ(one.top, 71);
-  auto two = setup::QuestionButtonRow(2, 265, 109, 70, 28, 70);
+  auto two = setup::QuestionButtonRow(2, 265, 109, 70, 28, 70, 96);
   EXPECT_EQ(two.left[1] - (two.left[0] + 70), 20);
-  auto three = setup::QuestionButtonRow(3, 265, 109, 70, 28, 70);
-  EXPECT_EQ(three.left[2], 97);  // the third button is the centred one
-  EXPECT_EQ(three.left[0], 17);
-  EXPECT_EQ(three.left[1], 177);
+
+  // A button's left edge adds three rounded lengths: two pixels of slack.
+  const auto near = [](int32_t got, int32_t at96, int32_t dpi) { return std::abs(got - at96 * dpi / 96.0) <= 1.0; };
+  const auto near2 = [](int32_t got, int32_t at96, int32_t dpi) { return std::abs(got - at96 * dpi / 96.0) <= 2.0; };
+  for (const int32_t dpi : {96, 120, 144, 192}) {
+    SCOPED_TRACE(dpi);
+    const auto px = [dpi](int32_t v) { return ui::ScaleForDpi(v, dpi); };
+    // A text that fits the template's label at 96 DPI fits the scaled label.
+    s = setup::QuestionLayoutForText(px(200), px(16), dpi);
+    EXPECT_FALSE(s.widthChanged);
+    EXPECT_FALSE(s.heightChanged);
+    s = setup::QuestionLayoutForText(px(600), px(51), dpi);
+    EXPECT_TRUE(s.widthChanged && s.heightChanged);
+    EXPECT_PRED3(near, s.labelWidth, 500, dpi);
+    EXPECT_PRED3(near, s.windowWidth, 508, dpi);
+    EXPECT_PRED3(near, s.labelHeight, 76, dpi);
+    EXPECT_PRED3(near, s.windowHeight, 116, dpi);
+    const struct {
+      int32_t count, top, left[3];
+    } rows[] = {{1, 71, {97, 0, 0}}, {2, 71, {52, 142, 0}}, {3, 71, {17, 177, 97}}};
+    for (const auto& r : rows) {
+      SCOPED_TRACE(r.count);
+      const auto row = setup::QuestionButtonRow(r.count, px(265), px(109), px(70), px(28), px(70), dpi);
+      EXPECT_PRED3(near, row.top, r.top, dpi);
+      for (int32_t k = 0; k < r.count; ++k) EXPECT_PRED3(near2, row.left[k], r.left[k], dpi);
+    }
+  }
 }
 
 TEST_F(Logic, AskQuestionRunsTheDialog) {

@@ -141,6 +141,7 @@ void MeasureUnitText(ValueRecord* r, int32_t argc, ValueRecord* a) {
   r->v.words[0] = static_cast<uint32_t>(width);
   r->v.words[1] = static_cast<uint32_t>(g_state.textHeight);
 }
+void UnitDpi(ValueRecord* r, int32_t, ValueRecord*) { r->v.i32 = g_state.dpi; }
 void SetFocus(ValueRecord*, int32_t, ValueRecord* a) { g_state.focus.emplace_back(a[0].v.words[0], a[0].v.words[1], 0); }
 void GetEventUnit(ValueRecord* r, int32_t, ValueRecord*) {
   if (!g_eventUnit.window) throw RuntimeError{0};
@@ -302,7 +303,7 @@ void Install() {
       rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
       CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram, MessageBox, GetRunDirectory,
       LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
-      RedirectUnitEvents, ProcessEvents, MeasureUnitText,
+      RedirectUnitEvents, ProcessEvents, MeasureUnitText, UnitDpi,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
       OpenLog, AppendLogLine, LastErrorText, WriteFileBytes};

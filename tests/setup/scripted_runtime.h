@@ -54,6 +54,7 @@ struct State {
   std::string logPath;
   std::vector<std::string> log;
   int textWidthPerByte = 7, textHeight = 16;
+  int dpi = 96;                                           // the question box's display
   int textWidthPerWideChar = 12;                          // a two-byte character
   std::vector<std::pair<uint32_t, uint32_t>> measuredUnits;  // window, unit of every measured text
   // The widest the system lets the question box be; 0: no cap.

@@ -46,6 +46,12 @@ void SetAlignment(Button& button) {
   InvalidateRect(button.hwnd, nullptr, TRUE);
 }
 
+void ApplyFont(Button& button, bool redraw) {
+  button.font = MakeFont(button.props.font, button.dpi);
+  SendMessageW(button.hwnd, WM_SETFONT,
+               reinterpret_cast<WPARAM>(button.font ? button.font.get() : DefaultGuiFont(button.dpi)), redraw);
+}
+
 // ---- Messages ----
 
 bool OnReflectedCommand(Button& button, WPARAM wp, LRESULT* result) {
@@ -65,6 +71,11 @@ bool ButtonMessage(UnitObject& unit, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
   switch (msg) {
     case kMsgReflectBase + WM_COMMAND: return OnReflectedCommand(button, wp, result);
     case WM_SETTEXT: return OnSetText(button, hwnd, wp, lp, result);
+    case kMsgDpiChanged:
+      // A picture on the button stays as made: the setup's buttons have none.
+      ApplyFont(button, true);
+      *result = 0;
+      return true;
     default: return false;
   }
 }
@@ -80,7 +91,7 @@ UnitObject* Create(const CreateParams& params) {
   p.button_type = kTable[kButtonType].rule.Apply(p.button_type);
   button->picture.Set(p.picture);
   // A picture that cannot be decoded is dropped; the button shows its caption.
-  button->image = MakeButtonImage(button->picture.Get());
+  button->image = MakeButtonImage(button->picture.Get(), params.dpi);
   DWORD style = WS_CLIPSIBLINGS | BS_MULTILINE | (p.button_type == 1 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) |
                 AlignBits(p.h_align, p.v_align);
   if (button->image) style |= button->image.icon ? BS_ICON : BS_BITMAP;
@@ -89,9 +100,7 @@ UnitObject* Create(const CreateParams& params) {
     delete button;
     return nullptr;
   }
-  button->font = MakeFont(p.font);
-  SendMessageW(button->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(button->font ? button->font.get() : DefaultGuiFont()),
-               FALSE);
+  ApplyFont(*button, false);
   if (button->image.icon)
     SendMessageW(button->hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(button->image.icon));
   else if (button->image.bitmap)
@@ -130,9 +139,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
       break;
     case kFont:
       p.font = FontOf(v);
-      button.font = MakeFont(p.font);
-      SendMessageW(button.hwnd, WM_SETFONT,
-                   reinterpret_cast<WPARAM>(button.font ? button.font.get() : DefaultGuiFont()), TRUE);
+      ApplyFont(button, true);
       break;
   }
   return false;

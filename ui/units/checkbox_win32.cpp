@@ -60,6 +60,12 @@ void ApplyLook(CheckBox& box) {
   InvalidateRect(box.hwnd, nullptr, TRUE);
 }
 
+void ApplyFont(CheckBox& box, bool redraw) {
+  box.font = MakeFont(box.props.font, box.dpi);
+  SendMessageW(box.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(box.font ? box.font.get() : DefaultGuiFont(box.dpi)),
+               redraw);
+}
+
 bool IsChecked(HWND hwnd) { return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // ---- Messages ----
@@ -89,6 +95,10 @@ bool CheckBoxMessage(UnitObject& unit, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
       *result = DefSubclassProc(hwnd, msg, wp, lp);
       if (!box.writing_caption) box.props.caption = WindowTextGbk(hwnd);
       return true;
+    case kMsgDpiChanged:
+      ApplyFont(box, true);
+      *result = 0;
+      return true;
     default: return false;
   }
 }
@@ -102,7 +112,7 @@ UnitObject* Create(const CreateParams& params) {
   CheckBoxData& p = box->props;
   p = std::move(*data);
   box->picture.Set(p.picture);
-  box->image = MakeButtonImage(box->picture.Get());
+  box->image = MakeButtonImage(box->picture.Get(), params.dpi);
   DWORD style = WS_CLIPSIBLINGS | BS_AUTOCHECKBOX | BS_MULTILINE | LookBits(p);
   if (box->image) style |= box->image.icon ? BS_ICON : BS_BITMAP;
   if (!CreateUnitWindow(*box, params, rt::tag::CheckBox, 0, L"BUTTON", rt::win32::ToWide(p.caption).c_str(),
@@ -111,8 +121,7 @@ UnitObject* Create(const CreateParams& params) {
     return nullptr;
   }
   box->back = SolidBrush(p.back_colour);
-  box->font = MakeFont(p.font);
-  SendMessageW(box->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(box->font ? box->font.get() : DefaultGuiFont()), FALSE);
+  ApplyFont(*box, false);
   if (box->image.icon)
     SendMessageW(box->hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(box->image.icon));
   else if (box->image.bitmap)
@@ -154,9 +163,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
       break;
     case kFont:
       p.font = FontOf(v);
-      box.font = MakeFont(p.font);
-      SendMessageW(box.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(box.font ? box.font.get() : DefaultGuiFont()),
-                   TRUE);
+      ApplyFont(box, true);
       break;
     case kChecked:
       p.checked = num != 0;

@@ -11,8 +11,10 @@
 #include <cstdlib>
 
 #include "runtime/value.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "text/gbk.h"
+#include "ui/template/dpi.h"
 #include "ui/units/unit_gdi_win32.h"
 #include "ui/units/unit_support_win32.h"
 
@@ -156,11 +158,12 @@ void GrowToFont(EditBox& box) {
   HDC dc = GetDC(box.hwnd);
   TEXTMETRICW tm{};
   {
-    Selected sel(dc, box.font ? box.font.get() : DefaultGuiFont());
+    Selected sel(dc, box.font ? box.font.get() : DefaultGuiFont(box.dpi));
     GetTextMetricsW(dc, &tm);
   }
   ReleaseDC(box.hwnd, dc);
-  const int need = tm.tmHeight + 2 * GetSystemMetrics(SM_CYEDGE);
+  const int edge = ScaleBetweenDpi(GetSystemMetrics(SM_CYEDGE), box.dpi, rt::win32::SystemDpi());
+  const int need = tm.tmHeight + 2 * edge;
   RECT r;
   GetWindowRect(box.hwnd, &r);
   if (r.bottom - r.top < need)
@@ -168,8 +171,8 @@ void GrowToFont(EditBox& box) {
 }
 
 void ApplyFont(EditBox& box) {
-  box.font = MakeFont(box.props.font);
-  box.edit().SetFont(box.font ? box.font.get() : DefaultGuiFont());
+  box.font = MakeFont(box.props.font, box.dpi);
+  box.edit().SetFont(box.font ? box.font.get() : DefaultGuiFont(box.dpi));
   GrowToFont(box);
 }
 
@@ -326,6 +329,10 @@ bool EditMessage(UnitObject& unit, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LR
     case WM_DESTROY:
       DestroySpin(box);
       return false;
+    case kMsgDpiChanged:
+      ApplyFont(box);
+      *result = 0;
+      return true;
     default: return false;
   }
 }

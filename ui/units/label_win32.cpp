@@ -161,12 +161,13 @@ void Paint(Label& label, HDC dc, const RECT& client) {
   const int aw = area.right - area.left, ah = area.bottom - area.top;
 
   if (const pictures::PictureObject* pic = label.picture.Get()) {
+    const SIZE size = PictureSizeAt(*pic, label.dpi);
     if (p.back_picture_mode == 1) {  // tiled over the whole area
-      for (int y = area.top; y < area.bottom; y += pic->height)
-        for (int x = area.left; x < area.right; x += pic->width)
-          DrawPictureAt(dc, pic, p.back_colour, RECT{x, y, x + pic->width, y + pic->height});
+      for (int y = area.top; y < area.bottom; y += size.cy)
+        for (int x = area.left; x < area.right; x += size.cx)
+          DrawPictureAt(dc, pic, p.back_colour, RECT{x, y, x + size.cx, y + size.cy});
     } else {
-      RECT at = PlacePicture(p.back_picture_mode, aw, ah, pic->width, pic->height);
+      RECT at = PlacePicture(p.back_picture_mode, aw, ah, size.cx, size.cy);
       OffsetRect(&at, area.left, area.top);
       DrawPictureAt(dc, pic, p.back_colour, at);
       ExcludeClipRect(dc, at.left, at.top, at.right, at.bottom);
@@ -184,7 +185,7 @@ void Paint(Label& label, HDC dc, const RECT& client) {
   const int n = GetWindowTextLengthW(label.hwnd);
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(label.hwnd, text.data(), n + 1)));
-  DrawCaption(dc, area, text, label.font.get(), style);
+  DrawCaption(dc, area, text, label.font.get(), style, label.dpi);
 }
 
 // ---- Messages ----
@@ -208,7 +209,11 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*label, dc, area); });
     case WM_ERASEBKGND: return 1;
     case WM_SETTEXT: return OnSetText(*label, wp, lp);
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(label->font ? label->font.get() : DefaultGuiFont());
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(label->font ? label->font.get() : DefaultGuiFont(label->dpi));
+    case kMsgDpiChanged:
+      label->font = MakeFont(label->props.font, label->dpi);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       FinishUnit(label);
@@ -232,7 +237,7 @@ UnitObject* Create(const CreateParams& params) {
   auto* label = new Label;
   label->props = std::move(*data);
   label->props.frame_width = kTable[kFrameWidth].rule.Apply(label->props.frame_width);
-  label->font = MakeFont(label->props.font);
+  label->font = MakeFont(label->props.font, params.dpi);
   label->picture.Set(label->props.back_picture);
   EnsureClass(kLabelClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, LabelProc);
   label->writing_caption = true;
@@ -264,7 +269,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
     case kFrameColour3: p.frame_colours[static_cast<size_t>(n - kFrameColour1)] = static_cast<uint32_t>(num); break;
     case kFont:
       p.font = FontOf(v);
-      label.font = MakeFont(p.font);
+      label.font = MakeFont(p.font, label.dpi);
       break;
     case kTextColour: p.text_colour = static_cast<uint32_t>(num); break;
     case kBackColour: p.back_colour = static_cast<uint32_t>(num); break;

@@ -42,7 +42,8 @@ void Paint(PicBox& box, HDC dc, const RECT& clip) {
   SavedDc saved(dc);
   IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
   if (const pictures::PictureObject* pic = box.picture.Get()) {
-    const RECT at = PlacePicture(box.props.display_mode, client.right, client.bottom, pic->width, pic->height);
+    const SIZE size = PictureSizeAt(*pic, box.dpi);
+    const RECT at = PlacePicture(box.props.display_mode, client.right, client.bottom, size.cx, size.cy);
     if (DrawPictureAt(dc, pic, box.props.back_colour, at)) ExcludeClipRect(dc, at.left, at.top, at.right, at.bottom);
   }
   FillArea(dc, clip, box.props.back_colour);
@@ -72,6 +73,9 @@ LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PRINTCLIENT:
       return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
     case WM_ERASEBKGND: return 1;
+    case kMsgDpiChanged:
+      Repaint(*box, false);
+      return 0;
     case kMsgPaintParentBackground:
       return OnPaintBackground(*box, reinterpret_cast<HDC>(wp), reinterpret_cast<const RECT*>(lp));
     case WM_NCDESTROY:

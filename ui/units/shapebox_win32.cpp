@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "runtime/value.h"
+#include "ui/template/dpi.h"
 #include "ui/units/unit_gdi_win32.h"
 #include "ui/units/unit_support_win32.h"
 
@@ -64,7 +65,8 @@ void Paint(const ShapeBox& box, HDC dc, const RECT& clip) {
   const int32_t style = Clamp(p.line_style, 0, 5);
   const int32_t relief = Clamp(p.relief, 0, 2);
   const int32_t kind = Clamp(p.shape_kind, 0, 7);
-  const int width = relief == 0 && style == 1 ? p.line_width : 1;
+  // A flat solid line's width is in template pixels, as the box's size is.
+  const int width = relief == 0 && style == 1 ? ScaleForDpi(p.line_width, box.dpi) : 1;
 
   Pen first, second;
   if (relief == 0) {
@@ -126,6 +128,7 @@ LRESULT CALLBACK ShapeBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PRINTCLIENT:
       return PrintUnitClient(hwnd, reinterpret_cast<HDC>(wp), [&](HDC dc, const RECT& area) { Paint(*box, dc, area); });
     case WM_ERASEBKGND: return 1;
+    case kMsgDpiChanged: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       FinishUnit(box);

@@ -47,7 +47,8 @@ void Paint(TransLabel& label, HDC dc) {
   std::wstring text(static_cast<size_t>(n) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(label.hwnd, text.data(), n + 1)));
   const TransLabelData& p = label.props;
-  DrawCaption(dc, client, text, label.font.get(), CaptionStyle{p.effect, p.text_colour, p.h_align, p.v_align, p.word_wrap});
+  DrawCaption(dc, client, text, label.font.get(), CaptionStyle{p.effect, p.text_colour, p.h_align, p.v_align, p.word_wrap},
+              label.dpi);
 }
 
 struct Below {
@@ -124,7 +125,11 @@ LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PRINTCLIENT: Paint(*label, reinterpret_cast<HDC>(wp)); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_SETTEXT: return OnSetText(*label, wp, lp);
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(label->font ? label->font.get() : DefaultGuiFont());
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(label->font ? label->font.get() : DefaultGuiFont(label->dpi));
+    case kMsgDpiChanged:
+      label->font = MakeFont(label->props.font, label->dpi);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       FinishUnit(label);
@@ -141,7 +146,7 @@ UnitObject* Create(const CreateParams& params) {
   auto* label = new TransLabel;
   label->props = std::move(*data);
   label->props.effect = kTable[kEffect].rule.Apply(label->props.effect);
-  label->font = MakeFont(label->props.font);
+  label->font = MakeFont(label->props.font, params.dpi);
   EnsureClass(kTransLabelClass, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, TransLabelProc);
   label->writing_caption = true;
   if (!CreateUnitWindow(*label, params, rt::tag::TransLabel, WS_EX_TRANSPARENT, kTransLabelClass,
@@ -168,7 +173,7 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
     case kEffect: p.effect = num; break;
     case kFont:
       p.font = FontOf(v);
-      label.font = MakeFont(p.font);
+      label.font = MakeFont(p.font, label.dpi);
       break;
     case kTextColour: p.text_colour = static_cast<uint32_t>(num); break;
     case kHAlign: p.h_align = num; break;

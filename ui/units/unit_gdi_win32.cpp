@@ -1,9 +1,12 @@
 #include "ui/units/unit_gdi_win32.h"
 
 #include <cstring>
+#include <map>
 
 #include "pictures/render_win32.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
+#include "ui/template/dpi.h"
 
 namespace ui::units {
 
@@ -20,11 +23,11 @@ void FillArea(HDC dc, const RECT& r, uint32_t colour) {
   SetBkColor(dc, old);
 }
 
-Font MakeFont(const std::optional<LogFont>& font) {
+Font MakeFont(const std::optional<LogFont>& font, int32_t dpi) {
   if (!font) return Font();
   LOGFONTW lf{};
-  lf.lfHeight = font->height;
-  lf.lfWidth = font->width;
+  lf.lfHeight = ScaleForDpi(font->height, dpi);
+  lf.lfWidth = ScaleForDpi(font->width, dpi);
   lf.lfEscapement = font->escapement;
   lf.lfOrientation = font->orientation;
   lf.lfWeight = font->weight;
@@ -41,7 +44,23 @@ Font MakeFont(const std::optional<LogFont>& font) {
   return Font(CreateFontIndirectW(&lf));
 }
 
-HFONT DefaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+HFONT DefaultGuiFont(int32_t dpi) {
+  const auto stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  const int32_t system_dpi = rt::win32::SystemDpi();
+  if (dpi <= 0 || dpi == system_dpi) return stock;
+  // One font per density met (a handful at most): units share it, as they
+  // share the stock font, so none of them owns it.
+  static std::map<int32_t, HFONT> scaled;
+  if (const auto it = scaled.find(dpi); it != scaled.end()) return it->second;
+  LOGFONTW lf{};
+  if (!GetObjectW(stock, sizeof lf, &lf)) return stock;
+  lf.lfHeight = ScaleBetweenDpi(lf.lfHeight, dpi, system_dpi);
+  lf.lfWidth = ScaleBetweenDpi(lf.lfWidth, dpi, system_dpi);
+  HFONT font = CreateFontIndirectW(&lf);
+  if (!font) return stock;
+  scaled.emplace(dpi, font);
+  return font;
+}
 
 std::optional<LogFont> FontRecord(HFONT font) {
   LOGFONTW lf{};
@@ -163,6 +182,10 @@ RECT PlacePicture(int32_t mode, int area_w, int area_h, int pic_w, int pic_h) {
   }
 }
 
+SIZE PictureSizeAt(const pictures::PictureObject& picture, int32_t dpi) {
+  return SIZE{ScaleForDpi(picture.width, dpi), ScaleForDpi(picture.height, dpi)};
+}
+
 bool DrawPictureAt(HDC dc, const pictures::PictureObject* picture, uint32_t back_colour, const RECT& where) {
   pictures::RenderedPicture r;
   if (!picture || !pictures::RenderPicture(dc, picture, ResolveColour(back_colour), &r)) return false;
@@ -172,7 +195,7 @@ bool DrawPictureAt(HDC dc, const pictures::PictureObject* picture, uint32_t back
   return true;
 }
 
-ButtonImage MakeButtonImage(const pictures::PictureObject* picture) {
+ButtonImage MakeButtonImage(const pictures::PictureObject* picture, int32_t dpi) {
   ButtonImage image;
   if (!picture) return image;
   if (picture->format == pictures::kIcon || picture->format == pictures::kCursor) {
@@ -181,9 +204,22 @@ ButtonImage MakeButtonImage(const pictures::PictureObject* picture) {
   }
   HDC screen = GetDC(nullptr);
   pictures::RenderedPicture r;
+  const SIZE size = PictureSizeAt(*picture, dpi);
   if (pictures::RenderPicture(screen, picture, GetSysColor(COLOR_BTNFACE), &r)) {
-    image.bitmap.reset(r.bitmap);
-    r.bitmap = nullptr;  // now the image's
+    if (size.cx == r.width && size.cy == r.height) {
+      image.bitmap.reset(r.bitmap);
+      r.bitmap = nullptr;  // now the image's
+    } else if (HDC mem = CreateCompatibleDC(screen)) {
+      // The button draws its bitmap as it is: scaled here, once.
+      image.bitmap.reset(CreateCompatibleBitmap(screen, size.cx, size.cy));
+      if (image.bitmap) {
+        HGDIOBJ old = SelectObject(mem, image.bitmap.get());
+        r.dc = mem;
+        pictures::DrawRenderedPicture(&r, 0, 0, size.cx, size.cy, SRCCOPY);
+        SelectObject(mem, old);
+      }
+      DeleteDC(mem);
+    }
     pictures::ReleaseRenderedPicture(&r);
   }
   ReleaseDC(nullptr, screen);
@@ -213,7 +249,8 @@ void RepaintTransparentOver(HWND hwnd, const RECT& painted) {
     if (IsShownTransparent(w)) InvalidateOver(w, screen);
 }
 
-void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font, const CaptionStyle& style) {
+void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font, const CaptionStyle& style,
+                 int32_t dpi) {
   if (text.empty()) return;
   static constexpr UINT kHAlign[] = {DT_LEFT, DT_CENTER, DT_RIGHT};
   static constexpr UINT kVAlign[] = {DT_TOP, DT_VCENTER, DT_BOTTOM};
@@ -223,7 +260,7 @@ void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font,
   else
     flags |= DT_SINGLELINE | kVAlign[Clamp(style.v_align, 0, 2)];
 
-  Selected selected_font(dc, font ? font : DefaultGuiFont());
+  Selected selected_font(dc, font ? font : DefaultGuiFont(dpi));
   const int old_mode = SetBkMode(dc, TRANSPARENT);
   const COLORREF old_colour = GetTextColor(dc);
   auto draw = [&](COLORREF colour, int dx, int dy) {

@@ -106,9 +106,12 @@ void FillArea(HDC dc, const RECT& r, uint32_t colour);
 // ---- Fonts ----
 
 // The font a unit shows its text in: the logical font record when one is set,
-// else null (the caller then uses the system's default GUI font).
-Font MakeFont(const std::optional<LogFont>& font);
-HFONT DefaultGuiFont();
+// its pixel sizes scaled from 96 DPI to the unit's `dpi`, else null (the
+// caller then uses the system's default GUI font).
+Font MakeFont(const std::optional<LogFont>& font, int32_t dpi);
+// The system's default GUI font at the given density: the stock font at the
+// session's own, else a copy scaled to it (kept for the process's life).
+HFONT DefaultGuiFont(int32_t dpi);
 // The record of a live font, for reading the font property back.
 std::optional<LogFont> FontRecord(HFONT font);
 
@@ -163,19 +166,23 @@ class PictureSlot {
 // Where a picture goes in a w x h area: 0 natural size at the top-left,
 // 1 stretched, 2 centred and scaled down proportionally when larger.
 RECT PlacePicture(int32_t mode, int area_w, int area_h, int pic_w, int pic_h);
+// A picture's natural size at a unit's density: its pixels count as
+// template pixels, so that it keeps its place among the scaled units.
+SIZE PictureSizeAt(const pictures::PictureObject& picture, int32_t dpi);
 
 // Renders and draws a picture into the rectangle (copy mode).
 bool DrawPictureAt(HDC dc, const pictures::PictureObject* picture, uint32_t back_colour, const RECT& where);
 
 // The image a button or check box shows instead of its caption: the icon of
 // an icon or cursor picture (borrowed from the picture object), or a bitmap
-// rendered once against the button-face colour.
+// rendered once against the button-face colour, at its size for the
+// density (stretched with the halftone filter).
 struct ButtonImage {
   Bitmap bitmap;
   HICON icon = nullptr;
   explicit operator bool() const { return bitmap || icon; }
 };
-ButtonImage MakeButtonImage(const pictures::PictureObject* picture);
+ButtonImage MakeButtonImage(const pictures::PictureObject* picture, int32_t dpi);
 
 // ---- Transparent units over opaque ones ----
 
@@ -218,7 +225,8 @@ struct CaptionStyle {
   bool word_wrap = false;
 };
 // Draws the caption into the rectangle in the given font (or the default GUI
-// font); nothing for an empty caption.
-void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font, const CaptionStyle& style);
+// font at `dpi`); nothing for an empty caption.
+void DrawCaption(HDC dc, const RECT& area, const std::wstring& text, HFONT font, const CaptionStyle& style,
+                 int32_t dpi);
 
 }  // namespace ui::units

@@ -37,6 +37,7 @@ bool CreateUnitWindow(UnitObject& unit, const CreateParams& params, uint32_t kin
   unit.window_id = params.window_id;
   unit.unit_id = params.unit_id;
   unit.kind = kind_tag;
+  unit.dpi = params.dpi;
   // Units are created hidden; the window system shows them after loading.
   style = (style | params.style | WS_CHILD) & ~static_cast<DWORD>(WS_VISIBLE);
   HWND hwnd = CreateWindowExW(ex_style, class_name, text, style, params.left, params.top, params.width,

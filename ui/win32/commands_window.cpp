@@ -7,7 +7,9 @@
 
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
+#include "ui/template/dpi.h"
 #include "ui/win32/window_system.h"
 
 namespace ui::cmd {
@@ -101,17 +103,46 @@ void ProcessEvents(rt::ValueRecord*, int32_t, rt::ValueRecord*) {
 // sixth less than the measured width, which fits the text only because that
 // font is wider than the label's. A text without an exact UTF-16 form is not
 // shown either and measures nothing.
+//
+// On a display of another density the rules hold as they do at 96 DPI only
+// when the measurement scales as the label's font does, and the system's
+// font does not: its record keeps the average character width of the 96
+// DPI font while its height follows the display, so that a text measures
+// about as wide at 144 DPI as at 96 (Wine). The text is therefore measured
+// in the system font of a 96 DPI display (the record with its height
+// brought back) and the extent scaled to the unit's density. At 96 DPI that
+// is the window DC's own font, measured as it always was.
 void MeasureUnitText(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
   SIZE size{0, 0};
-  const HWND hwnd = CheckedHandle(argc, args);
+  const UnitObject* unit = CheckedUnit(RefOf(argc, args, 0));
+  const HWND hwnd = unit ? unit->hwnd : nullptr;
   const auto text = rt::win32::WideFromGbk(rt::args::Text(argc, args, 1));
   if (hwnd && text) {
     HDC dc = GetDC(hwnd);
+    HFONT font96 = nullptr;
+    const int32_t system_dpi = rt::win32::SystemDpi();
+    if (system_dpi != kTemplateDpi) {
+      LOGFONTW lf{};
+      if (GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf)) {
+        lf.lfHeight = ScaleBetweenDpi(lf.lfHeight, kTemplateDpi, system_dpi);
+        font96 = CreateFontIndirectW(&lf);
+      }
+    }
+    const HGDIOBJ old = font96 ? SelectObject(dc, font96) : nullptr;
     GetTextExtentPoint32W(dc, text->c_str(), static_cast<int>(text->size()), &size);
+    if (old) SelectObject(dc, old);
+    if (font96) DeleteObject(font96);
     ReleaseDC(hwnd, dc);
+    size.cx = ScaleForDpi(size.cx, unit->dpi);
+    size.cy = ScaleForDpi(size.cy, unit->dpi);
   }
   result->v.words[0] = static_cast<uint32_t>(size.cx);
   result->v.words[1] = static_cast<uint32_t>(size.cy);
+}
+
+void UnitDpi(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args) {
+  const UnitObject* unit = CheckedUnit(RefOf(argc, args, 0));
+  rt::args::SetInt(result, unit ? unit->dpi : kTemplateDpi);
 }
 
 }  // namespace ui::cmd

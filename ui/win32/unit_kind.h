@@ -203,6 +203,11 @@ struct UnitObject {
   uint32_t unit_id = 0;   // for the window itself: its own record's identifier
   uint32_t kind = 0;
   uint32_t kind_flags = 0;
+  // The display density the unit's geometry, fonts and pictures are scaled
+  // for: template pixels are 96 DPI ones (ui/template/dpi.h). Set from
+  // CreateParams::dpi by the window system and changed with
+  // kMsgDpiChanged when the window moves to a monitor of another density.
+  int32_t dpi = 96;
 };
 
 // ---- Interface routine ----
@@ -224,7 +229,8 @@ struct CreateParams {
   HWND parent = nullptr;  // the window for units; the owner (or null) for the window kind
   int32_t control_id = 0; // 100, 110, 120 ... (0 for the window kind)
   HMENU menu = nullptr;   // window kind only
-  int32_t left = 0, top = 0, width = 0, height = 0;
+  int32_t left = 0, top = 0, width = 0, height = 0;  // device pixels, already scaled for dpi
+  int32_t dpi = 96;       // scale fonts and pictures (given in 96 DPI pixels) for this density
   uint32_t window_id = 0;
   uint32_t unit_id = 0;
   uint32_t flags = 0;     // create_flag
@@ -346,6 +352,10 @@ constexpr UINT kMsgWindowReady = 0x8076;         // to every unit once the windo
 // (const RECT*)lParam given in the parent's client coordinates. Answered by the
 // window kind (and by containers); transparent kinds use it for their backdrop.
 constexpr UINT kMsgPaintParentBackground = 0x8389;
+// To every unit when its window moved to a monitor of another density:
+// wParam is the new DPI (already in UnitObject::dpi), the unit's rectangle
+// has been scaled; the unit rebuilds its fonts and repaints.
+constexpr UINT kMsgDpiChanged = 0x838A;
 
 // Notifications a control sends its parent (WM_COMMAND, WM_NOTIFY, WM_DRAWITEM,
 // WM_MEASUREITEM, WM_CTLCOLOR*, WM_HSCROLL, WM_VSCROLL) come back to the

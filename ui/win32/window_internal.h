@@ -24,6 +24,11 @@ void ShowWindowUnit(UnitObject& window);
 // Window kind: UnloadWindow marks the window as closing before destroying it.
 void MarkWindowClosing(UnitObject& window);
 
+// The window moved to a monitor of density dpi (WM_DPICHANGED): every unit's
+// rectangle is scaled from the old density to the new one and each unit is
+// told (kMsgDpiChanged), then the window takes the suggested rectangle.
+void RescaleWindow(uint32_t window, int32_t dpi, const RECT* suggested);
+
 // Whether the window's current load is modal.
 bool IsModalLoad(uint32_t window);
 // Gives back the enabled state of the windows a modal load disabled.

@@ -14,8 +14,10 @@
 #include "runtime/errors.h"
 #include "runtime/memory.h"
 #include "runtime/service.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
+#include "ui/template/dpi.h"
 #include "ui/template/template_image.h"
 #include "ui/win32/window_internal.h"
 #include "ui/win32/window_system.h"
@@ -216,7 +218,10 @@ void SendToUnits(const WindowEntry& w, UINT msg) {
   }
 }
 
-UnitObject* CreateUnit(WindowEntry& w, size_t i, HWND parent, int32_t control_id, uint32_t flags) {
+// The record's geometry is in template pixels; the unit is made at the
+// density `dpi` (the window's, or for the window itself the session's until
+// it knows its monitor's).
+UnitObject* CreateUnit(WindowEntry& w, size_t i, HWND parent, int32_t control_id, uint32_t flags, int32_t dpi) {
   const auto rec = w.live.Unit(i);
   if (!rec) return nullptr;
   const UnitKindDescriptor* desc = FindUnitKind(rec->Kind());
@@ -232,15 +237,19 @@ UnitObject* CreateUnit(WindowEntry& w, size_t i, HWND parent, int32_t control_id
   if (rec->TabStop()) p.style |= WS_TABSTOP;
   p.parent = parent;
   p.control_id = control_id;
-  p.left = rec->Left();
-  p.top = rec->Top();
-  p.width = rec->Width();
-  p.height = rec->Height();
+  p.left = ScaleForDpi(rec->Left(), dpi);
+  p.top = ScaleForDpi(rec->Top(), dpi);
+  p.width = ScaleForDpi(rec->Width(), dpi);
+  p.height = ScaleForDpi(rec->Height(), dpi);
+  p.dpi = dpi;
   p.window_id = w.id;
   p.unit_id = w.live.Key(i);
   p.flags = flags;
   UnitObject* o = create(p);
   if (!o) return nullptr;
+  // The window kind finds its monitor's density once it exists; the units
+  // take the window's.
+  if (i != 0) o->dpi = dpi;
   o->window_id = w.id;
   o->unit_id = w.live.Key(i);
   o->kind = rec->Kind();
@@ -285,7 +294,7 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
   w->modal = modal;
 
   // The window itself, then the units from the last record to the second.
-  UnitObject* self = CreateUnit(*w, 0, owner, 0, modal ? create_flag::kModal : 0);
+  UnitObject* self = CreateUnit(*w, 0, owner, 0, modal ? create_flag::kModal : 0, rt::win32::SystemDpi());
   if (!self) {
     w->saved = KeyedRecordList();
     return false;
@@ -297,7 +306,7 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
   int32_t control_id = kFirstControlId;
   for (size_t i = n; i-- > 1;) {
     if (w->live.IsMenuItem(i)) continue;
-    UnitObject* o = CreateUnit(*w, i, self->hwnd, control_id, 0);
+    UnitObject* o = CreateUnit(*w, i, self->hwnd, control_id, 0, self->dpi);
     if (!o) {
       DestroyWindow(self->hwnd);  // its destroyed report puts the records back
       return false;
@@ -871,12 +880,10 @@ Located Locate(uint32_t window, uint32_t unit) {
   return {w, *i};
 }
 
-int32_t ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
+// Font records are kept in template pixels, as the templates give them: a
+// size in points is converted at 96 DPI, and each unit scales the record for
+// its display when it makes the font.
+constexpr int32_t kPointsPerInch = 72;
 
 const char kDefaultFace[] = "\xCB\xCE\xCC\xE5";  // the default face name (GBK)
 
@@ -894,7 +901,7 @@ LOGFONTA FontFromObject(const FontObject& f) {
   lf.lfItalic = f.italic ? 1 : 0;
   lf.lfUnderline = f.underline ? 1 : 0;
   lf.lfStrikeOut = f.strike_out ? 1 : 0;
-  lf.lfHeight = -MulDiv(f.size, ScreenDpi(), 72);
+  lf.lfHeight = -MulDiv(f.size, kTemplateDpi, kPointsPerInch);
   lf.lfCharSet = DEFAULT_CHARSET;
   char face[33] = {};
   std::memcpy(face, f.face, 32);
@@ -909,7 +916,7 @@ FontObject ObjectFromFont(const LOGFONTA& lf) {
   f.italic = lf.lfItalic ? 1 : 0;
   f.underline = lf.lfUnderline ? 1 : 0;
   f.strike_out = lf.lfStrikeOut ? 1 : 0;
-  f.size = lf.lfHeight < 0 ? MulDiv(-lf.lfHeight, 72, ScreenDpi()) : MulDiv(lf.lfHeight, 72, ScreenDpi());
+  f.size = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, kPointsPerInch, kTemplateDpi);
   std::memcpy(f.face, lf.lfFaceName, 31);
   return f;
 }
@@ -919,8 +926,12 @@ LOGFONTA CurrentFont(const UnitKindDescriptor& desc, UnitObject& o, int32_t kind
   v.type = value_type::kFont;
   const auto read = desc.Routine<PropertyReadRoutine>(kRequestPropertyRead);
   if (read && read(o, kind_property, &v) && v.has_font) return v.font;
+  // The system's font is made for the session's density: back to template pixels.
   LOGFONTA lf{};
   GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  const int32_t system_dpi = rt::win32::SystemDpi();
+  lf.lfHeight = ScaleBetweenDpi(lf.lfHeight, kTemplateDpi, system_dpi);
+  lf.lfWidth = ScaleBetweenDpi(lf.lfWidth, kTemplateDpi, system_dpi);
   return lf;
 }
 
@@ -1147,7 +1158,7 @@ void SetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32_t m
         case 2: pv.font.lfItalic = v32 ? 1 : 0; break;
         case 3: pv.font.lfUnderline = v32 ? 1 : 0; break;
         case 4: pv.font.lfStrikeOut = v32 ? 1 : 0; break;
-        case 5: pv.font.lfHeight = -MulDiv(v32, ScreenDpi(), 72); break;
+        case 5: pv.font.lfHeight = -MulDiv(v32, kTemplateDpi, kPointsPerInch); break;
         case 6: SetFace(pv.font, ptr ? static_cast<const char*>(ptr) : nullptr); break;
         default: return;
       }
@@ -1192,6 +1203,7 @@ void Recreate(WindowEntry& w, size_t i) {
   p.top = r.top;
   p.width = r.right - r.left;
   p.height = r.bottom - r.top;
+  p.dpi = old->dpi;
   p.window_id = w.id;
   p.unit_id = w.live.Key(i);
   p.flags = create_flag::kRecreating;
@@ -1201,6 +1213,7 @@ void Recreate(WindowEntry& w, size_t i) {
     fresh->unit_id = w.live.Key(i);
     fresh->kind = rec->Kind();
     fresh->kind_flags = desc->flags;
+    fresh->dpi = p.dpi;
     if (GetParent(fresh->hwnd) != parent) SetParent(fresh->hwnd, parent);
     if (desc->flags & kind_flag::kKeepsChildren) {
       std::vector<HWND> children;
@@ -1224,6 +1237,34 @@ void Recreate(WindowEntry& w, size_t i) {
 }
 
 }  // namespace
+
+// ---- Density changes ----
+
+void RescaleWindow(uint32_t window, int32_t dpi, const RECT* suggested) {
+  WindowEntry* w = FindWindowEntry(window);
+  UnitObject* self = w ? ObjectAt(*w, 0) : nullptr;
+  if (!Alive(self) || dpi <= 0) return;
+  const int32_t old = self->dpi;
+  self->dpi = dpi;
+  if (old != dpi) {
+    // Each unit keeps its place and size in template terms; inner units are
+    // placed in their container, which scales by the same factor.
+    for (size_t i = 1; i < w->live.size(); ++i) {
+      UnitObject* o = ObjectAt(*w, i);
+      if (!Alive(o) || w->live.IsMenuItem(i)) continue;
+      const RECT r = RectInParent(o->hwnd);
+      o->dpi = dpi;
+      SetWindowPos(o->hwnd, nullptr, ScaleBetweenDpi(r.left, dpi, old), ScaleBetweenDpi(r.top, dpi, old),
+                   ScaleBetweenDpi(r.right - r.left, dpi, old), ScaleBetweenDpi(r.bottom - r.top, dpi, old),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SendMessageW(o->hwnd, kMsgDpiChanged, static_cast<WPARAM>(dpi), 0);
+    }
+  }
+  // Last, so that the resized event finds the units at their new scale.
+  if (suggested)
+    SetWindowPos(self->hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 // ---- Templates, idle, hooks, requests ----
 

@@ -13,9 +13,11 @@
 #include "pictures/picture.h"
 #include "pictures/render_win32.h"
 #include "runtime/service.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/framework_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
+#include "ui/template/dpi.h"
 #include "ui/template/kinddata.h"
 #include "ui/win32/window_internal.h"
 #include "ui/win32/window_system.h"
@@ -222,13 +224,15 @@ void PaintBackground(WindowUnit& w, HDC dc, const RECT& area) {
   }
   RECT client{};
   GetClientRect(w.hwnd, &client);
-  const int cw = client.right, ch = client.bottom, pw = rp.width, ph = rp.height;
+  // A picture's natural size is in template pixels too: drawn at the
+  // window's density, stretched with the halftone filter.
+  const int cw = client.right, ch = client.bottom, pw = ScaleForDpi(rp.width, w.dpi), ph = ScaleForDpi(rp.height, w.dpi);
   switch (w.data.picture_mode) {
     case 1:  // tiled
       if (pw > 0 && ph > 0) {
         for (int y = (area.top / ph) * ph; y < area.bottom; y += ph)
           for (int x = (area.left / pw) * pw; x < area.right; x += pw)
-            pictures::DrawRenderedPicture(&rp, x, y, -1, -1, SRCCOPY);
+            pictures::DrawRenderedPicture(&rp, x, y, pw, ph, SRCCOPY);
       }
       break;
     case 2: {  // centred, scaled down to fit
@@ -247,7 +251,7 @@ void PaintBackground(WindowUnit& w, HDC dc, const RECT& area) {
       break;
     default:  // top-left at natural size
       Fill(dc, area, bg);
-      pictures::DrawRenderedPicture(&rp, 0, 0, -1, -1, SRCCOPY);
+      pictures::DrawRenderedPicture(&rp, 0, 0, pw, ph, SRCCOPY);
       break;
   }
   pictures::ReleaseRenderedPicture(&rp);
@@ -354,6 +358,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (w->events_on) RaiseWindowEvent(w->window_id, 4);
       return 0;
+    case WM_DPICHANGED:
+      RescaleWindow(w->window_id, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_SHOWWINDOW:
       if (w->events_on) RaiseWindowEvent(w->window_id, wp ? 10 : 11);
       break;
@@ -431,10 +438,23 @@ UnitObject* Create(const CreateParams& p) {
     return nullptr;
   }
   ApplyFrame(*w);
+  // Made at the session's density; a window that came up on a monitor of
+  // another density takes that one's scale before anything is laid out in it.
+  w->dpi = rt::win32::WindowDpi(hwnd);
+  int cx_now = cx, cy_now = cy;
+  bool move = false;
+  if (w->dpi != p.dpi) {
+    cx_now = ScaleBetweenDpi(cx, w->dpi, p.dpi);
+    cy_now = ScaleBetweenDpi(cy, w->dpi, p.dpi);
+    if (d.position == 1) {
+      CentreOnScreen(x, y, cx_now, cy_now);
+      move = true;
+    }
+  }
   RECT r{};
   GetWindowRect(hwnd, &r);
-  if (!(style & (WS_MINIMIZE | WS_MAXIMIZE)) && (r.right - r.left != cx || r.bottom - r.top != cy))
-    SetWindowPos(hwnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!(style & (WS_MINIMIZE | WS_MAXIMIZE)) && (r.right - r.left != cx_now || r.bottom - r.top != cy_now || move))
+    SetWindowPos(hwnd, nullptr, x, y, cx_now, cy_now, (move ? 0 : SWP_NOMOVE) | SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyIcon(*w);
   ApplyShape(*w);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "runtime/win32/dll_search_win32.h"
+#include "runtime/win32/dpi_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
 #include "runtime/win32/log_file_win32.h"
@@ -490,6 +491,8 @@ int Run(int argc, wchar_t** argv) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   rt::win32::RestrictDllSearch();
+  // Its message boxes drawn sharp at the monitor's scale, not stretched.
+  rt::win32::EnableDpiAwareness();
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   rt::win32::RememberStartDirectory();
   int argc = 0;

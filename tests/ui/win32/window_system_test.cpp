@@ -623,6 +623,51 @@ TEST_F(WindowSystem, ModalLoopsNestAndGiveBackTheDisabledWindows) {
   EXPECT_EQ(ui::ModalWindow(), 0u);
 }
 
+// A window moved to a monitor of another density: its units keep their
+// places in template terms (scaled by new / old DPI, rounded as the system
+// rounds), the window takes the rectangle the system suggests, the program
+// sees the new sizes and density, and its resized event finds the units
+// rescaled already. Back at the first density everything is as before.
+TEST_F(WindowSystem, MovingToAnotherDensityRescalesTheUnits) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  const HWND h = Hwnd(kMain);
+  const int32_t start = ui::LiveUnit(kMain, 0)->dpi;
+  const auto rect_of = [](uint32_t unit) {
+    return std::array<int32_t, 4>{GetInt(kMain, unit, ui::prop::kLeft), GetInt(kMain, unit, ui::prop::kTop),
+                                  GetInt(kMain, unit, ui::prop::kWidth), GetInt(kMain, unit, ui::prop::kHeight)};
+  };
+  const auto a0 = rect_of(kUnitA), b0 = rect_of(kUnitB);
+  RECT first{};
+  GetWindowRect(h, &first);
+  const struct {
+    int32_t dpi;
+    RECT suggested;
+  } moves[] = {{start * 3 / 2, {40, 30, 40 + 450, 30 + 300}}, {start * 2, {20, 10, 20 + 600, 10 + 400}},
+               {start, first}};
+  for (const auto& m : moves) {
+    SCOPED_TRACE(m.dpi);
+    std::array<int32_t, 4> a_seen{};
+    ResetCalls();
+    g_actions[2] = [&] { a_seen = rect_of(kUnitA); };  // the resized handler
+    RECT suggested = m.suggested;
+    SendMessageW(h, WM_DPICHANGED, MAKEWPARAM(m.dpi, m.dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT r{};
+    GetWindowRect(h, &r);
+    EXPECT_TRUE(EqualRect(&r, &m.suggested));
+    const auto scaled = [&](const std::array<int32_t, 4>& v) {
+      std::array<int32_t, 4> out{};
+      for (size_t k = 0; k < 4; ++k) out[k] = MulDiv(v[k], m.dpi, start);
+      return out;
+    };
+    EXPECT_EQ(rect_of(kUnitA), scaled(a0));
+    EXPECT_EQ(rect_of(kUnitB), scaled(b0));
+    EXPECT_EQ(a_seen, scaled(a0));
+    EXPECT_EQ(ui::LiveUnit(kMain, kUnitA)->dpi, m.dpi);
+    rt::ValueRecord unit = rt::UnitValue(test::kTestKind, kMain, kUnitA);
+    EXPECT_EQ(rt::CallCommand(ui::cmd::UnitDpi, 1, &unit).v.i32, m.dpi);
+  }
+}
+
 TEST_F(WindowSystem, WindowCommandsLookUpUnits) {
   ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
   rt::ValueRecord unit = rt::UnitValue(test::kTestKind, kMain, kUnitA);
