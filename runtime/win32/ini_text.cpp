@@ -14,7 +14,7 @@ struct Line {
   size_t next;     // first byte of the following line
 };
 
-std::vector<Line> SplitLines(const std::string& text) {
+std::vector<Line> SplitLines(std::string_view text) {
   std::vector<Line> lines;
   size_t i = 0;
   while (i < text.size()) {
@@ -158,21 +158,14 @@ void IniDocument::Load(std::string_view text) {
   lines_.clear();
   sections_.clear();
   size_ = text.size();
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t e = i;
-    while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
-    size_t n = e;
-    if (n < text.size() && text[n] == '\r') ++n;
-    if (n < text.size() && text[n] == '\n') ++n;
-    lines_.push_back({std::string(text.substr(i, e - i)), std::string(text.substr(e, n - e))});
+  for (const auto& l : SplitLines(text)) {
+    lines_.push_back({std::string(text.substr(l.start, l.end - l.start)), std::string(text.substr(l.end, l.next - l.end))});
     std::string_view name;
     if (HeaderName(lines_.back().content, &name)) {
       Section s;
       s.header = std::prev(lines_.end());
       sections_.emplace(Folded(name), std::move(s));  // the first header of a name wins
     }
-    i = n;
   }
 }
 
