@@ -35,6 +35,9 @@ struct CommandTable {
   rt::CommandFunction OpenLog, AppendLogLine, LastErrorText;
   // core library: bytes from memory into a file, created or appended to
   rt::CommandFunction WriteFileBytes;
+  // core library: the folder below which files are reached only through
+  // plain folders, never through a link
+  rt::CommandFunction ConfineWrites;
 };
 extern CommandTable g_cmd;
 

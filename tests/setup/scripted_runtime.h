@@ -27,6 +27,10 @@ struct State {
   std::map<std::string, std::string> files;
   std::set<std::string> dirs;
   std::set<std::string> unwritable;  // paths whose write fails
+  // ConfineWrites: the folder given last; below it a path that is, or lies
+  // below, one of the links is neither created nor written.
+  std::string confinedTo;
+  std::set<std::string> links;
   int partWrites = 0;                // writes of files inflated in parts
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
   std::vector<std::string> iniOrder;  // "section/key" in write order
