@@ -38,6 +38,8 @@ struct CommandTable {
   // core library: the folder below which files are reached only through
   // plain folders, never through a link
   rt::CommandFunction ConfineWrites;
+  // shell library: a file started with the rights of the desktop's user
+  rt::CommandFunction ExecuteAsDesktopUser;
 };
 extern CommandTable g_cmd;
 

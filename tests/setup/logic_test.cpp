@@ -637,7 +637,15 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   LoadDemo();
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 5}] = 1;
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 1;
+  // Started by the desktop user's shell where it can be; the setup's own,
+  // elevated start only where it cannot.
+  S().desktopUserStarts = true;
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), -1000);
+  EXPECT_EQ(S().desktopUserStartsAsked, std::vector<std::string>{"C:\\App\\app.exe|C:\\App\\"});
+  EXPECT_TRUE(S().shell.empty());
+  S().desktopUserStarts = false;
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), -1000);
+  EXPECT_EQ(S().desktopUserStartsAsked.size(), 2u);
   ASSERT_EQ(S().shell.size(), 1u);
   EXPECT_EQ(S().shell[0], "execute|-|C:\\App\\app.exe|-|C:\\App\\");
   EXPECT_TRUE(S().programsRun.empty());

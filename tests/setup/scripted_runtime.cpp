@@ -203,6 +203,10 @@ void CreateProgramGroup(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("
 void CreateGroupShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("groupshortcut", argc, a); r->v.i32 = 1; }
 void BrowseForFolder(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.browseResult); }
 void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) { Record("execute", argc, a); }
+void ExecuteAsDesktopUser(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.desktopUserStartsAsked.push_back(Arg(argc, a, 0) + "|" + Arg(argc, a, 1));
+  r->v.i32 = g_state.desktopUserStarts;
+}
 
 // ---- log ----
 void OpenLog(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -334,7 +338,7 @@ void Install() {
       RedirectUnitEvents, ProcessEvents, MeasureUnitText,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
-      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes, ConfineWrites};
+      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes, ConfineWrites, ExecuteAsDesktopUser};
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {

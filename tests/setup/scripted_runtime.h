@@ -38,6 +38,8 @@ struct State {
   std::vector<std::string> createdDirs;          // in creation order
   std::vector<std::string> messageBoxes;         // "caption|text|flags"
   std::vector<std::string> shell;                // recorded shell actions
+  bool desktopUserStarts = false;                // what ExecuteAsDesktopUser answers
+  std::vector<std::string> desktopUserStartsAsked;  // "file|directory"
   std::vector<std::string> programsRun;          // RunProgram: "command line|mode[|directory]"
   std::vector<std::string> loads;                // windows loaded, by name
   std::vector<std::string> unloads;

@@ -195,6 +195,8 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_FALSE(info.count("MenuGroupName"));
   ASSERT_EQ(S().shell.size(), 1u);  // no shortcut, no group; the product started
   EXPECT_EQ(S().shell[0], "execute|-|D:\\My Apps\\Tool\\app.exe|-|D:\\My Apps\\Tool\\");
+  // ... by the setup itself, since the desktop's shell would not
+  EXPECT_EQ(S().desktopUserStartsAsked, std::vector<std::string>{"D:\\My Apps\\Tool\\app.exe|D:\\My Apps\\Tool\\"});
 
   // One of the two: only the group.
   scripted::Install();
