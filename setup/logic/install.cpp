@@ -180,9 +180,10 @@ class PartWriter {
       ++g.FailedWrites;
       LogFailure(gbk::LogFileFailed, place_.path);
       if (place_.aside) g.PendingRename = Text();
-    } else if (last) {
-      LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
+      return;
     }
+    g.WrittenBytes += static_cast<int64_t>(bytes.size());
+    if (last) LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
   }
 
  private:

@@ -377,6 +377,7 @@ struct Effects {
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
   int32_t progressMax = 0, progress = 0;
   std::string heading, pending;
+  int64_t written = 0;  // the bytes the system's list reports as the size
   bool operator==(const Effects&) const = default;
 };
 
@@ -407,7 +408,8 @@ class Streamed : public Logic {
     Effects e{S().files, S().dirs, S().createdDirs, S().iniOrder, S().questions, S().messageBoxes, S().ini,
               scripted::IntProp(ids::kReady, ids::ready::kProgress, 12),
               scripted::IntProp(ids::kReady, ids::ready::kProgress, 13),
-              scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), setup::g.PendingRename.c_str()};
+              scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), setup::g.PendingRename.c_str(),
+              setup::g.WrittenBytes};
     return e;
   }
 };
