@@ -1,11 +1,45 @@
 #include "runtime/win32/confined_writes_win32.h"
 
+#include <winternl.h>
+
 #include <optional>
 
 namespace rt::win32 {
 namespace {
 
 constexpr DWORD kNoFollow = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);  // STATUS_OBJECT_NAME_COLLISION
+constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034);   // STATUS_OBJECT_NAME_NOT_FOUND
+constexpr ULONG kCreate = 2, kOpen = 1;                                  // FILE_CREATE, FILE_OPEN
+constexpr ULONG kForBackup = 0x00004000;                                 // FILE_OPEN_FOR_BACKUP_INTENT
+
+// Opens name, one component, inside the folder held by folder: the system
+// resolves it from that folder itself, not from a path, so whatever happens
+// to the names above the folder meanwhile does not matter. A link at the name
+// itself is not followed (where the system honours that). The thread's last
+// error tells why on failure.
+NTSTATUS OpenIn(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                ULONG options, FileHandle& out) {
+  UNICODE_STRING u;
+  u.Buffer = const_cast<PWSTR>(name.data());
+  u.Length = u.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &u, OBJ_CASE_INSENSITIVE, folder, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE h = INVALID_HANDLE_VALUE;
+  const NTSTATUS status =
+      name.size() > 32767 ? static_cast<NTSTATUS>(0xC0000033)  // STATUS_OBJECT_NAME_INVALID
+                          : NtCreateFile(&h, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                         disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                                         nullptr, 0);
+  if (status < 0) {
+    SetLastError(RtlNtStatusToDosError(status));
+    out.reset();
+  } else {
+    out.reset(h);
+  }
+  return status;
+}
 
 std::optional<std::wstring> FullPath(const std::wstring& path) {
   std::wstring full(MAX_PATH, L'\0');
@@ -57,16 +91,21 @@ bool Fail(DWORD error) {
 // expected. Where the system resolves a link while opening, and so never shows
 // the reparse point, the final path tells. A name spelled otherwise than the
 // system keeps it (a short name) is compared by the name its folder lists.
+//
+// The two narrow queries cost a fraction of the one that answers everything
+// (which also asks for the volume), and this runs once per file written.
 bool Check(HANDLE h, bool folder, const std::wstring& path, const std::wstring& expected) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(h, &info)) return false;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Fail(kLinkRefused);
-  if (((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
-    return Fail(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
+  if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard)) {
+    return false;
   }
-  if (!folder && (GetFileType(h) != FILE_TYPE_DISK || info.nNumberOfLinks != 1)) {
+  if (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Fail(kLinkRefused);
+  if ((standard.Directory != FALSE) != folder) return Fail(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
+  if (!folder && (GetFileType(h) != FILE_TYPE_DISK || standard.NumberOfLinks != 1)) {
     // A second name of a file elsewhere is a link of its own kind.
-    return Fail(info.nNumberOfLinks != 1 ? ERROR_TOO_MANY_LINKS : ERROR_ACCESS_DENIED);
+    return Fail(standard.NumberOfLinks != 1 ? ERROR_TOO_MANY_LINKS : ERROR_ACCESS_DENIED);
   }
   const std::wstring final = FinalPathOf(h);
   if (final.empty()) return false;
@@ -79,9 +118,13 @@ bool Check(HANDLE h, bool folder, const std::wstring& path, const std::wstring& 
   return Fail(kLinkRefused);
 }
 
+// Folders are held without delete sharing: nobody can rename, replace or
+// delete them while they are held.
+constexpr DWORD kFolderAccess = FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE;
+constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 FileHandle OpenFolderNoFollow(const std::wstring& path) {
-  return FileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+  return FileHandle(CreateFileW(path.c_str(), kFolderAccess, kFolderSharing, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
 }
 
 }  // namespace
@@ -178,8 +221,12 @@ bool WriteConfinement::Enter(const std::wstring& folder) {
   for (size_t i = keep; i < parts.size(); ++i) {
     const Held& parent = chain_.back();
     const std::wstring path = Join(parent.path, parts[i]);
-    FileHandle h = OpenFolderNoFollow(path);
-    if (!h || !Check(h.get(), true, path, Join(parent.final, parts[i]))) return false;
+    FileHandle h;
+    if (OpenIn(parent.handle.get(), parts[i], kFolderAccess, kFolderSharing, kOpen, FILE_DIRECTORY_FILE | kForBackup,
+               h) < 0 ||
+        !Check(h.get(), true, path, Join(parent.final, parts[i]))) {
+      return false;
+    }
     std::wstring final = FinalPathOf(h.get());
     chain_.push_back({std::wstring(parts[i]), path, std::move(final), std::move(h)});
   }
@@ -188,9 +235,11 @@ bool WriteConfinement::Enter(const std::wstring& folder) {
 
 bool WriteConfinement::CreateFolder(const std::wstring& full) {
   const size_t slash = full.find_last_of(L'\\');
-  if (slash == std::wstring::npos || !Enter(full.substr(0, slash))) return false;
-  // The folder it goes into is held: the new one cannot land anywhere else.
-  return ::CreateDirectoryW(full.c_str(), nullptr) != 0;
+  if (slash == std::wstring::npos || slash + 1 == full.size() || !Enter(full.substr(0, slash))) return false;
+  // Made inside the held folder itself: it cannot land anywhere else.
+  FileHandle h;
+  return OpenIn(chain_.back().handle.get(), std::wstring_view(full).substr(slash + 1), FILE_READ_ATTRIBUTES,
+                kFolderSharing, kCreate, FILE_DIRECTORY_FILE | kForBackup, h) >= 0;
 }
 
 FileHandle WriteConfinement::OpenFile(const std::wstring& full, OpenFor how) {
@@ -200,41 +249,50 @@ FileHandle WriteConfinement::OpenFile(const std::wstring& full, OpenFor how) {
     return {};
   }
   if (!Enter(full.substr(0, slash))) return {};
-  const std::wstring expected = Join(chain_.back().final, std::wstring_view(full).substr(slash + 1));
-  DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-  DWORD share = 0;
+  const HANDLE folder = chain_.back().handle.get();
+  const std::wstring_view name = std::wstring_view(full).substr(slash + 1);
+  const std::wstring expected = Join(chain_.back().final, name);
+  ACCESS_MASK access = FILE_READ_ATTRIBUTES;
+  ULONG share = 0;
   switch (how) {
     case OpenFor::kRead: access |= GENERIC_READ; share = FILE_SHARE_READ; break;
     case OpenFor::kReplace: access |= GENERIC_WRITE; break;
     case OpenFor::kAppend: access |= FILE_APPEND_DATA; break;
     case OpenFor::kUpdate: access |= GENERIC_READ | GENERIC_WRITE; break;
   }
-  const bool mayCreate = how == OpenFor::kReplace || how == OpenFor::kUpdate;
-  // Twice at most: a name that appears between the look and the creation is
-  // looked at again.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    FileHandle h(CreateFileW(full.c_str(), access, share, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (h) {
-      // Checked before a single byte changes: an existing file is emptied
-      // only once it is known to be the one the name promised.
-      if (!Check(h.get(), false, full, expected)) return {};
-      if (how == OpenFor::kReplace && !SetEndOfFile(h.get())) return {};
-      return h;
+  enum class Step { kDone, kTryOther };
+  FileHandle h;
+  // A file made new inside the held folder: creating never follows a link
+  // at the name (one there is a name taken), so it is a plain file of its own
+  // right there.
+  auto create = [&]() -> Step {
+    const NTSTATUS status = OpenIn(folder, name, access, share, kCreate, FILE_NON_DIRECTORY_FILE, h);
+    return status == kNameCollision ? Step::kTryOther : Step::kDone;
+  };
+  // A file that is there: checked before a single byte of it changes, so an
+  // existing file is emptied only once it is known to be the one the name
+  // promised.
+  auto open = [&]() -> Step {
+    const NTSTATUS status = OpenIn(folder, name, access, share, kOpen, FILE_NON_DIRECTORY_FILE, h);
+    if (status < 0) {
+      return status == kNameNotFound && how != OpenFor::kRead && how != OpenFor::kAppend ? Step::kTryOther
+                                                                                          : Step::kDone;
     }
-    if (GetLastError() != ERROR_FILE_NOT_FOUND || !mayCreate) return {};
-    h.reset(CreateFileW(full.c_str(), access | DELETE, share, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (h) {
-      if (Check(h.get(), false, full, expected)) return h;
-      // Made where it does not belong: taken back through the same handle.
+    if (!Check(h.get(), false, full, expected) || (how == OpenFor::kReplace && !SetEndOfFile(h.get()))) {
       const DWORD error = GetLastError();
-      FILE_DISPOSITION_INFO disposition{TRUE};
-      SetFileInformationByHandle(h.get(), FileDispositionInfo, &disposition, sizeof disposition);
+      h.reset();
       SetLastError(error);
-      return {};
     }
-    if (GetLastError() != ERROR_FILE_EXISTS) return {};
+    return Step::kDone;
+  };
+  // Replacing, the file is mostly new (an install into a fresh folder);
+  // updating, mostly there (an item added to a file written before). Twice
+  // round at most: a name that comes or goes between the two steps is looked
+  // at again.
+  const bool createFirst = how == OpenFor::kReplace;
+  for (int round = 0; round < 2; ++round) {
+    if ((createFirst ? create() : open()) == Step::kDone) return h;
+    if ((createFirst ? open() : create()) == Step::kDone) return h;
   }
   // Something is at the name that opens as nothing: a link that leads nowhere.
   Fail(kLinkRefused);

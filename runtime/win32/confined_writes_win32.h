@@ -2,13 +2,15 @@
 // administrator and writes into a folder its user may be able to write; a
 // link placed there (a folder that leads elsewhere, a file name that is a link
 // to another file) would carry its writes anywhere. Below a confining folder,
-// every folder on the way to a file is opened without following a link,
-// checked by its handle (no reparse point, and where the system followed a
-// link anyway, a final path elsewhere shows it) and held open without delete
-// sharing, so that none of them can be renamed or replaced while the setup
-// works in it. The file itself is opened without following a link at its name
-// and checked the same way before anything is written to it. Whatever cannot
-// be checked is not written.
+// every folder on the way to a file is opened inside the folder above it (by
+// that folder's handle, not by a path) without following a link, checked by
+// its handle (no reparse point, and where the system followed a link anyway,
+// a final path elsewhere shows it) and held open without delete sharing, one
+// open per folder as the writes enter it. A file is made or opened inside its
+// held folder the same way; one that was there already is checked before a
+// byte of it changes. Renaming or swapping the names on the way meanwhile
+// changes nothing: the held folders are where everything goes. Whatever
+// cannot be checked is not written.
 #pragma once
 #include <windows.h>
 

@@ -8,7 +8,8 @@
 //   append PATH      WriteFileBytes of "+", appending
 //   ini PATH         WriteIniItem [s] k=v
 //   many DIR N       WriteFile of "new" to DIR\f0 .. DIR\f<N-1>; prints the
-//                    number written and the number refused
+//                    number written and the number refused, and the time
+//   items PATH N     N items written into the INI file PATH; prints the time
 #include <windows.h>
 
 #include <cstdio>
@@ -57,10 +58,25 @@ int wmain(int argc, wchar_t** argv) {
       ok = Run(rt::cmd::WriteFileBytes, {p, address, rt::IntValue(append ? 1 : 3), rt::BoolValue(append)});
     } else if (verb == "ini") {
       ok = Run(rt::cmd::WriteIniItem, {p, rt::TextValue("s"), rt::TextValue("k"), rt::TextValue("v")});
+    } else if (verb == "items") {
+      // N items written one by one into one INI file, as the setup records
+      // its files.
+      int n = 0;
+      words >> n;
+      int written = 0;
+      const ULONGLONG started = GetTickCount64();
+      for (int i = 0; i < n; ++i) {
+        const std::string key = std::to_string(i + 1);
+        written += Run(rt::cmd::WriteIniItem, {p, rt::TextValue("uninst"), rt::TextValue(key.c_str()), p});
+      }
+      std::printf("%s written %d in %llu ms\n", line.c_str(), written,
+                  static_cast<unsigned long long>(GetTickCount64() - started));
+      continue;
     } else if (verb == "many") {
       int n = 0;
       words >> n;
       int written = 0, refused = 0;
+      const ULONGLONG started = GetTickCount64();
       for (int i = 0; i < n; ++i) {
         const std::string file = path + "\\f" + std::to_string(i);
         if (Run(rt::cmd::WriteFile, {rt::TextValue(file.c_str()), contents.Value()})) {
@@ -70,7 +86,8 @@ int wmain(int argc, wchar_t** argv) {
           ++refused;
         }
       }
-      std::printf("%s written %d refused %d\n", line.c_str(), written, refused);
+      std::printf("%s written %d refused %d in %llu ms\n", line.c_str(), written, refused,
+                  static_cast<unsigned long long>(GetTickCount64() - started));
       continue;
     } else {
       std::printf("%s unknown\n", line.c_str());

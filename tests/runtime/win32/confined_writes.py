@@ -147,7 +147,7 @@ victim_after = snapshot(victim)
 if victim_after != victim_before:
     changed = [k for k in sorted(set(victim_after) | set(victim_before)) if victim_before.get(k) != victim_after.get(k)]
     failures.append(f"race: {len(changed)} files of the other folder changed, added or lost: {changed[:5]}")
-written = int(got[-1].split()[-3])
+written = int(got[-1].split()[-6])
 if written == 0:
     failures.append("race: nothing was written, the race proves nothing")
 inside = snapshot(os.path.join(race, "d"))
