@@ -86,4 +86,8 @@ std::wstring ParentPath(const std::wstring& path);
 // Tells the shell about a created item, then about its folder's change.
 void NotifyCreated(LONG event, const std::wstring& path);
 
+// Opens file through the desktop shell's own dispatch object: the shell
+// process starts it, with its rights. False when there is no such shell.
+bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring* directory, int show);
+
 }  // namespace shell::detail

@@ -1,4 +1,4 @@
-// The shell services library: six add-on commands called through the command
+// The shell services library: its add-on commands called through the command
 // call frame, and the library's request entry. The commands need COM on the
 // calling thread (the runtime initialises it at start-up) and reach the
 // runtime only through the entry given to LibraryNotify with request 1.
@@ -24,5 +24,11 @@ void CreateGroupShortcut(rt::ValueRecord* result, int32_t argc, rt::ValueRecord*
 void BrowseForFolder(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args);
 // [verb], file, [parameters], [directory], [display mode] -> nothing.
 void ExecuteShellOperation(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args);
+// file, [directory] -> logical: the file was handed to the desktop's shell
+// (or, a program, started with the shell's token), so that it runs with the
+// rights of the user whose desktop it is. False when the process does not run
+// elevated (its own start has the user's rights already) or there is no
+// desktop shell to ask; the caller then starts it itself.
+void ExecuteAsDesktopUser(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* args);
 
 }  // namespace shell

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "runtime/args.h"
 #include "runtime/commands.h"
 #include "runtime/memory.h"
+#include "runtime/win32/confined_writes_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
 #include "runtime/win32/ini_text.h"
@@ -22,6 +24,8 @@ namespace {
 
 using win32::FileHandle;
 using win32::FindHandle;
+using win32::OpenFor;
+using win32::WriteConfinement;
 using win32::ObjectHandle;
 using win32::RegKey;
 using win32::WideFromGbk;
@@ -39,6 +43,45 @@ std::optional<std::wstring> WidePath(int32_t argc, const ValueRecord* a, int i) 
   auto w = WideFromGbk(s);
   if (!w || w->empty()) return std::nullopt;
   return w;
+}
+
+// The folder the file commands may not be carried out of (ConfineWrites).
+std::unique_ptr<WriteConfinement>& TheConfinement() {
+  static std::unique_ptr<WriteConfinement> confinement;
+  return confinement;
+}
+
+// How a path is reached: through the confinement when it lies below its
+// folder, by name as ever when it lies elsewhere; never when it is spelled
+// below the folder but names something else.
+struct Route {
+  WriteConfinement* confined = nullptr;
+  std::wstring full;
+  bool refused = false;
+};
+
+Route RouteOf(const std::wstring& path) {
+  Route route;
+  WriteConfinement* c = TheConfinement().get();
+  if (!c) return route;
+  switch (c->Locate(path, route.full)) {
+    case WriteConfinement::Place::kOutside: break;
+    case WriteConfinement::Place::kBelow: route.confined = c; break;
+    case WriteConfinement::Place::kRefused:
+      route.refused = true;
+      SetLastError(ERROR_INVALID_NAME);
+      break;
+  }
+  return route;
+}
+
+// Opens a file of the file commands: below the confining folder through it,
+// elsewhere with the given plain access and disposition.
+FileHandle OpenForCommand(const std::wstring& path, OpenFor how, DWORD access, DWORD share, DWORD disposition) {
+  const Route route = RouteOf(path);
+  if (route.refused) return {};
+  if (route.confined) return route.confined->OpenFile(route.full, how);
+  return FileHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool ReadAll(HANDLE h, std::string& out) {
@@ -112,13 +155,13 @@ bool WriteIni(const std::wstring& path, const char* section, const char* key, co
     cache.valid = false;
     std::string text;
     if (exists) {
-      FileHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+      FileHandle f = OpenForCommand(path, OpenFor::kRead, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
       if (!f || !ReadAll(f.get(), text)) return false;
     }
     if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
       // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
-      // the code page.
+      // the code page. Below a confining folder it has just been read through
+      // a checked handle; the system's profile call then opens it by name.
       const auto ws = WideFromGbk(section);
       const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
       const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
@@ -143,7 +186,7 @@ bool WriteIni(const std::wstring& path, const char* section, const char* key, co
   cache.valid = false;
   const std::string tail = cache.doc.Tail(from);
   {
-    FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle f = OpenForCommand(path, OpenFor::kUpdate, GENERIC_WRITE, 0, OPEN_ALWAYS);
     if (!f) return false;
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(std::min(from, cache.doc.size()));
@@ -196,9 +239,25 @@ bool IsShownAsText(TypeTag t) {
 
 }  // namespace
 
+void ConfineWrites(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  auto& confinement = TheConfinement();
+  confinement.reset();
+  if (!*TextArg(argc, a, 0)) return args::SetBool(r, true);
+  const auto folder = WidePath(argc, a, 0);
+  if (!folder) return args::SetBool(r, false);
+  confinement = std::make_unique<WriteConfinement>(*folder);
+  const bool held = confinement->held();
+  SetLastError(confinement->error());
+  args::SetBool(r, held);
+}
+
 void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const auto path = WidePath(argc, a, 0);
-  args::SetBool(r, path && ::CreateDirectoryW(path->c_str(), nullptr));
+  if (!path) return args::SetBool(r, false);
+  const Route route = RouteOf(*path);
+  if (route.refused) return args::SetBool(r, false);
+  if (route.confined) return args::SetBool(r, route.confined->CreateFolder(route.full));
+  args::SetBool(r, ::CreateDirectoryW(path->c_str(), nullptr));
 }
 
 void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -256,7 +315,7 @@ void ReadFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
 void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const auto path = WidePath(argc, a, 0);
   if (!path) return args::SetBool(r, false);
-  FileHandle f(CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle f = OpenForCommand(*path, OpenFor::kReplace, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!f) return args::SetBool(r, false);
   for (int32_t i = 1; i < argc; ++i) {
     if (a[i].tag != tag::Bytes) continue;
@@ -281,8 +340,8 @@ void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const int32_t len = args::Int(argc, a, 2, 0);
   const bool append = argc > 3 && a[3].tag == tag::Bool && a[3].v.i32 != 0;
   if (len < 0 || (len > 0 && !p)) return args::SetBool(r, false);
-  FileHandle f(CreateFileW(path->c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
-                           append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle f = OpenForCommand(*path, append ? OpenFor::kAppend : OpenFor::kReplace,
+                                append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, append ? OPEN_EXISTING : CREATE_ALWAYS);
   if (!f) return args::SetBool(r, false);
   args::SetBool(r, len == 0 || WriteAll(f.get(), static_cast<const uint8_t*>(p), static_cast<size_t>(len)));
 }

@@ -19,6 +19,14 @@ namespace rt::cmd {
 
 #define RT_COMMAND(name) void name(ValueRecord* result, int32_t argc, ValueRecord* args)
 
+// ConfineWrites(folder?): from now on CreateDirectory, WriteFile,
+// WriteFileBytes and WriteIniItem reach what lies below the folder only
+// through plain folders of it, never through a link, and open a file there
+// without following a link at its name (confined_writes_win32.h); paths
+// elsewhere are unaffected. True when the folder is a plain folder that could
+// be held; otherwise false, and every write below it is refused. An empty or
+// omitted folder ends the confinement.
+RT_COMMAND(ConfineWrites);
 RT_COMMAND(CreateDirectory);
 RT_COMMAND(FileExists);
 RT_COMMAND(ReadFile);

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "gbk/runtime_texts.h"
 #include "runtime/args.h"
 #include "runtime/memory.h"
+#include "runtime/win32/confined_writes_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/handles_win32.h"
 
@@ -49,19 +51,6 @@ bool SameAsciiPath(std::wstring_view a, std::wstring_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-std::wstring FinalPathOf(HANDLE h) {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
-    if (n == 0) return L"";
-    if (n < buf.size()) {
-      buf.resize(n);
-      return buf;
-    }
-    buf.resize(n + 1);
-  }
 }
 
 }  // namespace
@@ -203,6 +192,10 @@ void LastErrorText(ValueRecord* r, int32_t, ValueRecord*) {
     message.pop_back();
   }
   std::string text = win32::ToGbk(message);
+  // The errors the runtime leaves itself for a refused link, where the system
+  // has no text for them.
+  if (text.empty() && error == win32::kLinkRefused) text = gbk::LinkRefused;
+  if (text.empty() && error == ERROR_TOO_MANY_LINKS) text = gbk::TooManyLinks;
   text += (text.empty() ? "(" : " (") + std::to_string(error) + ")";
   args::SetText(r, CopyText(text.c_str()));
 }

@@ -4,7 +4,9 @@
 #include <random>
 
 #include "gbk/setup_texts.h"
+#include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/window_ids.h"
 
@@ -46,15 +48,25 @@ void OnFinishClicked() {
   using namespace ids::ready;
   const bool runAfter = GetIntProperty(ids::kReady, kRunAfter, prop::Visible) != 0 &&
                         GetIntProperty(ids::kReady, kRunAfter, prop::CheckBoxChecked) != 0;
-  if (runAfter && g.PendingRename.empty()) {
-    const Text program = g.InstallDir + g.MainProgram;
-    Library(g_cmd.ExecuteShellOperation, {Omit(), program.Value(), Omit(), g.InstallDir.Value()});
-  }
+  if (runAfter && g.PendingRename.empty()) StartProduct();
   g.LeavingForBack = 0;
   Core(g_cmd.UnloadWindow, {Unit(rt::tag::Window, ids::kReady, kSelf)});
   if (g.PendingRename.empty()) return;
   StartSwapBatch(runAfter);
   Exit(0);
+}
+
+void StartProduct() {
+  const Text program = g.InstallDir + g.MainProgram;
+  // The setup runs as administrator; the product is the user's and should
+  // not inherit that. Only where no desktop shell can start it with the
+  // user's own rights does the setup start it itself.
+  if (Library(g_cmd.ExecuteAsDesktopUser, {program.Value(), g.InstallDir.Value()}).v.i32 != 0) {
+    LogAction(gbk::LogStartProduct, program);
+    return;
+  }
+  LogAction(gbk::LogStartProductElevated, program);
+  Library(g_cmd.ExecuteShellOperation, {Omit(), program.Value(), Omit(), g.InstallDir.Value()});
 }
 
 // A fresh folder of a random name in the temporary directory of the user the

@@ -32,8 +32,9 @@ struct SetupGlobals {
   // directory page closed any other way (its close box) ends the setup.
   int32_t LeavingDirectory = 0;
   // Files that could not be written by the last installation (kept files are
-  // not failures).
+  // not failures); uninst.ini counts once, however many of its items failed.
   int32_t FailedWrites = 0;
+  bool UninstallIniFailed = false;
   // Bytes of the product files the last installation wrote.
   int64_t WrittenBytes = 0;
   // The command line's switches; Unattended while an install runs without

@@ -70,6 +70,9 @@ void WriteUninstallIni(const char* section, const Text& key, const Text& value) 
     LogAction(gbk::LogIni, g.UninstallIni + gbk::LogSectionOpen + section + gbk::LogSectionClose + key + gbk::LogEquals + value);
   } else {
     LogFailure(gbk::LogIniFailed, g.UninstallIni + gbk::LogSectionOpen + section + gbk::LogSectionClose + key);
+    // Without its record the product cannot be removed: a file not written.
+    if (!g.UninstallIniFailed) ++g.FailedWrites;
+    g.UninstallIniFailed = true;
   }
 }
 
@@ -181,9 +184,7 @@ class PartWriter {
       return;
     }
     g.WrittenBytes += static_cast<int64_t>(bytes.size());
-    if (last) {
-      LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
-    }
+    if (last) LogAction(place_.aside ? gbk::LogWrittenAside : gbk::LogFileWritten, place_.path);
   }
 
  private:
@@ -236,12 +237,20 @@ void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
 void WriteProductFiles(bool onPage) {
   using namespace ids::ready;
   g.FailedWrites = 0;
+  g.UninstallIniFailed = false;
   g.WrittenBytes = 0;
   LogAction(gbk::LogInstallDir, g.InstallDir);
 
   Text dir = CoreText(g_cmd.LeftText, {g.InstallDir.Value(), Int(Length(g.InstallDir) - 1)});
   const Text dirWithoutBackslash = dir;
   if (!Exists(dir)) CreateDirectoryPath(dir);
+  // The setup runs as administrator, and the install directory may be one its
+  // user can write: from here on nothing below it is created or written
+  // through a link put there (a file that cannot be reached so is not
+  // written); an install directory that is itself a link takes no file.
+  if (CoreInt(g_cmd.ConfineWrites, {dirWithoutBackslash.Value()}) == 0) {
+    LogFailure(gbk::LogInstallDirNotPlain, dirWithoutBackslash);
+  }
   const Text runDir = CoreText(g_cmd.GetRunDirectory, {}) + gbk::Backslash;
 
   g.UninstallIni = g.InstallDir + gbk::UninstallIni;

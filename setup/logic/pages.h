@@ -43,6 +43,9 @@ void RegisterProductWith(bool desktopShortcut, bool menuGroup);
 // After an in-place update: writes and starts the batch file that swaps the
 // ".dat" main program in once the setup has ended (and starts it on request).
 void StartSwapBatch(bool startProduct);
+// Starts the installed product: with the rights of the desktop's user where
+// the system offers a way, else as the setup itself runs.
+void StartProduct();
 
 // The install directory as the directory page's Next confirms it, and as
 // every other path that installs takes it (/D=, /DIR=, the record's default

@@ -37,6 +37,11 @@ struct CommandTable {
   rt::CommandFunction OpenLog, AppendLogLine, LastErrorText;
   // core library: bytes from memory into a file, created or appended to
   rt::CommandFunction WriteFileBytes;
+  // core library: the folder below which files are reached only through
+  // plain folders, never through a link
+  rt::CommandFunction ConfineWrites;
+  // shell library: a file started with the rights of the desktop's user
+  rt::CommandFunction ExecuteAsDesktopUser;
 };
 extern CommandTable g_cmd;
 

@@ -35,9 +35,7 @@ void ShowHelp() {
     LogAction(gbk::LogSwapBatch, g.PendingRename);
     StartSwapBatch(g.Switches.run);
   } else if (g.Switches.run) {
-    const Text program = g.InstallDir + g.MainProgram;
-    LogAction(gbk::LogStartProduct, program);
-    Library(g_cmd.ExecuteShellOperation, {Omit(), program.Value(), Omit(), g.InstallDir.Value()});
+    StartProduct();
   }
   const int32_t code = g.FailedWrites > 0 ? kExitFilesNotWritten : 0;
   LogOutcome(code);

@@ -385,6 +385,70 @@ SCRIPT
   check "log: result" grep -qF '安装未完成：1 个文件无法写入，退出代码 3' "$work/setup-silent-ro.log"
 }
 
+scenario_silent_link_in_target() {
+  # An install directory its user can write, prepared with links to elsewhere
+  # before the setup runs as administrator: its docs folder leads to a folder
+  # outside, its uninst.ini to the system's win.ini. Nothing is written
+  # through either; both count as not written, the rest installs.
+  local drive; drive=$(silent_drive)
+  local dir="$drive/Link Target" outside="$drive/outside1" winini="$drive/windows/win.ini" before
+  rm -rf "$dir" "$outside"; mkdir -p "$dir" "$outside"
+  ln -s "$outside" "$dir/docs"
+  ln -s "$winini" "$dir/uninst.ini"
+  before=$(md5sum < "$winini")
+  cat > "$work/silent-link.txt" <<'SCRIPT'
+start cmd="setup.exe /S /NOICONS /LOG=setup-silent-link.log /D=C:\\Link Target"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-link
+  check "no window" no_window silent-link
+  check "links in the target exit 3" [ "$(exit_code silent-link)" = 3 ]
+  check "nothing written outside" [ -z "$(ls -A "$outside")" ]
+  check "win.ini untouched" [ "$(md5sum < "$winini")" = "$before" ]
+  check "the links are still links" test -L "$dir/docs" -a -L "$dir/uninst.ini"
+  check "the rest installed" same_file "$product/app.exe" "$dir/app.exe"
+  check "the log names the file" grep -qF '无法写入文件：C:\Link Target\docs\data.bin：' "$work/setup-silent-link.log"
+  check "the log names uninst.ini" grep -qF '无法写入 INI：C:\Link Target\uninst.ini' "$work/setup-silent-link.log"
+  check "log: result" grep -qF '安装未完成：2 个文件无法写入，退出代码 3' "$work/setup-silent-link.log"
+  rm -rf "$dir" "$outside"
+}
+
+scenario_silent_percent_name() {
+  # A main program whose name holds %SystemDrive%, updated in place: the
+  # swap batch must take the name literally, not delete C:\victim\app.exe.
+  local drive; drive=$(silent_drive)
+  local dir="$drive/Percent Test" v1=$work/product-percent v2=$work/product-percent-v2
+  rm -rf "$dir" "$v1" "$v2" "$drive/victim"
+  mkdir -p "$v1/%SystemDrive%/victim" "$drive/victim"
+  printf 'victim' > "$drive/victim/app.exe"
+  cp "$app" "$v1/%SystemDrive%/victim/app.exe"
+  cp "$app" "$v1/uninst.exe"
+  cp -r "$v1" "$v2"
+  printf 'VERSION-2' >> "$v2/%SystemDrive%/victim/app.exe"
+  mkdir -p "$dir"; cp -r "$v1/." "$dir/"
+  if ! "$mksetup" --quiet --stub "$stub" -o "$dir/setup.exe" --name "E2E百分号" --version 2.1 \
+      --install-dir 'C:\Percent Test\' --main '%SystemDrive%\victim\app.exe' --welcome "$work/welcome.jpg" \
+      --banner "$work/banner.jpg" --dir "$v2" 2>"$work/percent-pack.err"; then
+    # Names with % may be refused outright; then neither packer nor setup
+    # takes them and there is no batch to misread.
+    check "the packer says why" grep -q '%' "$work/percent-pack.err"
+    return
+  fi
+  cat > "$work/silent-percent.txt" <<'SCRIPT'
+start cmd="\"C:\\Percent Test\\setup.exe\" /S /NOICONS"
+wait-exit timeout=120000 no-window=1
+SCRIPT
+  run_silent silent-percent
+  check "in-place run exits 0" [ "$(exit_code silent-percent)" = 0 ]
+  local main="$dir/%SystemDrive%/victim/app.exe" i
+  for i in $(seq 1 40); do [ -f "$main.dat" ] || ! no_batch_folder "$(prefix_for silent zh_CN.UTF-8)" || break; sleep 0.5; done
+  sleep 1
+  check "the file outside is untouched" [ "$(cat "$drive/victim/app.exe")" = victim ]
+  check "new main program swapped in" same_file "$v2/%SystemDrive%/victim/app.exe" "$main"
+  check "no .dat file left" test ! -e "$main.dat"
+  rm -rf "$dir" "$drive/victim"
+}
+
 scenario_silent_damaged_payload() {
   cp "$work/setup.exe" "$work/damaged-silent.exe"
   python3 - "$work/damaged-silent.exe" <<'PY'
@@ -1326,6 +1390,6 @@ PY
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_damaged_payload silent_in_place_update silent_record_directory bad_switches log_link unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_link_in_target silent_percent_name silent_damaged_payload silent_in_place_update silent_record_directory bad_switches log_link unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder display_scale)
 run_scenarios "${scenarios[@]}"

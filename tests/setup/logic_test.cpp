@@ -377,6 +377,7 @@ struct Effects {
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
   int32_t progressMax = 0, progress = 0;
   std::string heading, pending;
+  int64_t written = 0;  // the bytes the system's list reports as the size
   bool operator==(const Effects&) const = default;
 };
 
@@ -407,7 +408,8 @@ class Streamed : public Logic {
     Effects e{S().files, S().dirs, S().createdDirs, S().iniOrder, S().questions, S().messageBoxes, S().ini,
               scripted::IntProp(ids::kReady, ids::ready::kProgress, 12),
               scripted::IntProp(ids::kReady, ids::ready::kProgress, 13),
-              scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), setup::g.PendingRename.c_str()};
+              scripted::TextProp(ids::kReady, ids::ready::kHeading, 8), setup::g.PendingRename.c_str(),
+              setup::g.WrittenBytes};
     return e;
   }
 };
@@ -637,7 +639,15 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   LoadDemo();
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 5}] = 1;
   S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = 1;
+  // Started by the desktop user's shell where it can be; the setup's own,
+  // elevated start only where it cannot.
+  S().desktopUserStarts = true;
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), -1000);
+  EXPECT_EQ(S().desktopUserStartsAsked, std::vector<std::string>{"C:\\App\\app.exe|C:\\App\\"});
+  EXPECT_TRUE(S().shell.empty());
+  S().desktopUserStarts = false;
+  EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), -1000);
+  EXPECT_EQ(S().desktopUserStartsAsked.size(), 2u);
   ASSERT_EQ(S().shell.size(), 1u);
   EXPECT_EQ(S().shell[0], "execute|-|C:\\App\\app.exe|-|C:\\App\\");
   EXPECT_TRUE(S().programsRun.empty());

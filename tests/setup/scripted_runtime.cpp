@@ -36,9 +36,31 @@ std::string Parent(const std::string& p) {
   return k == std::string::npos ? "" : p.substr(0, k);
 }
 
+std::string g_lastError = "denied (5)";
+
+// A path the confinement refuses: below the confining folder and at or below
+// one of the links.
+bool ThroughLink(const std::string& p) {
+  const std::string& root = g_state.confinedTo;
+  if (root.empty() || p.compare(0, root.size() + 1, root + "\\") != 0) return false;
+  for (std::string at = p; at.size() >= root.size(); at = Parent(at)) {
+    if (g_state.links.count(at)) {
+      g_lastError = "link (681)";
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---- system commands ----
+void ConfineWrites(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.confinedTo = Arg(argc, a, 0);
+  r->v.i32 = !g_state.links.count(g_state.confinedTo);
+}
 void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const std::string p = Arg(argc, a, 0);
+  g_lastError = "denied (5)";
+  if (ThroughLink(p)) return;
   const bool ok = !g_state.dirs.count(p) && !g_state.files.count(p) && (g_state.dirs.count(Parent(p)) || Parent(p).size() == 2);
   if (ok) {
     g_state.dirs.insert(p);
@@ -52,6 +74,8 @@ void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
 }
 void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const std::string p = Arg(argc, a, 0);
+  g_lastError = "denied (5)";
+  if (ThroughLink(p)) return;
   if (p.empty() || g_state.unwritable.count(p) || !g_state.dirs.count(Parent(p))) return;
   std::string data;
   for (int i = 1; i < argc; ++i) {
@@ -64,6 +88,8 @@ void WriteFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
 void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const std::string p = Arg(argc, a, 0);
   const bool append = argc > 3 && a[3].v.i32 != 0;
+  g_lastError = "denied (5)";
+  if (ThroughLink(p)) return;
   if (p.empty() || g_state.unwritable.count(p) || !g_state.dirs.count(Parent(p))) return;
   if (append && !g_state.files.count(p)) return;
   const std::string data(static_cast<const char*>(a[1].v.ptr), static_cast<size_t>(rt::args::Int(argc, a, 2, 0)));
@@ -74,6 +100,8 @@ void WriteFileBytes(ValueRecord* r, int32_t argc, ValueRecord* a) {
 }
 void WriteIniItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const std::string file = Arg(argc, a, 0), section = Arg(argc, a, 1), key = Arg(argc, a, 2);
+  g_lastError = "denied (5)";
+  if (ThroughLink(file)) return;
   g_state.ini[file][section][key] = Arg(argc, a, 3);
   g_state.iniOrder.push_back(section + "/" + key);
   r->v.i32 = 1;
@@ -176,6 +204,10 @@ void CreateProgramGroup(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("
 void CreateGroupShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("groupshortcut", argc, a); r->v.i32 = 1; }
 void BrowseForFolder(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.browseResult); }
 void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) { Record("execute", argc, a); }
+void ExecuteAsDesktopUser(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  g_state.desktopUserStartsAsked.push_back(Arg(argc, a, 0) + "|" + Arg(argc, a, 1));
+  r->v.i32 = g_state.desktopUserStarts;
+}
 
 // ---- log ----
 void OpenLog(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -186,7 +218,7 @@ void AppendLogLine(ValueRecord* r, int32_t argc, ValueRecord* a) {
   g_state.log.push_back(Arg(argc, a, 0));
   r->v.i32 = 1;
 }
-void LastErrorText(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, "denied (5)"); }
+void LastErrorText(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_lastError); }
 
 // ---- services ----
 uint64_t GetUnitProperty(uint32_t w, uint32_t u, int32_t p, int32_t) {
@@ -267,6 +299,7 @@ std::string TextProp(uint32_t window, uint32_t unit, int32_t property) {
 
 void Reset() {
   g_state = State();
+  g_lastError = "denied (5)";
   g_eventUnit = {};
   using namespace ids::question;
   // The question box's template values the logic reads.
@@ -306,7 +339,7 @@ void Install() {
       RedirectUnitEvents, ProcessEvents, MeasureUnitText, UnitDpi,
       datalib::DecompressData,
       GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
-      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes};
+      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes, ConfineWrites, ExecuteAsDesktopUser};
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {

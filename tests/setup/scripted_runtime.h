@@ -27,6 +27,10 @@ struct State {
   std::map<std::string, std::string> files;
   std::set<std::string> dirs;
   std::set<std::string> unwritable;  // paths whose write fails
+  // ConfineWrites: the folder given last; below it a path that is, or lies
+  // below, one of the links is neither created nor written.
+  std::string confinedTo;
+  std::set<std::string> links;
   int partWrites = 0;                // writes of files inflated in parts
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;
   std::vector<std::string> iniOrder;  // "section/key" in write order
@@ -34,6 +38,8 @@ struct State {
   std::vector<std::string> createdDirs;          // in creation order
   std::vector<std::string> messageBoxes;         // "caption|text|flags"
   std::vector<std::string> shell;                // recorded shell actions
+  bool desktopUserStarts = false;                // what ExecuteAsDesktopUser answers
+  std::vector<std::string> desktopUserStartsAsked;  // "file|directory"
   std::vector<std::string> programsRun;          // RunProgram: "command line|mode[|directory]"
   std::vector<std::string> loads;                // windows loaded, by name
   std::vector<std::string> unloads;

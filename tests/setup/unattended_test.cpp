@@ -194,6 +194,8 @@ TEST_F(Unattended, DirectoryShortcutsOverwriteAndRun) {
   EXPECT_FALSE(info.count("MenuGroupName"));
   ASSERT_EQ(S().shell.size(), 1u);  // no shortcut, no group; the product started
   EXPECT_EQ(S().shell[0], "execute|-|D:\\My Apps\\Tool\\app.exe|-|D:\\My Apps\\Tool\\");
+  // ... by the setup itself, since the desktop's shell would not
+  EXPECT_EQ(S().desktopUserStartsAsked, std::vector<std::string>{"D:\\My Apps\\Tool\\app.exe|D:\\My Apps\\Tool\\"});
 
   // One of the two: only the group.
   scripted::Install();
@@ -335,6 +337,37 @@ TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {
   EXPECT_TRUE(Logged(std::string(gbk::LogDirCreated) + "C:\\App"));
   EXPECT_EQ(S().log.back(), std::string(gbk::LogIncompleteStart) + "1" + gbk::LogIncompleteEnd + "3");
   EXPECT_TRUE(S().messageBoxes.empty());
+}
+
+// Links put into the install directory (the scripted runtime refuses what
+// lies at or below one while writes are confined to the install directory, as
+// the system commands do): whatever is reached through one is not written,
+// counts, and is logged with the reason; the rest installs.
+TEST_F(Unattended, NothingIsWrittenThroughALinkInTheInstallDirectory) {
+  const std::string logged = std::string(gbk::LogFileFailed);
+  const struct {
+    const char* link;
+    int notWritten;
+    std::vector<std::string> installed;
+  } cases[] = {
+      {"C:\\App\\doc", 1, {"C:\\App\\app.exe", "C:\\App\\uninst.exe"}},
+      {"C:\\App\\app.exe", 1, {"C:\\App\\doc\\readme.txt", "C:\\App\\uninst.exe"}},
+      {"C:\\App\\uninst.ini", 1, {"C:\\App\\app.exe", "C:\\App\\doc\\readme.txt", "C:\\App\\uninst.exe"}},
+      {"C:\\App", 4, {}},  // the install directory itself: no file at all
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    S().links = {c.link};
+    EXPECT_EQ(Start("/S /LOG=x.log"), 3) << c.link;
+    EXPECT_EQ(S().confinedTo, "C:\\App") << c.link;
+    EXPECT_EQ(S().log.back(), std::string(gbk::LogIncompleteStart) + std::to_string(c.notWritten) +
+                                  gbk::LogIncompleteEnd + "3")
+        << c.link;
+    for (const auto& path : c.installed) EXPECT_EQ(S().files.count(path), 1u) << c.link << " " << path;
+    EXPECT_EQ(S().files.size(), c.installed.size()) << c.link;
+  }
+  EXPECT_TRUE(Logged(std::string(gbk::LogInstallDirNotPlain) + "C:\\App" + gbk::LogSeparator + "denied (5)"));
+  EXPECT_TRUE(Logged(logged + "C:\\App\\app.exe" + gbk::LogSeparator + "link (681)"));
 }
 
 TEST_F(Unattended, DamagedPayloadGivesTwoWithoutABox) {

@@ -1,6 +1,7 @@
 #include "tests/libs/shell/shell_test_support.h"
 
 #include "gbk/shell_test_texts.h"
+#include "libs/shell/shell_internal_win32.h"
 
 namespace shelltest {
 namespace {
@@ -45,6 +46,37 @@ TEST_F(ExecuteShellOperationTest, StartsTheProgramInTheDirectoryWithTheShowMode)
     Call(shell::ExecuteShellOperation,
          {c.verb, Text(Gbk(probe)), Text("\"" + Gbk(report) + "\""), Text(Gbk(work)), c.mode});
     EXPECT_EQ(WaitForReport(report), work + L"\n" + std::to_wstring(c.show) + L"\n") << "case " << n;
+  }
+}
+
+// The desktop's shell starts the program: in the folder given, and as a
+// process of its own rather than a child of the caller, so with the shell's
+// rights instead of the caller's.
+TEST_F(ExecuteShellOperationTest, TheDesktopShellStartsAProgramAsItsOwn) {
+  TempDir dir;
+  const std::wstring work = dir / Wide(gbk::InstallDirName);
+  ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring probe = self;
+  probe = probe.substr(0, probe.rfind(L'\\') + 1) + L"shell_probe.exe";
+  ASSERT_TRUE(shell::detail::OpenThroughDesktopShell(probe, &work, SW_SHOWNORMAL));
+  const std::wstring report = WaitForReport(work + L"\\probe-report");
+  const size_t first = report.find(L'\n');
+  ASSERT_NE(first, std::wstring::npos) << report;
+  EXPECT_EQ(report.substr(0, first), work);
+  const std::wstring parent = report.substr(report.find(L'\n', first + 1) + 1);
+  EXPECT_NE(parent, std::to_wstring(GetCurrentProcessId()) + L"\n");
+  EXPECT_NE(parent, L"0\n");
+
+  // The command either has the program started or starts nothing, leaving
+  // the start to its caller: never both.
+  ASSERT_TRUE(DeleteFileW((work + L"\\probe-report").c_str()));
+  if (Call(shell::ExecuteAsDesktopUser, {Text(Gbk(probe)), Text(Gbk(work))}).v.i32 != 0) {
+    EXPECT_NE(WaitForReport(work + L"\\probe-report"), L"no report");
+  } else {
+    Sleep(1000);
+    EXPECT_FALSE(Exists(work + L"\\probe-report"));
   }
 }
 
