@@ -113,7 +113,7 @@ EOF
     in_root dpkg --add-architecture i386
     # A mirror caught mid-sync fails an index or two: try again, then go on
     # with what arrived.
-    in_root apt-get update -qq || { sleep 30; in_root apt-get update -qq; } || vm32_log "apt-get update failed; going on"
+    in_root apt-get update -qq || { sleep 30; in_root apt-get update -qq; } || echo "[vm32] apt-get update failed; going on" >&2
     find "$debs" -maxdepth 1 -name "*.deb" -exec cp -l -t "$root/var/cache/apt/archives/" {} + 2>/dev/null || true
     # Two i386 post-install helpers (the pixbuf loader and GIO module caches)
     # fail with "Exec format error" on a host without 32-bit support; their
