@@ -8,6 +8,7 @@ run_tests.py LIST.json [--exclude NAME]... [--timeout SECONDS]
 """
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -38,14 +39,21 @@ def main(argv):
             key, _, value = item.partition("=")
             env[key] = value
         skip = props.get("SKIP_RETURN_CODE")
+        command = list(test["command"])
+        # The build recorded the host's own interpreters (say, a python3 of
+        # the user's); the machine has its own of the same name.
+        if command and not os.path.exists(command[0]):
+            command[0] = shutil.which(os.path.basename(command[0])) or command[0]
         start = time.monotonic()
         try:
-            done = subprocess.run(test["command"], cwd=props.get("WORKING_DIRECTORY"), env=env,
+            done = subprocess.run(command, cwd=props.get("WORKING_DIRECTORY"), env=env,
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                   timeout=props.get("TIMEOUT", timeout))
             code, output = done.returncode, done.stdout
         except subprocess.TimeoutExpired as e:
             code, output = "timeout", e.stdout or b""
+        except OSError as e:
+            code, output = "not started", str(e).encode()
         took = time.monotonic() - start
         if code == 0 or (skip is not None and code == skip):
             print(f"  ok   {name} ({took:.1f} s){' skipped' if code else ''}", flush=True)
