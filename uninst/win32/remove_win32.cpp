@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "runtime/win32/confined_writes_win32.h"
 #include "uninst/record.h"
 
 namespace uninst::win32 {
@@ -41,7 +42,7 @@ bool Check(HANDLE h, bool folder, const std::wstring& expected, std::wstring& wh
     why = folder ? L"not a folder" : L"not a file";
     return false;
   }
-  const std::wstring final = FinalPath(h);
+  const std::wstring final = rt::win32::FinalPathOf(h);
   if (final.empty()) {
     why = L"cannot be checked, no final path";
     return false;
@@ -55,22 +56,6 @@ bool Check(HANDLE h, bool folder, const std::wstring& expected, std::wstring& wh
 
 }  // namespace
 
-std::wstring FinalPath(HANDLE h) {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
-    if (n == 0) return L"";
-    if (n < buf.size()) {
-      buf.resize(n);
-      break;
-    }
-    buf.resize(n + 1);
-  }
-  if (buf.starts_with(L"\\\\?\\UNC\\")) return L"\\" + buf.substr(7);
-  if (buf.starts_with(L"\\\\?\\")) return buf.substr(4);
-  return buf;
-}
-
 std::optional<Confinement> Confinement::Open(const std::wstring& root, bool exact, std::wstring* why) {
   std::wstring reason;
   Confinement c;
@@ -82,7 +67,7 @@ std::optional<Confinement> Confinement::Open(const std::wstring& root, bool exac
   if (!c.handle_) {
     reason = Code(GetLastError());
   } else if (exact ? Check(c.handle_.get(), true, root, reason) : true) {
-    c.final_ = FinalPath(c.handle_.get());
+    c.final_ = rt::win32::FinalPathOf(c.handle_.get());
     if (!c.final_.empty()) return c;
     reason = L"no final path";
   }

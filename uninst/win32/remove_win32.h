@@ -47,8 +47,5 @@ class Confinement {
   rt::win32::FileHandle handle_;
 };
 
-// The final path of an open file or folder in its usual form ("C:\a",
-// "\\server\share\a"); empty when the system cannot tell.
-std::wstring FinalPath(HANDLE h);
 
 }  // namespace uninst::win32
