@@ -84,8 +84,6 @@ std::wstring ErrorText(DWORD code) {
   return s;
 }
 
-bool IsGone(DWORD code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
-
 // --- system facts ------------------------------------------------------------------
 
 std::wstring ModulePath() {
