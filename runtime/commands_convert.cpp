@@ -10,6 +10,7 @@
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
 #include "runtime/commands.h"
+#include "runtime/format.h"
 #include "text/gbk.h"
 
 namespace rt {
@@ -81,11 +82,7 @@ int32_t ParseDecimal(const std::string& s) {
 
 std::string FloatText(float f) {
   double d = f;
-  if (!std::isfinite(d) || d == 0) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6g", d);
-    return buf;
-  }
+  if (!std::isfinite(d) || d == 0) return GeneralNumberText(d, 6);
   // Keep six significant digits, rounding the magnitude half up, so that a
   // float prints the digits a person typed rather than its binary tail.
   const double mag = std::fabs(d);
@@ -94,9 +91,7 @@ std::string FloatText(float f) {
   double kept = std::floor(mag * scale);
   if (mag * scale - kept >= 0.5) kept += 1;
   d = std::copysign(kept / scale, d);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.6g", d);
-  return buf;
+  return GeneralNumberText(d, 6);
 }
 
 // Days since 30 December 1899; the fraction is the time of day.
@@ -160,14 +155,13 @@ int32_t ValueToInteger(const ValueRecord& v) {
 }
 
 char* ValueToText(const ValueRecord& v) {
-  char buf[64];
   switch (v.tag) {
-    case tag::Byte: std::snprintf(buf, sizeof buf, "%u", static_cast<unsigned>(v.v.u8)); return CopyText(buf);
-    case tag::Short: std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v.v.i16)); return CopyText(buf);
-    case tag::Int: std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v.v.i32)); return CopyText(buf);
-    case tag::Long: std::snprintf(buf, sizeof buf, "%" PRId64, v.v.i64); return CopyText(buf);
+    case tag::Byte: return TextFromString(std::to_string(v.v.u8));
+    case tag::Short: return TextFromString(std::to_string(v.v.i16));
+    case tag::Int: return TextFromString(std::to_string(v.v.i32));
+    case tag::Long: return TextFromString(std::to_string(v.v.i64));
     case tag::Float: return TextFromString(FloatText(v.v.f32));
-    case tag::Double: std::snprintf(buf, sizeof buf, "%.13g", v.v.f64); return CopyText(buf);
+    case tag::Double: return TextFromString(GeneralNumberText(v.v.f64, 13));
     case tag::Bool: return CopyText(v.v.i32 ? gbk::True : gbk::False);
     case tag::DateTime: return TextFromString(DateTimeText(v.v.f64));
     case tag::Text: return CopyText(v.v.text);

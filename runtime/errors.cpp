@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "gbk/runtime_texts.h"
+#include "runtime/format.h"
 
 namespace rt {
 namespace {
@@ -59,7 +60,7 @@ void RaiseRuntimeError(int32_t code) { ReportRuntimeError(RuntimeErrorMessage(co
 
 void ReportAllocationFailure(size_t size) {
   char buf[100];
-  std::snprintf(buf, sizeof buf, gbk::AllocFailed, static_cast<int>(size));
+  FormatText(buf, sizeof buf, gbk::AllocFailed, static_cast<int>(size));
   ReportRuntimeError(buf, 0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "gbk/runtime_texts.h"
 #include "runtime/errors.h"
+#include "runtime/format.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
 
@@ -87,9 +88,9 @@ HMODULE LoadNamed(const std::string& file) {
 [[noreturn]] void ReportMissing(const std::string& file, const std::string& name) {
   std::vector<char> buf(file.size() + name.size() + 128);
   if (file.empty()) {
-    std::snprintf(buf.data(), buf.size(), gbk::DllExportMissing, name.c_str());
+    FormatText(buf.data(), buf.size(), gbk::DllExportMissing, name.c_str());
   } else {
-    std::snprintf(buf.data(), buf.size(), gbk::DllFileExportMissing, file.c_str(), name.c_str());
+    FormatText(buf.data(), buf.size(), gbk::DllFileExportMissing, file.c_str(), name.c_str());
   }
   ReportRuntimeError(buf.data(), 0);
 }

@@ -5,6 +5,7 @@
 
 #include "gbk/runtime_texts.h"
 #include "runtime/args.h"
+#include "runtime/format.h"
 #include "runtime/memory.h"
 #include "runtime/win32/confined_writes_win32.h"
 #include "runtime/win32/gbk_win32.h"
@@ -176,7 +177,7 @@ void AppendLogLine(ValueRecord* r, int32_t argc, ValueRecord* a) {
   SYSTEMTIME t;
   GetLocalTime(&t);
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+  rt::FormatText(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                 t.wSecond);
   args::SetBool(r, Append(stamp + Utf8(text) + "\r\n"));
 }

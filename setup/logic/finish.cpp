@@ -1,7 +1,12 @@
 // The ready page's right-hand button: cancel before the installation, finish
 // after it. It may start the product, and after an in-place update it leaves a
 // batch file behind that swaps the new main program in once the setup is gone.
+#ifdef _WIN32
+#define _CRT_RAND_S
+#include <stdlib.h>
+#else
 #include <random>
+#endif
 
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
@@ -69,18 +74,30 @@ void StartProduct() {
   Library(g_cmd.ExecuteShellOperation, {Omit(), program.Value(), Omit(), g.InstallDir.Value()});
 }
 
+// 32 bits from the system's cryptographic generator. (The C++ library's
+// random_device does the same on Windows but brings its string-named sources.)
+uint32_t SystemRandom() {
+#ifdef _WIN32
+  unsigned int r = 0;
+  rand_s(&r);
+  return r;
+#else
+  static std::random_device device;
+  return device();
+#endif
+}
+
 // A fresh folder of a random name in the temporary directory of the user the
 // setup runs as, which no other user can write: nobody can replace the batch
 // between its writing and its run. Empty when none can be made.
 Text FreshBatchFolder() {
   const Text temp = Text::Adopt(Library(g_cmd.GetSpecialFolder, {Int(kTempFolder)}).v.text);
   if (temp.empty()) return {};
-  std::random_device random;
   static constexpr char kHex[] = "0123456789abcdef";
   for (int i = 0; i < kFolderTries; ++i) {
     char name[] = "sw-0000000000000000";
     for (char* c = name + 3; *c; c += 8) {
-      uint32_t r = random();
+      uint32_t r = SystemRandom();
       for (int k = 0; k < 8; ++k, r >>= 4) c[k] = kHex[r & 15];
     }
     // Creating it fails when anything of that name is there already.

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
-#include <png.h>
+#include <zlib.h>
 
 namespace testpics {
 namespace {
@@ -356,26 +356,48 @@ Bytes MakeIco(const std::vector<IconEntry>& entries, int type) {
   return b;
 }
 
+// Written by hand rather than by libpng: the Windows builds link a libpng
+// configured as a decoder only. Unfiltered 8-bit rows, one IDAT, and an sRGB
+// chunk, as libpng's own simple writer makes them.
 Bytes MakePng(int width, int height, const std::vector<uint8_t>& rgba, bool grey) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_RGBA;
-  std::vector<uint8_t> src = rgba;
-  if (grey) {
-    image.format = PNG_FORMAT_GA;
-    src.clear();
-    for (size_t i = 0; i < rgba.size(); i += 4) src.insert(src.end(), {rgba[i], rgba[i + 3]});
+  const int channels = grey ? 2 : 4;
+  std::vector<uint8_t> raw;
+  raw.reserve(size_t(height) * (size_t(width) * channels + 1));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);  // filter: none
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* p = &rgba[(size_t(y) * width + x) * 4];
+      if (grey)
+        raw.insert(raw.end(), {p[0], p[3]});
+      else
+        raw.insert(raw.end(), p, p + 4);
+    }
   }
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, src.data(), 0, nullptr))
-    throw std::runtime_error("png size");
-  Bytes out(size);
-  if (!png_image_write_to_memory(&image, out.data(), &size, 0, src.data(), 0, nullptr))
-    throw std::runtime_error(image.message);
-  out.resize(size);
+  uLongf packedSize = compressBound(uLong(raw.size()));
+  Bytes packed(packedSize);
+  if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 6) != Z_OK)
+    throw std::runtime_error("png compress");
+  packed.resize(packedSize);
+
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto putBig32 = [](Bytes& b, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(uint8_t(v >> shift));
+  };
+  auto chunk = [&](const char* type, const Bytes& data) {
+    putBig32(out, uint32_t(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putBig32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+  };
+  Bytes header;
+  putBig32(header, uint32_t(width));
+  putBig32(header, uint32_t(height));
+  header.insert(header.end(), {8, uint8_t(grey ? 4 : 6), 0, 0, 0});  // depth, colour type, methods
+  chunk("IHDR", header);
+  chunk("sRGB", {0});  // perceptual
+  chunk("IDAT", packed);
+  chunk("IEND", {});
   return out;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "gbk/runtime_texts.h"
 #include "runtime/commands.h"
@@ -24,6 +25,15 @@ TEST(Conversions, NumbersToText) {
   EXPECT_EQ(TakeText(Call(cmd::ToText, {F(0.1f)})), "0.1");
   EXPECT_EQ(TakeText(Call(cmd::ToText, {F(1234567.0f)})), "1.23457e+06");
   EXPECT_EQ(TakeText(Call(cmd::ToText, {D(0.1)})), "0.1");
+  // Exponents and the values without digits read the same on every system
+  // (the Windows formatter's own forms are "1e+006" and "1.#INF").
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(1e100)})), "1e+100");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(-2.5e-7)})), "-2.5e-07");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(123456789012345.0)})), "1.234567890123e+14");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {F(-3e-38f)})), "-3e-38");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(std::numeric_limits<double>::infinity())})), "inf");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(-std::numeric_limits<double>::infinity())})), "-inf");
+  EXPECT_EQ(TakeText(Call(cmd::ToText, {D(std::numeric_limits<double>::quiet_NaN())})), "nan");
   EXPECT_EQ(TakeText(Call(cmd::ToText, {BoolValue(true)})), gbk::True);
   EXPECT_EQ(TakeText(Call(cmd::ToText, {BoolValue(false)})), gbk::False);
 }

@@ -269,9 +269,7 @@ void Spin(EditBox& box, int32_t step) {
   int64_t v = std::strtoll(text.c_str(), nullptr, 10) + step;
   if (v > hi) v = lo;
   if (v < lo) v = hi;
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
-  SetContent(box, buf);
+  SetContent(box, std::to_string(static_cast<int>(v)));
   box.edit().SetSel(0, static_cast<size_t>(-1));
   SetFocus(box.hwnd);
 }
