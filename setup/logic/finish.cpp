@@ -11,6 +11,7 @@
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install.h"
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/window_ids.h"

@@ -1,16 +1,15 @@
 // The installation engine: writes the payload's files into the install
-// directory, asks before overwriting, records the files for the uninstaller and
-// turns the ready page into the finish page.
+// directory, has its watcher asked before overwriting, and records the files
+// for the uninstaller.
+#include "setup/logic/install.h"
+
 #include <algorithm>
 
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/install_log.h"
-#include "setup/logic/pages.h"
-#include "setup/logic/payload.h"
-#include "setup/logic/question.h"
-#include "setup/logic/window_ids.h"
+#include "setup/payload_format.h"
 #include "text/directory.h"
 
 namespace setup {
@@ -34,35 +33,6 @@ void WriteIni(const char* section, const Text& key, const Text& value) {
   WriteUninstallIni(section, key, value);
 }
 
-void SetReady(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kReady, unit, property, value); }
-
-// Overwrite answers: the pressed button of the question.
-constexpr int16_t kAnswerNo = 2;
-constexpr int16_t kAnswerAll = 3;
-
-void ShowFinishPage() {
-  using namespace ids::ready;
-  SetTextProperty(ids::kReady, kFinish, prop::ButtonCaption, Lit(gbk::FinishButton));
-  if (g.FailedWrites > 0) {
-    // Files that could not be written are not reported as a success.
-    const Text text = Substitute(Lit(gbk::IncompleteText), {{gbk::Placeholder, g.ProductTitle},
-                                                            {gbk::CountPlaceholder, DecimalText(g.FailedWrites)}});
-    SetTextProperty(ids::kReady, kText, prop::LabelCaption, text);
-    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::IncompleteHeading));
-  } else {
-    SetTextProperty(ids::kReady, kText, prop::LabelCaption, ReplaceAll(Lit(gbk::FinishText), gbk::Placeholder, g.ProductTitle));
-    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::FinishHeading));
-  }
-  SetReady(kDesktop, prop::Visible, 0);
-  SetReady(kMenu, prop::Visible, 0);
-  SetReady(kRunAfter, prop::Visible, 1);
-  SetReady(kBack, prop::Visible, 0);
-  SetReady(kNext, prop::Visible, 0);
-  SetReady(kAddOn1, prop::Visible, 0);
-  SetReady(kAddOn, prop::Visible, 0);
-  SetReady(kAddOnNote, prop::Visible, 0);
-}
-
 }  // namespace
 
 void WriteUninstallIni(const char* section, const Text& key, const Text& value) {
@@ -76,6 +46,8 @@ void WriteUninstallIni(const char* section, const Text& key, const Text& value) 
   }
 }
 
+namespace {
+
 void CreateOneDirectory(const Text& path) {
   if (CoreInt(g_cmd.CreateDirectory, {path.Value()}) != 0) {
     LogAction(gbk::LogDirCreated, path);
@@ -84,6 +56,8 @@ void CreateOneDirectory(const Text& path) {
   }
 }
 
+// Creates every missing level of an absolute path but the drive; the path
+// loses its final backslash if it had one.
 void CreateDirectoryPath(Text& path) {
   const Text backslash = Lit(gbk::Backslash);
   if (text::EndsInBackslash(path.c_str())) {
@@ -98,17 +72,6 @@ void CreateDirectoryPath(Text& path) {
   CreateOneDirectory(path);
 }
 
-void InstallFiles() {
-  using namespace ids::ready;
-  SetReady(kBack, prop::Disabled, 1);
-  SetReady(kNext, prop::Disabled, 1);
-  WriteProductFiles(true);
-  SetReady(kTimer, prop::TimerPeriod, 1);
-  ShowFinishPage();
-}
-
-namespace {
-
 // Where one product file goes: written to path (the ".dat" name when aside),
 // or kept as it is.
 struct Placement {
@@ -117,11 +80,12 @@ struct Placement {
   bool aside = false;
 };
 
-// Creates the file's folder and decides, asking when the page is there, what
-// becomes of an existing file. The folder of the previous file (knownFolder)
-// is known to be there: files come folder by folder, and looking again for
-// each would cost a search per file.
-Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer, Text& knownFolder) {
+// Creates the file's folder and decides, asking the watcher until it answers
+// "all", what becomes of an existing file. The folder of the previous file
+// (knownFolder) is known to be there: files come folder by folder, and
+// looking again for each would cost a search per file.
+Placement PlaceFile(InstallProgress& progress, const Text& name, const Text& runDir, bool& overwriteAll,
+                    Text& knownFolder) {
   const int32_t p = CoreInt(g_cmd.FindTextReverse, {name.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
   if (p > 0) {
     Text sub = g.InstallDir + CoreText(g_cmd.LeftText, {name.Value(), Int(p - 1)});
@@ -134,11 +98,10 @@ Placement PlaceFile(const Text& name, const Text& runDir, int16_t& answer, Text&
   place.path = g.InstallDir + name;
   if (!Exists(place.path)) return place;
   if (!(runDir == g.InstallDir && name == g.MainProgram)) {
-    if (answer < kAnswerAll) {
-      answer = AskQuestion(Lit(gbk::OverwriteStart) + place.path + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
-                           Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll));
-    }
-    if (answer == kAnswerNo) {
+    const InstallProgress::Overwrite answer =
+        overwriteAll ? InstallProgress::Overwrite::All : progress.AskOverwrite(place.path);
+    if (answer == InstallProgress::Overwrite::All) overwriteAll = true;
+    if (answer == InstallProgress::Overwrite::No) {
       place.write = false;
       LogAction(gbk::LogFileKept, place.path);
     }
@@ -195,8 +158,7 @@ class PartWriter {
 // The files inflated while they are written. Which file is the last (the one
 // without an uninstaller item) is known when its end is seen; a file in parts
 // is recorded before its first part unless the name list says it is the last.
-void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
-  using namespace ids::ready;
+void WriteStreamedFiles(InstallProgress& progress, const Text& runDir, bool& overwriteAll) {
   payload::BlockInflater inflater;
   inflater.Open(g.PayloadBlock);
   payload::FileSplitter files(
@@ -207,35 +169,37 @@ void WriteStreamedFiles(bool onPage, const Text& runDir, int16_t& answer) {
   int32_t i = 0;
   bool recorded = false;
   while (files.Next(piece)) {
-    if (onPage) Core(g_cmd.ProcessEvents, {});
+    progress.Pump();
     if (piece.first) {
       ++i;
-      // More files than names: unattended that is a damaged payload; in the
-      // wizard the missing name is the runtime's index error, as ever.
-      if (g.Unattended && i > g.PayloadNames.size()) RejectDamagedPayload(gbk::LogTooFewNames);
+      if (i > g.PayloadNames.size()) progress.NameMissing();
       name = Text::Copy(g.PayloadNames.TextAt(i));
-      writer.Begin(PlaceFile(name, runDir, answer, knownFolder));
+      writer.Begin(PlaceFile(progress, name, runDir, overwriteAll, knownFolder));
       recorded = piece.last ? !piece.lastFile : i < g.PayloadNames.size();
       if (recorded) RecordFile(i, name);
     }
     writer.Write(piece.bytes, piece.first, piece.last);
     if (!piece.last) continue;
     if (!recorded && !piece.lastFile) RecordFile(i, name);
-    if (onPage) SetReady(kProgress, prop::ProgressValue, i);
+    progress.Step(i);
   }
   if (files.failed()) {
     // The sum held but the stream does not inflate: a packer fault. The
     // install stops here and is no success.
     ++g.FailedWrites;
-    if (g.Unattended) RejectDamagedPayload(gbk::LogStreamDamaged);
-    Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
+    progress.StreamDamaged();
   }
 }
 
 }  // namespace
 
-void WriteProductFiles(bool onPage) {
-  using namespace ids::ready;
+Text ConfirmedDirectory(const Text& dir) {
+  std::string normalised;
+  if (!text::NormaliseDirectory(dir.c_str(), normalised).ok()) return Text();
+  return Text::Copy(normalised.c_str());
+}
+
+void WriteProductFiles(InstallProgress& progress) {
   g.FailedWrites = 0;
   g.UninstallIniFailed = false;
   g.WrittenBytes = 0;
@@ -259,18 +223,17 @@ void WriteProductFiles(bool onPage) {
 
   // Streamed, the number of files is known at the end; the names give it.
   const int32_t n = g.PayloadStreamed ? g.PayloadNames.size() : g.PayloadFiles.size();
-  if (onPage) SetReady(kProgress, prop::ProgressMaximum, n);
-  // Without the page nobody is asked: every existing file is overwritten.
-  int16_t answer = onPage ? 0 : kAnswerAll;
-  if (g.PayloadStreamed) return WriteStreamedFiles(onPage, runDir, answer);
+  progress.Begin(n);
+  bool overwriteAll = false;
+  if (g.PayloadStreamed) return WriteStreamedFiles(progress, runDir, overwriteAll);
   Text knownFolder;
   for (int32_t i = 1; i <= n; ++i) {
-    if (onPage) Core(g_cmd.ProcessEvents, {});
+    progress.Pump();
     const Text name = Text::Copy(g.PayloadNames.TextAt(i));
-    const Placement place = PlaceFile(name, runDir, answer, knownFolder);
+    const Placement place = PlaceFile(progress, name, runDir, overwriteAll, knownFolder);
     if (i != n) RecordFile(i, name);
     if (place.write) WriteWhole(place, g.PayloadFiles.BytesValueAt(i));
-    if (onPage) SetReady(kProgress, prop::ProgressValue, i);
+    progress.Step(i);
   }
 }
 

@@ -5,7 +5,9 @@
 
 #include "gbk/setup_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install.h"
 #include "setup/logic/payload.h"
+#include "setup/logic/question.h"
 #include "setup/logic/unattended.h"
 #include "setup/logic/window_ids.h"
 #include "text/directory.h"
@@ -32,19 +34,66 @@ void ShowBanner(uint32_t window, uint32_t banner) {
   }
 }
 
-}  // namespace
+void SetReady(uint32_t unit, int32_t property, int32_t value) { SetIntProperty(ids::kReady, unit, property, value); }
 
-void ShowProductTitle() {
-  if (g.Unattended) return;  // no page is loaded
-  SetTextProperty(ids::kWelcome, ids::welcome::kSelf, prop::WindowCaption, g.ProductTitle);
+// The ready page as the engine's watcher: the progress bar follows the files
+// (it is hidden in the template, its values are kept all the same), events
+// are handled between files, and an existing file is asked about.
+class ReadyPageProgress final : public InstallProgress {
+ public:
+  void Begin(int32_t fileCount) override { SetReady(ids::ready::kProgress, prop::ProgressMaximum, fileCount); }
+  void Pump() override { Core(g_cmd.ProcessEvents, {}); }
+  void Step(int32_t file) override { SetReady(ids::ready::kProgress, prop::ProgressValue, file); }
+  Overwrite AskOverwrite(const Text& path) override {
+    // The pressed button; a question closed without one overwrites.
+    switch (AskQuestion(Lit(gbk::OverwriteStart) + path + gbk::OverwriteEnd, Lit(gbk::OverwriteCaption), 3,
+                        Lit(gbk::AnswerYes), Lit(gbk::AnswerNo), Lit(gbk::AnswerAll))) {
+      case 2:
+        return Overwrite::No;
+      case 3:
+        return Overwrite::All;
+      default:
+        return Overwrite::Yes;
+    }
+  }
+  // The missing name is the runtime's index error, as ever.
+  void NameMissing() override {}
+  void StreamDamaged() override {
+    Core(g_cmd.MessageBox, {rt::TextValue(gbk::PayloadDamaged), Int(48), rt::TextValue(gbk::PayloadDamagedCaption)});
+  }
+};
+
+void ShowFinishPage() {
+  using namespace ids::ready;
+  SetTextProperty(ids::kReady, kFinish, prop::ButtonCaption, Lit(gbk::FinishButton));
+  if (g.FailedWrites > 0) {
+    // Files that could not be written are not reported as a success.
+    const Text text = Substitute(Lit(gbk::IncompleteText), {{gbk::Placeholder, g.ProductTitle},
+                                                            {gbk::CountPlaceholder, DecimalText(g.FailedWrites)}});
+    SetTextProperty(ids::kReady, kText, prop::LabelCaption, text);
+    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::IncompleteHeading));
+  } else {
+    SetTextProperty(ids::kReady, kText, prop::LabelCaption, ReplaceAll(Lit(gbk::FinishText), gbk::Placeholder, g.ProductTitle));
+    SetTextProperty(ids::kReady, kHeading, prop::TransLabelCaption, Lit(gbk::FinishHeading));
+  }
+  SetReady(kDesktop, prop::Visible, 0);
+  SetReady(kMenu, prop::Visible, 0);
+  SetReady(kRunAfter, prop::Visible, 1);
+  SetReady(kBack, prop::Visible, 0);
+  SetReady(kNext, prop::Visible, 0);
+  SetReady(kAddOn1, prop::Visible, 0);
+  SetReady(kAddOn, prop::Visible, 0);
+  SetReady(kAddOnNote, prop::Visible, 0);
 }
+
+}  // namespace
 
 // ---- Welcome page ----
 
 void OnWelcomeCreated() {
   LoadPayload();
   ApplyDirectorySwitch();
-  ShowProductTitle();
+  SetTextProperty(ids::kWelcome, ids::welcome::kSelf, prop::WindowCaption, g.ProductTitle);
   SetTextProperty(ids::kWelcome, ids::welcome::kHeading, prop::TransLabelCaption,
                   Lit(gbk::WelcomeHeadingStart) + g.ProductTitle + gbk::WelcomeHeadingEnd);
   SetTextProperty(ids::kWelcome, ids::welcome::kText, prop::TransLabelCaption, WithTitle(gbk::WelcomeText));
@@ -103,12 +152,6 @@ void OnDirectoryCancel() {
   Unload(Welcome());
 }
 
-Text ConfirmedDirectory(const Text& dir) {
-  std::string normalised;
-  if (!text::NormaliseDirectory(dir.c_str(), normalised).ok()) return Text();
-  return Text::Copy(normalised.c_str());
-}
-
 Text BrowsedDirectory(const Text& installDir, const Text& chosen) {
   if (chosen.empty()) return Text();
   const int32_t n = Length(installDir);
@@ -142,6 +185,16 @@ void OnReadyCreated() {
 }
 
 void OnReadyNext() { InstallFiles(); }
+
+void InstallFiles() {
+  using namespace ids::ready;
+  SetReady(kBack, prop::Disabled, 1);
+  SetReady(kNext, prop::Disabled, 1);
+  ReadyPageProgress progress;
+  WriteProductFiles(progress);
+  SetReady(kTimer, prop::TimerPeriod, 1);
+  ShowFinishPage();
+}
 
 void OnReadyBack() {
   g.LeavingForBack = 1;

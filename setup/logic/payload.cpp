@@ -5,7 +5,6 @@
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/install_log.h"
-#include "setup/logic/pages.h"
 #include "setup/payload_format.h"
 #include "text/names.h"
 
@@ -99,7 +98,6 @@ void LoadPayload() {
     RejectDamagedPayload(gbk::LogUnsafeRecord);
   g.ProductName = Text::Copy(fields.TextAt(1));
   g.ProductTitle = g.ProductName + gbk::Space + Text::Copy(fields.TextAt(2));
-  ShowProductTitle();
   g.InstallDir = Text::Copy(fields.TextAt(3));
   g.WelcomePicture = CopyOf(layout[payload::SectionWelcome]);
   g.BannerPicture = CopyOf(layout[payload::SectionBanner]);
@@ -111,7 +109,6 @@ void LoadPayload() {
     g.Publisher = Text::Copy(fields.TextAt(i) + payload::PublisherPrefix.size());
     break;
   }
-  ShowProductTitle();
 }
 
 }  // namespace setup

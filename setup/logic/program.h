@@ -1,5 +1,6 @@
 // The program logic's entry, exit routine and handler table.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,7 +14,7 @@ using EventRoutine = bool (*)(const int32_t* args, int32_t argCount, int32_t* re
 
 // The program's handler table, in the order of the window descriptions'
 // handler list: a template's handler offset indexes it.
-extern const EventRoutine kHandlerRoutines[handlers::kCount];
+extern const std::array<EventRoutine, handlers::kCount> kHandlerRoutines;
 
 // The entry routine the runtime calls after its own start-up.
 int32_t EntryRoutine();

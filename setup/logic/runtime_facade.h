@@ -11,39 +11,11 @@
 
 #include "runtime/service.h"
 #include "runtime/value.h"
+#include "setup/logic/command_table.h"
 
 namespace setup {
 
 using rt::ValueRecord;
-
-// The commands the program uses, as the program's import table. The platform
-// (or a test) fills it before the entry routine runs.
-struct CommandTable {
-  // core library: texts and conversions
-  rt::CommandFunction TextLength, LeftText, RightText, MidText, FindText, FindTextReverse, ReplaceSubtext,
-      SplitText, SplitBytes, ToText, ToInteger, ToBytes, BytesFromMemory;
-  // core library: system
-  rt::CommandFunction CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram,
-      MessageBox, GetRunDirectory;
-  // core library: windows
-  rt::CommandFunction LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus,
-      GetEventUnit, RedirectUnitEvents, ProcessEvents, MeasureUnitText, UnitDpi;
-  // data library
-  rt::CommandFunction DecompressData;
-  // shell library
-  rt::CommandFunction GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder,
-      ExecuteShellOperation;
-  // the log file
-  rt::CommandFunction OpenLog, AppendLogLine, LastErrorText;
-  // core library: bytes from memory into a file, created or appended to
-  rt::CommandFunction WriteFileBytes;
-  // core library: the folder below which files are reached only through
-  // plain folders, never through a link
-  rt::CommandFunction ConfineWrites;
-  // shell library: a file started with the rights of the desktop's user
-  rt::CommandFunction ExecuteAsDesktopUser;
-};
-extern CommandTable g_cmd;
 
 // The program's declared DLL commands, by index.
 enum DllCommand : int32_t {

@@ -2,8 +2,8 @@
 
 #include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install.h"
 #include "setup/logic/install_log.h"
-#include "setup/logic/pages.h"
 #include "setup/logic/payload.h"
 #include "setup/logic/window_ids.h"
 
@@ -16,6 +16,18 @@ void ShowHelp() {
   Core(g_cmd.MessageBox, {rt::TextValue(gbk::HelpText), Int(kInformation), rt::TextValue(gbk::HelpCaption)});
 }
 
+// Nobody watches: nothing is shown or asked, every existing file is
+// overwritten, and a payload found damaged on the way ends the install.
+class NoWindowProgress final : public InstallProgress {
+ public:
+  void Begin(int32_t) override {}
+  void Pump() override {}
+  void Step(int32_t) override {}
+  Overwrite AskOverwrite(const Text&) override { return Overwrite::All; }
+  void NameMissing() override { RejectDamagedPayload(gbk::LogTooFewNames); }
+  void StreamDamaged() override { RejectDamagedPayload(gbk::LogStreamDamaged); }
+};
+
 [[noreturn]] void InstallUnattended() {
   g.Unattended = true;
   LogAction(gbk::LogSilentMode, Text());
@@ -27,7 +39,8 @@ void ShowHelp() {
   if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogNoInstallDir);
   g.InstallDir = ConfirmedDirectory(g.InstallDir);
   if (g.InstallDir.empty()) RejectDamagedPayload(gbk::LogBadInstallDir);
-  WriteProductFiles(false);
+  NoWindowProgress progress;
+  WriteProductFiles(progress);
   RegisterProductWith(!g.Switches.noDesktop, !g.Switches.noGroup);
   if (!g.PendingRename.empty()) {
     // Run from the install directory: the batch file swaps the new main

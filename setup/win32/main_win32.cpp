@@ -22,7 +22,7 @@
 
 namespace {
 
-const ui::HandlerTable kHandlers{reinterpret_cast<const ui::EventHandler*>(setup::kHandlerRoutines),
+const ui::HandlerTable kHandlers{reinterpret_cast<const ui::EventHandler*>(setup::kHandlerRoutines.data()),
                                  static_cast<size_t>(handlers::kCount)};
 
 // Libraries the program links; the others of the fifteen stay null.
@@ -62,22 +62,16 @@ rt::ProgramHeader MakeHeader() {
   return h;
 }
 
-void FillCommandTable() {
-  setup::g_cmd = setup::CommandTable{
-      rt::cmd::TextLength, rt::cmd::LeftText, rt::cmd::RightText, rt::cmd::MidText, rt::cmd::FindText,
-      rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
-      rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
-      rt::cmd::CreateDirectory, rt::cmd::FileExists, rt::cmd::WriteFile, rt::cmd::WriteIniItem,
-      rt::cmd::WriteRegistryItem, rt::cmd::RunProgram, rt::cmd::MessageBox, rt::cmd::GetRunDirectory,
-      ui::cmd::LoadWindow, ui::cmd::UnloadWindow, ui::cmd::GetClientWidth,
-      ui::cmd::GetClientHeight, ui::cmd::SetFocus, ui::cmd::GetEventUnit, ui::cmd::RedirectUnitEvents,
-      ui::cmd::ProcessEvents, ui::cmd::MeasureUnitText, ui::cmd::UnitDpi,
-      datalib::DecompressData,
-      shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
-      shell::BrowseForFolder, shell::ExecuteShellOperation,
-      rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText,
-      rt::cmd::WriteFileBytes, rt::cmd::ConfineWrites, shell::ExecuteAsDesktopUser};
-}
+// Every command of the program's list bound to the function of that name in
+// the part of the runtime the list gives.
+namespace commands_text = rt::cmd;
+namespace commands_system = rt::cmd;
+namespace commands_window = ui::cmd;
+namespace commands_data = datalib;
+namespace commands_shell = shell;
+#define SETUP_BIND_COMMAND(part, name) .name = commands_##part::name,
+constexpr setup::CommandTable kCommands{SETUP_COMMANDS(SETUP_BIND_COMMAND)};
+#undef SETUP_BIND_COMMAND
 
 // The arguments after the program name, for the switches. The program's own
 // path tells where an unquoted name with blanks ends. Arguments without
@@ -105,7 +99,7 @@ void PassArguments() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   rt::win32::RememberStartDirectory();
   PassArguments();
-  FillCommandTable();
+  setup::g_cmd = kCommands;
   ui::InstallWindowSystem();
   ui::RegisterSetupUnitKinds();
   pictures::InstallPictureRequests();

@@ -14,6 +14,7 @@
 #include "gbk/setup_texts.h"
 #include "gbk/test_texts.h"
 #include "setup/logic/globals.h"
+#include "setup/logic/install.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/payload.h"
 #include "setup/logic/question.h"
@@ -91,7 +92,8 @@ TEST_F(Logic, PayloadFillsTheGlobals) {
   EXPECT_STREQ(setup::g.PayloadNames.TextAt(2), "sub\\b.bin");
   EXPECT_EQ(rt::ByteSetLength(setup::g.PayloadFiles.At(2)), 3);
   EXPECT_EQ(setup::g.WelcomePicture.size(), 15);
-  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), gbk::Title);
+  // The loader shows nothing: the welcome page takes the title from it.
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), "<unset>");
 }
 
 // What the packer makes of these files and names, with the product's fields
@@ -470,6 +472,81 @@ TEST_F(Streamed, InstallsAsTheWholePayloadDoesInEveryScenario) {
   EXPECT_GT(S().partWrites, 5);
 }
 
+// What the engine tells its watcher, and asks it, whether the files come whole
+// or inflated while they are written: the count, each file once in order
+// (kept ones too), events pumped before the first file, and a question for
+// each existing file until one is answered "all".
+class RecordingProgress final : public setup::InstallProgress {
+ public:
+  explicit RecordingProgress(std::vector<Overwrite> answers) : answers_(std::move(answers)) {}
+  void Begin(int32_t n) override { seen.push_back("begin " + std::to_string(n)); }
+  void Pump() override {
+    if (seen.size() == 1) seen.push_back("pump");
+    ++pumps;
+  }
+  void Step(int32_t file) override { seen.push_back("step " + std::to_string(file)); }
+  Overwrite AskOverwrite(const setup::Text& path) override {
+    seen.push_back(std::string("ask ") + path.c_str());
+    if (answers_.empty()) return Overwrite::Yes;
+    const Overwrite a = answers_.front();
+    answers_.erase(answers_.begin());
+    return a;
+  }
+  void NameMissing() override { seen.push_back("name missing"); }
+  void StreamDamaged() override { seen.push_back("stream damaged"); }
+  std::vector<std::string> seen;
+  int pumps = 0;
+
+ private:
+  std::vector<Overwrite> answers_;
+};
+
+TEST_F(Streamed, TheEngineTellsItsWatcherEachFileAndAsksUntilAll) {
+  using Overwrite = setup::InstallProgress::Overwrite;
+  const Files files = {{"app.exe", "MZ-app"}, {"doc\\readme.txt", "hello"}, {"uninst.exe", "MZ-uninst"}};
+  const struct {
+    const char* name;
+    std::string dir;
+    std::vector<std::string> existing;
+    std::vector<Overwrite> answers;
+    std::vector<std::string> seen;
+    std::string readme;
+  } cases[] = {
+      {"fresh", "C:\\App\\", {}, {}, {"begin 3", "pump", "step 1", "step 2", "step 3"}, "hello"},
+      {"no, then all", "C:\\App\\", {"app.exe", "doc\\readme.txt", "uninst.exe"}, {Overwrite::No, Overwrite::All},
+       {"begin 3", "pump", "ask C:\\App\\app.exe", "step 1", "ask C:\\App\\doc\\readme.txt", "step 2", "step 3"},
+       "hello"},
+      {"yes, then no", "C:\\App\\", {"app.exe", "doc\\readme.txt"}, {Overwrite::Yes, Overwrite::No},
+       {"begin 3", "pump", "ask C:\\App\\app.exe", "step 1", "ask C:\\App\\doc\\readme.txt", "step 2", "step 3"},
+       "old"},
+      // Run from the install directory: the main program goes aside unasked.
+      {"in place", "C:\\Temp\\", {"app.exe", "doc\\readme.txt"}, {Overwrite::No},
+       {"begin 3", "pump", "step 1", "ask C:\\Temp\\doc\\readme.txt", "step 2", "step 3"}, "old"},
+  };
+  for (const auto& c : cases) {
+    for (const bool streamed : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (streamed ? ", streamed" : ", whole"));
+      scripted::Install();
+      setup::CleanupGlobals(0);
+      setup::g = setup::SetupGlobals();
+      PayloadSpec whole;
+      whole.files = files;
+      whole.fields = Fields(c.dir, "app.exe");
+      ASSERT_EQ(Load(streamed ? WithSum(files, c.dir, "app.exe") : Build(whole)), -1000);
+      ASSERT_EQ(setup::g.PayloadStreamed, streamed);
+      S().dirs.insert(c.dir.substr(0, c.dir.size() - 1));
+      S().dirs.insert(c.dir + "doc");
+      for (const std::string& f : c.existing) S().files[c.dir + f] = "old";
+      RecordingProgress progress(c.answers);
+      setup::WriteProductFiles(progress);
+      EXPECT_EQ(progress.seen, c.seen);
+      EXPECT_GE(progress.pumps, 3);
+      EXPECT_EQ(S().files[c.dir + "doc\\readme.txt"], c.readme);
+      EXPECT_EQ(S().files[c.dir + "uninst.exe"], "MZ-uninst");
+    }
+  }
+}
+
 // A payload whose sum holds over a stream that does not inflate to its end:
 // only a packer could make one.
 // The payload with its sections changed by edit and its checksum field (the
@@ -747,6 +824,7 @@ TEST_F(Logic, WelcomeTexts) {
   p.fields = Fields();
   S().resource = Build(p);
   setup::OnWelcomeCreated();
+  EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kSelf, 8), gbk::Title);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kHeading, 8), gbk::Welcome);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kText, 8), gbk::WelcomeTextFor);
   EXPECT_EQ(scripted::TextProp(ids::kWelcome, ids::welcome::kPicture, 10), "WELCOME-PICTURE");

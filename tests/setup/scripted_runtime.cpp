@@ -330,16 +330,16 @@ void Install() {
   rt::g_services.CallOtherService = OtherService;
   rt::g_services.CallDllCommand = DllCommand;
   datalib::LibraryNotify(rt::req::kInit, reinterpret_cast<intptr_t>(&rt::RuntimeNotify), 0);
-  setup::g_cmd = setup::CommandTable{
-      rt::cmd::TextLength, rt::cmd::LeftText, rt::cmd::RightText, rt::cmd::MidText, rt::cmd::FindText,
-      rt::cmd::FindTextReverse, rt::cmd::ReplaceSubtext, rt::cmd::SplitText, rt::cmd::SplitBytes, rt::cmd::ToText,
-      rt::cmd::ToInteger, rt::cmd::ToBytes, rt::cmd::BytesFromMemory,
-      CreateDirectory, FileExists, WriteFile, WriteIniItem, WriteRegistryItem, RunProgram, MessageBox, GetRunDirectory,
-      LoadWindow, UnloadWindow, GetClientWidth, GetClientHeight, SetFocus, GetEventUnit,
-      RedirectUnitEvents, ProcessEvents, MeasureUnitText, UnitDpi,
-      datalib::DecompressData,
-      GetSpecialFolder, CreateShortcut, CreateProgramGroup, CreateGroupShortcut, BrowseForFolder, ExecuteShellOperation,
-      OpenLog, AppendLogLine, LastErrorText, WriteFileBytes, ConfineWrites, ExecuteAsDesktopUser};
+  // The runtime's own text commands and inflater; everything that reaches the
+  // system or a window is scripted above, under the command's own name.
+  namespace commands_text = rt::cmd;
+  namespace commands_data = datalib;
+  namespace commands_system = scripted;
+  namespace commands_window = scripted;
+  namespace commands_shell = scripted;
+#define SCRIPTED_BIND_COMMAND(part, name) .name = commands_##part::name,
+  setup::g_cmd = setup::CommandTable{SETUP_COMMANDS(SCRIPTED_BIND_COMMAND)};
+#undef SCRIPTED_BIND_COMMAND
 }
 
 int32_t RunUntilExit(const std::function<void()>& fn) {
