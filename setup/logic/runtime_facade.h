@@ -42,6 +42,8 @@ struct CommandTable {
   rt::CommandFunction ConfineWrites;
   // shell library: a file started with the rights of the desktop's user
   rt::CommandFunction ExecuteAsDesktopUser;
+  // core library: the program's own file name, without its folder
+  rt::CommandFunction GetExeFileName;
 };
 extern CommandTable g_cmd;
 

@@ -76,7 +76,8 @@ void FillCommandTable() {
       shell::GetSpecialFolder, shell::CreateShortcut, shell::CreateProgramGroup, shell::CreateGroupShortcut,
       shell::BrowseForFolder, shell::ExecuteShellOperation,
       rt::cmd::OpenLog, rt::cmd::AppendLogLine, rt::cmd::LastErrorText,
-      rt::cmd::WriteFileBytes, rt::cmd::ConfineWrites, shell::ExecuteAsDesktopUser};
+      rt::cmd::WriteFileBytes, rt::cmd::ConfineWrites, shell::ExecuteAsDesktopUser,
+      rt::cmd::GetExeFileName};
 }
 
 // The arguments after the program name, for the switches. The program's own
