@@ -495,39 +495,6 @@ SCRIPT
   check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for silent zh_CN.UTF-8)"
 }
 
-scenario_silent_in_place_run() {
-  # An in-place update with /RUN: the new main program must be started once
-  # the swap is done, not before (it would run the old program, or hold the
-  # file the swap deletes) and not never. The main program is the probe,
-  # which reports the size of its own program file.
-  local dir; dir="$(silent_drive)/Run Test"
-  local v1=$work/product-run v2=$work/product-run-v2 probe=$build/tests/libs/shell/shell_probe.exe
-  rm -rf "$dir" "$v1" "$v2"; mkdir -p "$v1" "$dir"
-  cp "$probe" "$v1/app.exe"; cp "$app" "$v1/uninst.exe"
-  cp -r "$v1" "$v2"
-  printf 'VERSION-2' >> "$v2/app.exe"
-  cp -r "$v1/." "$dir/"
-  "$mksetup" --quiet --stub "$stub" -o "$dir/setup.exe" --name "E2E启动" --version 2.1 \
-    --install-dir 'C:\Run Test\' --main app.exe --welcome "$work/welcome.jpg" --banner "$work/banner.jpg" \
-    --dir "$v2" || { fail "packing"; return; }
-  cat > "$work/silent-run.txt" <<'SCRIPT'
-start cmd="\"C:\\Run Test\\setup.exe\" /S /NOICONS /RUN /LOG=setup-silent-run.log"
-wait-exit timeout=120000 no-window=1
-SCRIPT
-  run_silent silent-run
-  check "in-place run exits 0" [ "$(exit_code silent-run)" = 0 ]
-  local i
-  for i in $(seq 1 40); do [ -f "$dir/probe-report" ] && break; sleep 0.5; done
-  check "the product was started" test -f "$dir/probe-report"
-  check "the product started was the new one" \
-    [ "$(sed -n 4p "$dir/probe-report" 2>/dev/null)" = "$(stat -c %s "$v2/app.exe")" ]
-  check "new main program swapped in" same_file "$v2/app.exe" "$dir/app.exe"
-  check "no .dat file left" test ! -e "$dir/app.exe.dat"
-  check "the log says the product was started" grep -qF '启动软件' "$work/setup-silent-run.log"
-  check "the batch deleted itself and its folder" no_batch_folder "$(prefix_for silent zh_CN.UTF-8)"
-  rm -rf "$dir"
-}
-
 scenario_silent_record_directory() {
   # A payload whose directory field lacks the final backslash (as packers
   # other than ours may write it), installed with /S and no /D=: the files go
@@ -1430,6 +1397,6 @@ PY
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(cancel_on_welcome back_next_cancel no_shortcuts full_install overwrite_answers in_place_update unwritable_file english_locale_texts damaged_payload
-  silent_install silent_directory_forms silent_unwritable silent_link_in_target silent_percent_name silent_damaged_payload silent_in_place_update silent_in_place_run silent_record_directory bad_switches log_link unquoted_program_path checksum_field
+  silent_install silent_directory_forms silent_unwritable silent_link_in_target silent_percent_name silent_damaged_payload silent_in_place_update silent_record_directory bad_switches log_link unquoted_program_path checksum_field
   empty_directory cancel_on_directory close_box browse_directory question_layout in_place_update_subfolder display_scale)
 run_scenarios "${scenarios[@]}"
