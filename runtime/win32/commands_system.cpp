@@ -420,12 +420,17 @@ void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
                       directory ? directory->c_str() : nullptr, &si, &pi)) return;
   ObjectHandle process(pi.hProcess);
   ObjectHandle thread(pi.hThread);
-  if (wait) {
-    WaitForSingleObject(process.get(), INFINITE);
-  } else {
+  if (!wait) {
     WaitForInputIdle(process.get(), 1000);
+    args::SetBool(r, true);
+    return;
   }
-  args::SetBool(r, true);
+  // An optional fifth argument bounds the wait, in milliseconds: the result
+  // then says whether the program ended within it. Without it (or with zero
+  // or less) the wait has no end.
+  const int32_t limit = args::Int(argc, a, 4, 0);
+  const DWORD ms = limit > 0 ? static_cast<DWORD>(limit) : INFINITE;
+  args::SetBool(r, WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0);
 }
 
 void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {

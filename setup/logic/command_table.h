@@ -27,7 +27,9 @@
   /* the folder below which files are reached only through plain folders, never through a link */           \
   X(system, ConfineWrites)                                                                                    \
   /* a file started with the rights of the desktop's user */                                                  \
-  X(shell, ExecuteAsDesktopUser)
+  X(shell, ExecuteAsDesktopUser)                                                                              \
+  /* the program's own file name, without its folder */                                                     \
+  X(system, GetExeFileName)
 
 namespace setup {
 

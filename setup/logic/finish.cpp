@@ -7,6 +7,7 @@
 #else
 #include <random>
 #endif
+#include <string_view>
 
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
@@ -15,6 +16,7 @@
 #include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/window_ids.h"
+#include "text/gbk.h"
 
 namespace setup {
 namespace {
@@ -23,6 +25,9 @@ constexpr int32_t kHidden = 1;
 constexpr int32_t kSystemFolder = 10;
 constexpr int32_t kTempFolder = 11;
 constexpr int kFolderTries = 16;
+// How long the setup waits for the swap before it gives up starting the
+// product. The batch ends a few processes and moves one file: seconds at most.
+constexpr int32_t kSwapWaitMs = 30000;
 
 // In a batch file "%" starts a variable: a name holding "%SystemDrive%" would
 // be read as another path. Doubled, it stands for itself.
@@ -33,6 +38,22 @@ Text FilePart(const Text& path) {
   const int32_t p = CoreInt(g_cmd.FindTextReverse, {path.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
   if (p <= 0) return path;
   return CoreText(g_cmd.RightText, {path.Value(), Int(Length(path) - p)});
+}
+
+// Whether two file names name the same file to the system, which ignores the
+// case of ASCII letters. A two-byte character is compared as it is: its
+// second byte may have a letter's value without being one.
+bool SameFileName(const Text& a, const Text& b) {
+  const std::string_view x = a.c_str(), y = b.c_str();
+  if (x.size() != y.size()) return false;
+  auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < x.size();) {
+    const size_t n = text::gbk::CharLen(x, i);
+    if (n != text::gbk::CharLen(y, i)) return false;
+    if (n == 1 ? fold(x[i]) != fold(y[i]) : x.substr(i, n) != y.substr(i, n)) return false;
+    i += n;
+  }
+  return true;
 }
 
 // Names are quoted so that paths with spaces work, and a main program in a
@@ -56,6 +77,9 @@ void OnFinishClicked() {
                         GetIntProperty(ids::kReady, kRunAfter, prop::CheckBoxChecked) != 0;
   if (runAfter && g.PendingRename.empty()) StartProduct();
   g.LeavingForBack = 0;
+  // The page goes at once: the setup may still wait for the swap before it
+  // ends, and a page left showing meanwhile would look hung.
+  if (!g.PendingRename.empty()) SetIntProperty(ids::kReady, kSelf, prop::Visible, 0);
   Core(g_cmd.UnloadWindow, {Unit(rt::tag::Window, ids::kReady, kSelf)});
   if (g.PendingRename.empty()) return;
   StartSwapBatch(runAfter);
@@ -119,14 +143,36 @@ void StartSwapBatch(bool startProduct) {
   if (system.empty()) return;
   const Text folder = FreshBatchFolder();
   if (folder.empty()) return;
+  // The batch runs with the setup's rights, which may be an administrator's;
+  // the product should have the desktop user's. So the setup waits for the
+  // batch to end and then starts the product as it does after any install.
+  // It cannot when it carries the main program's file name: the batch ends
+  // every process of that name, and the setup may itself be the file being
+  // replaced. Only then does the batch start the product.
+  const Text program = g.InstallDir + g.MainProgram;
+  const bool setupStarts =
+      startProduct && !SameFileName(CoreText(g_cmd.GetExeFileName, {}), FilePart(g.MainProgram));
+  const bool batchStarts = startProduct && !setupStarts;
   const Text batch = folder + gbk::BatchName;
-  const Text body = BatchText(startProduct);
+  const Text body = BatchText(batchStarts);
   ByteSet bytes = ByteSet::Adopt(Core(g_cmd.ToBytes, {body.Value()}).v.ptr);
   Core(g_cmd.WriteFile, {batch.Value(), bytes.Value()});
   const Text commandLine = Lit(gbk::Quote) + system + gbk::CommandInterpreter + gbk::BatchRunSwitch + batch +
                            gbk::BatchThenRemoveFolder + folder + gbk::BatchRunEnd;
   const Text runDirectory = CoreText(g_cmd.GetRunDirectory, {});
-  Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden), runDirectory.Value()});
+  if (!setupStarts) {
+    Core(g_cmd.RunProgram, {commandLine.Value(), Bool(false), Int(kHidden), runDirectory.Value()});
+    if (batchStarts) LogAction(gbk::LogBatchStartsProduct, program);
+    return;
+  }
+  // Started before the swap is done, the product would run the old program,
+  // or hold the file the batch must delete; an unfinished swap starts nothing.
+  if (CoreInt(g_cmd.RunProgram,
+              {commandLine.Value(), Bool(true), Int(kHidden), runDirectory.Value(), Int(kSwapWaitMs)}) == 0) {
+    LogAction(gbk::LogSwapNotDone, program);
+    return;
+  }
+  StartProduct();
 }
 
 }  // namespace setup

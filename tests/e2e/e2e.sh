@@ -49,6 +49,7 @@ printf '全部是(&Q)' > "$t/all"
 printf '错误：' > "$t/errcap"
 printf '创建桌面快捷方式' > "$t/desktop"
 printf '创建开始菜单快捷方式' > "$t/menu"
+printf '退出后启动软件' > "$t/runafter"
 printf '安装程序命令行参数' > "$t/helpcap"
 printf 'E2E未装 2.1' > "$t/title-none"
 printf 'E2E浏览 2.1' > "$t/title-browse"
@@ -1061,13 +1062,15 @@ scenario_in_place_update_subfolder() {
   # directory (a path with spaces): the new main program is written as
   # bin\app.exe.dat and never asked about, and the batch file named by
   # relative, quoted names swaps it in after the setup ends, then deletes
-  # itself.
+  # itself. "Start after exit" is ticked: the setup, not the batch, starts the
+  # new main program (the probe, which reports its own file's size) once the
+  # swap is done.
   local prefix; prefix=$(prefix_for zh_CN.UTF-8)
   local dir="$prefix/drive_c/Program Files/E2E 子目录"
   local v1=$work/product-sub v2=$work/product-sub-v2
   rm -rf "$v1" "$v2" "$dir"
   mkdir -p "$v1/bin" "$dir"
-  cp "$app" "$v1/bin/app.exe"
+  cp "$build/tests/libs/shell/shell_probe.exe" "$v1/bin/app.exe"
   printf 'sub readme\r\n' > "$v1/readme.txt"
   cp "$app" "$v1/uninst.exe"
   cp -r "$v1" "$v2"
@@ -1098,6 +1101,7 @@ stat path="$win\\bin\\app.exe.dat"
 stat path="$win\\bin\\app.exe"
 stat path="$win\\cmmwj.bat"
 watch-file path="%TEMP%\\*\\cmmwj.bat"
+click text-file=texts/runafter
 click text-file=texts/finish
 wait-exit timeout=30000
 watched timeout=30000
@@ -1119,6 +1123,9 @@ SCRIPT
   check "no batch file in the install directory" test ! -e "$dir/cmmwj.bat"
   for i in $(seq 1 40); do no_batch_folder "$prefix" && break; sleep 0.5; done
   check "the batch deleted itself and its folder" no_batch_folder "$prefix"
+  for i in $(seq 1 40); do [ -f "$dir/probe-report" ] && break; sleep 0.5; done
+  check "the new main program was started after the swap" \
+    [ "$(sed -n 4p "$dir/probe-report" 2>/dev/null)" = "$(stat -c %s "$v2/bin/app.exe")" ]
   check "uninst.ini lists the main program" grep -qx '1=C:\\Program Files\\E2E 子目录\\bin\\app.exe' \
     <<<"$(iconv -f GBK -t UTF-8 "$dir/uninst.ini" | tr -d '\r')"
 }

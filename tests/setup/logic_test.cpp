@@ -13,8 +13,10 @@
 
 #include "gbk/setup_texts.h"
 #include "gbk/test_texts.h"
+#include "gbk/unattended_texts.h"
 #include "setup/logic/globals.h"
 #include "setup/logic/install.h"
+#include "setup/logic/install_log.h"
 #include "setup/logic/pages.h"
 #include "setup/logic/payload.h"
 #include "setup/logic/question.h"
@@ -730,7 +732,10 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   EXPECT_TRUE(S().programsRun.empty());
 
   // After an in-place update of a program in a subfolder: the batch file.
+  // The setup bears the main program's name, so the batch, which ends every
+  // process of that name, starts the product itself.
   S().shell.clear();
+  S().exeFileName = "APP.EXE";
   setup::g.MainProgram = setup::Text::Copy("bin\\app.exe");
   setup::g.PendingRename = setup::Text::Copy("C:\\Temp\\bin\\app.exe.dat");
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
@@ -760,6 +765,59 @@ TEST_F(Logic, FinishStartsTheProductOrWritesTheSwapBatch) {
   S().systemDirectory = "";
   EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
   EXPECT_TRUE(S().programsRun.empty());
+}
+
+// After an in-place update the product starts once, after the swap: started
+// earlier it would run the old program, or hold the file the swap deletes.
+// Where the setup can wait for the swap it starts the product itself, so with
+// the desktop user's rights where there are such; the batch, which has the
+// setup's rights, starts it only when the setup cannot outlive it.
+TEST_F(Logic, AfterAnInPlaceUpdateTheProductStartsOnceTheSwapIsDone) {
+  const struct {
+    const char* what;
+    const char* setupName;
+    bool runAfter, desktopUser, batchEnds;
+    const char* started;  // the one start, "" for none
+    const char* logged;   // the last log line's label, "" for none
+  } cases[] = {
+      {"elevated", "setup.exe", true, true, true, "desktop user|C:\\Temp\\app.exe|MZ-app", gbk::LogStartProduct},
+      {"not elevated", "setup.exe", true, false, true, "shell|C:\\Temp\\app.exe|MZ-app",
+       gbk::LogStartProductElevated},
+      {"swap not done in time", "setup.exe", true, true, false, "", gbk::LogSwapNotDone},
+      {"setup named as the main program", "App.EXE", true, true, true, "batch|C:\\Temp\\app.exe|MZ-app",
+       gbk::LogBatchStartsProduct},
+      {"not asked to start it", "setup.exe", false, true, true, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    LoadDemo("C:\\Temp\\", "app.exe");
+    S().files["C:\\Temp\\app.exe"] = "running";
+    setup::InstallFiles();
+    ASSERT_EQ(S().files["C:\\Temp\\app.exe.dat"], "MZ-app");
+    ASSERT_TRUE(setup::OpenInstallLog("C:\\Temp\\setup.log"));
+    S().intProps[{ids::kReady, ids::ready::kRunAfter, 5}] = 1;
+    S().intProps[{ids::kReady, ids::ready::kRunAfter, 18}] = c.runAfter;
+    S().exeFileName = c.setupName;
+    S().desktopUserStarts = c.desktopUser;
+    S().batchEnds = c.batchEnds;
+    S().log.clear();
+    EXPECT_EQ(scripted::RunUntilExit(setup::OnFinishClicked), 0);
+    EXPECT_EQ(S().productStarts, *c.started ? std::vector<std::string>{c.started} : std::vector<std::string>{});
+    if (c.batchEnds) {
+      EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "MZ-app");
+      EXPECT_FALSE(S().files.count("C:\\Temp\\app.exe.dat"));
+    }
+    if (*c.logged) {
+      ASSERT_FALSE(S().log.empty());
+      EXPECT_EQ(S().log.back(), std::string(c.logged) + "C:\\Temp\\app.exe");
+    } else {
+      EXPECT_TRUE(S().log.empty());
+    }
+    // The page is gone before any wait.
+    EXPECT_EQ(scripted::IntProp(ids::kReady, ids::ready::kSelf, 5), 0);
+  }
 }
 
 TEST_F(Logic, DirectoryPageNavigation) {

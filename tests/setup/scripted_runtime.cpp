@@ -112,11 +112,61 @@ void WriteRegistryItem(ValueRecord* r, int32_t argc, ValueRecord* a) {
   g_state.registry[std::to_string(rt::args::Int(argc, a, 0, 0)) + ":" + Arg(argc, a, 1)] = value;
   r->v.i32 = 1;
 }
+void RecordStart(const char* by, const std::string& path) {
+  const auto f = g_state.files.find(path);
+  g_state.productStarts.push_back(std::string(by) + "|" + path + "|" + (f == g_state.files.end() ? "(none)" : f->second));
+}
+// The quoted names on a batch line, with cmd's "%%" read as "%".
+std::vector<std::string> QuotedNames(const std::string& line) {
+  std::vector<std::string> names;
+  for (size_t open = line.find('"'); open != std::string::npos; open = line.find('"', open)) {
+    const size_t close = line.find('"', open + 1);
+    if (close == std::string::npos) break;
+    std::string name = line.substr(open + 1, close - open - 1);
+    for (size_t k = name.find("%%"); k != std::string::npos; k = name.find("%%", k + 1)) name.erase(k, 1);
+    names.push_back(name);
+    open = close + 1;
+  }
+  return names;
+}
+// What cmd does with a swap batch in the directory dir: del, ren and start on
+// the recorded files (Taskkill and the batch's own deletion change nothing here).
+void CarryOutBatch(const std::string& text, const std::string& dir) {
+  for (size_t at = 0; at <= text.size();) {
+    size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    at = end + 2;
+    const std::vector<std::string> n = QuotedNames(line);
+    if (line.rfind("del ", 0) == 0 && n.size() == 1) {
+      g_state.files.erase(dir + "\\" + n[0]);
+    } else if (line.rfind("ren ", 0) == 0 && n.size() == 2) {
+      const std::string from = dir + "\\" + n[0], to = Parent(from) + "\\" + n[1];
+      if (g_state.files.count(from) && !g_state.files.count(to)) {
+        g_state.files[to] = g_state.files[from];
+        g_state.files.erase(from);
+      }
+    } else if (line.rfind("start ", 0) == 0 && n.size() == 2) {
+      RecordStart("batch", dir + "\\" + n[1]);
+    }
+  }
+}
 void RunProgram(ValueRecord* r, int32_t argc, ValueRecord* a) {
-  std::string run = Arg(argc, a, 0) + "|" + std::to_string(rt::args::Int(argc, a, 2, 2));
-  if (argc > 3) run += "|" + Arg(argc, a, 3);  // the working directory
+  const std::string line = Arg(argc, a, 0), dir = Arg(argc, a, 3);
+  std::string run = line + "|" + std::to_string(rt::args::Int(argc, a, 2, 2));
+  if (argc > 3) run += "|" + dir;  // the working directory
+  const bool limited = rt::args::Bool(argc, a, 1, false) && rt::args::Int(argc, a, 4, 0) > 0;
+  if (limited) run += "|" + std::to_string(rt::args::Int(argc, a, 4, 0));
   g_state.programsRun.push_back(run);
   r->v.i32 = 1;
+  const size_t call = line.find("call \""), batchEnd = line.find("\" & rd");
+  if (call == std::string::npos || batchEnd == std::string::npos) return;
+  if (limited && !g_state.batchEnds) {
+    r->v.i32 = 0;  // still running when the wait gave up
+    return;
+  }
+  const auto batch = g_state.files.find(line.substr(call + 6, batchEnd - call - 6));
+  if (batch != g_state.files.end()) CarryOutBatch(batch->second, dir);
 }
 void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {
   char* text = rt::ValueToText(a[0]);
@@ -124,6 +174,7 @@ void MessageBox(ValueRecord* r, int32_t argc, ValueRecord* a) {
   rt::FreeMemory(text);
 }
 void GetRunDirectory(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.runDirectory); }
+void GetExeFileName(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.exeFileName); }
 
 // ---- windows ----
 void LoadWindow(ValueRecord* r, int32_t argc, ValueRecord* a) {
@@ -203,10 +254,14 @@ void CreateShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("shor
 void CreateProgramGroup(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("group", argc, a); r->v.i32 = 1; }
 void CreateGroupShortcut(ValueRecord* r, int32_t argc, ValueRecord* a) { Record("groupshortcut", argc, a); r->v.i32 = 1; }
 void BrowseForFolder(ValueRecord* r, int32_t, ValueRecord*) { ReturnText(r, g_state.browseResult); }
-void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) { Record("execute", argc, a); }
+void ExecuteShellOperation(ValueRecord*, int32_t argc, ValueRecord* a) {
+  Record("execute", argc, a);
+  RecordStart("shell", Arg(argc, a, 1));
+}
 void ExecuteAsDesktopUser(ValueRecord* r, int32_t argc, ValueRecord* a) {
   g_state.desktopUserStartsAsked.push_back(Arg(argc, a, 0) + "|" + Arg(argc, a, 1));
   r->v.i32 = g_state.desktopUserStarts;
+  if (g_state.desktopUserStarts) RecordStart("desktop user", Arg(argc, a, 0));
 }
 
 // ---- log ----

@@ -40,7 +40,14 @@ struct State {
   std::vector<std::string> shell;                // recorded shell actions
   bool desktopUserStarts = false;                // what ExecuteAsDesktopUser answers
   std::vector<std::string> desktopUserStartsAsked;  // "file|directory"
-  std::vector<std::string> programsRun;          // RunProgram: "command line|mode[|directory]"
+  std::vector<std::string> programsRun;          // RunProgram: "command line|mode[|directory][|wait limit]"
+  // A swap batch given to RunProgram is carried out on the files above, at
+  // once; a wait for it with a limit ends in time only when batchEnds.
+  bool batchEnds = true;
+  // Every start of a program, by the shell, the desktop user or a batch's
+  // "start": "shell|path|contents", with the file's contents at that moment.
+  std::vector<std::string> productStarts;
+  std::string exeFileName = "setup.exe";  // the program's own file name
   std::vector<std::string> loads;                // windows loaded, by name
   std::vector<std::string> unloads;
   std::string runDirectory = "C:\\Temp";

@@ -315,14 +315,26 @@ TEST_F(Unattended, InPlaceUpdateSwapsTheMainProgramAfterTheEnd) {
   Pack({gbk::ProductName, gbk::Version, "C:\\Temp\\", "w.jpg", "b.jpg", "app.exe"});
   S().files["C:\\Temp\\app.exe"] = "running";
   S().files["C:\\Temp\\uninst.exe"] = "old";
+  // The batch is left running: the main program stays in place, the new
+  // one aside, and nothing is started while the swap is not done.
+  S().batchEnds = false;
   EXPECT_EQ(Start("/S /RUN"), 0);
   EXPECT_EQ(S().files["C:\\Temp\\app.exe"], "running");  // the in-place rule stays
   EXPECT_EQ(S().files["C:\\Temp\\app.exe.dat"], app_);
   EXPECT_EQ(S().files["C:\\Temp\\uninst.exe"], uninst_);
   ASSERT_FALSE(S().createdDirs.empty());
-  EXPECT_NE(S().files[S().createdDirs.back() + "\\cmmwj.bat"].find("start \"\" \"app.exe\""), std::string::npos);
+  const std::string batch = S().files[S().createdDirs.back() + "\\cmmwj.bat"];
+  EXPECT_NE(batch.find("ren \"app.exe.dat\" \"app.exe\""), std::string::npos);
+  EXPECT_EQ(batch.find("start"), std::string::npos);  // the batch has the setup's rights
   EXPECT_EQ(S().programsRun.size(), 1u);
-  for (const auto& s : S().shell) EXPECT_EQ(s.rfind("execute", 0), std::string::npos);  // started by the batch only
+  EXPECT_TRUE(S().productStarts.empty());
+  // The batch ends: the product is started once, by the setup, after the swap.
+  S().files["C:\\Temp\\app.exe"] = "running";
+  S().batchEnds = true;
+  EXPECT_EQ(Start("/S /RUN"), 0);
+  EXPECT_EQ(S().files["C:\\Temp\\app.exe"], app_);
+  EXPECT_FALSE(S().files.count("C:\\Temp\\app.exe.dat"));
+  EXPECT_EQ(S().productStarts, std::vector<std::string>{"shell|C:\\Temp\\app.exe|" + app_});
 }
 
 TEST_F(Unattended, UnwritableFileGivesThreeAndTheLogNamesIt) {

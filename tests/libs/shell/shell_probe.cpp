@@ -1,8 +1,9 @@
 // Started by the shell execution tests: writes its current directory and the
 // show mode it was started with (-1 for none) into the file named by its
 // only argument, as UTF-8 lines. Started without an argument it writes
-// "probe-report" in its current directory, with a third line: the process
-// that started it.
+// "probe-report" in its current directory, with two more lines: the process
+// that started it and the size of its own program file, which tells which
+// version of it was started.
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -24,6 +25,15 @@ DWORD ParentProcess() {
   return parent;
 }
 
+long long OwnFileSize() {
+  wchar_t self[MAX_PATH] = {};
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetModuleFileNameW(nullptr, self, MAX_PATH) || !GetFileAttributesExW(self, GetFileExInfoStandard, &data)) {
+    return -1;
+  }
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 }  // namespace
 
 int main() {
@@ -38,7 +48,7 @@ int main() {
   const int show = (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : -1;
   std::wstring text = std::wstring(dir) + L"\n" + std::to_wstring(show) + L"\n";
   const std::wstring report = argc >= 2 ? std::wstring(argv[1]) : std::wstring(dir) + L"\\probe-report";
-  if (argc < 2) text += std::to_wstring(ParentProcess()) + L"\n";
+  if (argc < 2) text += std::to_wstring(ParentProcess()) + L"\n" + std::to_wstring(OwnFileSize()) + L"\n";
   char utf8[4 * MAX_PATH + 32];
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
   // Written aside and renamed, so the test never reads half a report.

@@ -319,6 +319,30 @@ TEST(RunProgramCommand, WaitsForTheEndOnlyWhenAsked) {
   for (int i = 0; i < 100 && !rtt::ReadBytes(marker, &got); ++i) Sleep(100);  // let it finish
 }
 
+// A bounded wait says whether the program ended within the bound, and never
+// waits past it.
+TEST(RunProgramCommand, ABoundedWaitTellsWhetherTheProgramEnded) {
+  const struct {
+    const char* sleepMs;
+    int32_t limitMs;
+    bool ended;
+  } cases[] = {{"300", 20000, true}, {"4000", 300, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sleepMs);
+    ScratchDir dir;
+    const std::wstring marker = dir.File(L"m.txt");
+    std::string got;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(RunBool(rt::cmd::RunProgram, {Text(ProbeLine("sleep-write", marker, c.sleepMs)), rt::BoolValue(true),
+                                            rt::IntValue(1), rt::Omitted(), rt::IntValue(c.limitMs)}),
+              c.ended);
+    EXPECT_LT(GetTickCount() - start, c.ended ? 15000u : 3000u);
+    EXPECT_EQ(rtt::ReadBytes(marker, &got), c.ended);
+    if (c.ended) EXPECT_EQ(got, "done ");
+    for (int i = 0; i < 100 && !rtt::ReadBytes(marker, &got); ++i) Sleep(100);  // let it finish
+  }
+}
+
 TEST(RunProgramCommand, DisplayModesBecomeShowCommands) {
   const struct {
     ValueRecord mode;
