@@ -356,9 +356,9 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
   }
   rt::RuntimeNotify(rt::req::kLoadingEnds, static_cast<intptr_t>(id), 0);
 
-  RaiseOn(*w, 0, 0, {}, nullptr);
-  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, 3, {}, nullptr);
-  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, 4, {}, nullptr);
+  RaiseOn(*w, 0, event::window::kCreated, {}, nullptr);
+  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, event::window::kMoved, {}, nullptr);
+  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, event::window::kResized, {}, nullptr);
   self = ObjectAt(*w, 0);
   if (!Alive(self)) return true;  // a handler unloaded it again
 
@@ -636,7 +636,7 @@ bool HandleMnemonic(WindowEntry& w, wchar_t ch) {
       const LRESULT checked = SendMessageW(o->hwnd, BM_GETCHECK, 0, 0);
       SendMessageW(o->hwnd, BM_SETCHECK, checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
       SetFocus(o->hwnd);
-      RaiseOn(w, i, 0, {}, nullptr);
+      RaiseOn(w, i, event::check_box::kClicked, {}, nullptr);
     } else if (o->kind_flags & kind_flag::kMnemonicRadio) {
       const HWND parent = GetParent(o->hwnd);
       for (size_t k = 1; k < w.live.size(); ++k) {
@@ -646,7 +646,7 @@ bool HandleMnemonic(WindowEntry& w, wchar_t ch) {
       }
       SendMessageW(o->hwnd, BM_SETCHECK, BST_CHECKED, 0);
       SetFocus(o->hwnd);
-      RaiseOn(w, i, 0, {}, nullptr);
+      RaiseOn(w, i, event::check_box::kClicked, {}, nullptr);
     } else if (o->kind_flags & kind_flag::kMnemonicCaption) {
       if (HWND next = NextInTabOrder(w, i)) SetFocus(next);
     } else {
@@ -676,7 +676,7 @@ LRESULT CALLBACK FocusHook(int code, WPARAM wp, LPARAM lp) {
         if (!Alive(ObjectAt(*w, 0))) continue;
         const auto i = IndexOfHandle(*w, cw->hwnd);
         if (i && *i != 0) {
-          RaiseOn(*w, *i, cw->message == WM_SETFOCUS ? -7 : -8, {}, nullptr);
+          RaiseOn(*w, *i, cw->message == WM_SETFOCUS ? event::kGotFocus : event::kLostFocus, {}, nullptr);
           break;
         }
       }
@@ -752,44 +752,44 @@ bool MoveFocusInTabOrder(WindowEntry& w, bool backwards) {
 // The common event of a keyboard or mouse message for unit i; true when its
 // handler drops the message.
 bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
-  int32_t event = 0;
+  int32_t number = 0;
   int32_t args[3] = {};
   int32_t argc = 0;
   const auto mouse = [&](int32_t e) {
-    event = e;
+    number = e;
     args[0] = static_cast<int16_t>(LOWORD(msg.lParam));
     args[1] = static_cast<int16_t>(HIWORD(msg.lParam));
     args[2] = MouseKeyState(msg.wParam);
     argc = 3;
   };
   switch (msg.message) {
-    case WM_LBUTTONDOWN: mouse(-1); break;
-    case WM_LBUTTONUP: mouse(-2); break;
-    case WM_LBUTTONDBLCLK: mouse(-3); break;
-    case WM_RBUTTONDOWN: mouse(-4); break;
-    case WM_RBUTTONUP: mouse(-5); break;
-    case WM_MOUSEMOVE: mouse(-6); break;
+    case WM_LBUTTONDOWN: mouse(event::kLeftDown); break;
+    case WM_LBUTTONUP: mouse(event::kLeftUp); break;
+    case WM_LBUTTONDBLCLK: mouse(event::kDoubleClick); break;
+    case WM_RBUTTONDOWN: mouse(event::kRightDown); break;
+    case WM_RBUTTONUP: mouse(event::kRightUp); break;
+    case WM_MOUSEMOVE: mouse(event::kMouseMove); break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      event = -9;
+      number = event::kKeyDown;
       args[0] = ProgramKeyCode(msg.wParam);
       args[1] = KeyState(msg.wParam);
       argc = 2;
       break;
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      event = -10;
+      number = event::kKeyUp;
       args[0] = ProgramKeyCode(msg.wParam);
       args[1] = KeyState(msg.wParam);
       argc = 2;
       break;
     case WM_CHAR:
-      event = -11;
+      number = event::kChar;
       args[0] = int32_t(msg.wParam);
       argc = 1;
       break;
     case WM_MOUSEWHEEL:
-      event = -12;
+      number = event::kWheel;
       args[0] = GET_WHEEL_DELTA_WPARAM(msg.wParam) / WHEEL_DELTA;
       args[1] = MouseKeyState(GET_KEYSTATE_WPARAM(msg.wParam));
       argc = 2;
@@ -798,12 +798,12 @@ bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
       return false;
   }
   int32_t result = 0;
-  const bool has = RaiseOn(w, i, event, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
+  const bool has = RaiseOn(w, i, number, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
                                               : argc == 2 ? std::initializer_list<int32_t>{args[0], args[1]}
                                                           : std::initializer_list<int32_t>{args[0]},
                            &result);
   if (!has) return false;
-  if (event == -11) {
+  if (number == event::kChar) {
     if (result == 0) return true;
     msg.wParam = static_cast<WPARAM>(static_cast<uint32_t>(result));
     return false;
@@ -946,10 +946,11 @@ uint64_t GetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32
     const auto m = w.live.MenuItem(at.i);
     if (!m) return 0;
     switch (property) {
-      case 0: return reinterpret_cast<uintptr_t>(rt::CopyTextN(m->Caption().data(), int64_t(m->Caption().size())));
-      case 1: return (m->MenuFlags() & menu_flag::Checked) ? 1 : 0;
-      case 2: return (m->MenuFlags() & menu_flag::Grayed) ? 1 : 0;
-      case 3: return (m->MenuFlags() & menu_flag::Hidden) ? 0 : 1;
+      case prop::menu_item::kCaption:
+        return reinterpret_cast<uintptr_t>(rt::CopyTextN(m->Caption().data(), int64_t(m->Caption().size())));
+      case prop::menu_item::kChecked: return (m->MenuFlags() & menu_flag::Checked) ? 1 : 0;
+      case prop::menu_item::kDisabled: return (m->MenuFlags() & menu_flag::Grayed) ? 1 : 0;
+      case prop::menu_item::kVisible: return (m->MenuFlags() & menu_flag::Hidden) ? 0 : 1;
       default: return 0;
     }
   }
@@ -1001,13 +1002,13 @@ uint64_t GetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32
     const LOGFONTA lf = CurrentFont(*desc, *o, kind_property);
     const FontObject f = ObjectFromFont(lf);
     switch (member) {
-      case 0: return static_cast<uint32_t>(f.angle);
-      case 1: return uint32_t(f.bold);
-      case 2: return uint32_t(f.italic);
-      case 3: return uint32_t(f.underline);
-      case 4: return uint32_t(f.strike_out);
-      case 5: return static_cast<uint32_t>(f.size);
-      case 6: return reinterpret_cast<uintptr_t>(rt::CopyText(f.face));
+      case prop::font_member::kAngle: return static_cast<uint32_t>(f.angle);
+      case prop::font_member::kBold: return uint32_t(f.bold);
+      case prop::font_member::kItalic: return uint32_t(f.italic);
+      case prop::font_member::kUnderline: return uint32_t(f.underline);
+      case prop::font_member::kStrikeOut: return uint32_t(f.strike_out);
+      case prop::font_member::kSize: return static_cast<uint32_t>(f.size);
+      case prop::font_member::kFace: return reinterpret_cast<uintptr_t>(rt::CopyText(f.face));
       default: {
         auto* block = static_cast<FontObject*>(rt::AllocMemory(sizeof(FontObject)));
         *block = f;
@@ -1041,10 +1042,10 @@ void SetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32_t m
     uint32_t flags = m->MenuFlags();
     const auto set = [&](uint32_t bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); };
     switch (property) {
-      case 0: w.live.SetMenuCaption(i, ptr ? static_cast<const char*>(ptr) : ""); return;
-      case 1: set(menu_flag::Checked, v32 != 0); break;
-      case 2: set(menu_flag::Grayed, v32 != 0); break;
-      case 3: set(menu_flag::Hidden, v32 == 0); break;
+      case prop::menu_item::kCaption: w.live.SetMenuCaption(i, ptr ? static_cast<const char*>(ptr) : ""); return;
+      case prop::menu_item::kChecked: set(menu_flag::Checked, v32 != 0); break;
+      case prop::menu_item::kDisabled: set(menu_flag::Grayed, v32 != 0); break;
+      case prop::menu_item::kVisible: set(menu_flag::Hidden, v32 == 0); break;
       default: return;
     }
     w.live.SetMenuFlags(i, flags);
@@ -1148,18 +1149,18 @@ void SetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32_t m
       }
       pv.font = CurrentFont(*desc, *o, kind_property);
       switch (member) {
-        case 0: {
+        case prop::font_member::kAngle: {
           int32_t a = v32 % 3600;
           if (a < 0) a += 3600;
           pv.font.lfEscapement = pv.font.lfOrientation = a;
           break;
         }
-        case 1: pv.font.lfWeight = v32 ? FW_BOLD : 0; break;
-        case 2: pv.font.lfItalic = v32 ? 1 : 0; break;
-        case 3: pv.font.lfUnderline = v32 ? 1 : 0; break;
-        case 4: pv.font.lfStrikeOut = v32 ? 1 : 0; break;
-        case 5: pv.font.lfHeight = -MulDiv(v32, kTemplateDpi, kPointsPerInch); break;
-        case 6: SetFace(pv.font, ptr ? static_cast<const char*>(ptr) : nullptr); break;
+        case prop::font_member::kBold: pv.font.lfWeight = v32 ? FW_BOLD : 0; break;
+        case prop::font_member::kItalic: pv.font.lfItalic = v32 ? 1 : 0; break;
+        case prop::font_member::kUnderline: pv.font.lfUnderline = v32 ? 1 : 0; break;
+        case prop::font_member::kStrikeOut: pv.font.lfStrikeOut = v32 ? 1 : 0; break;
+        case prop::font_member::kSize: pv.font.lfHeight = -MulDiv(v32, kTemplateDpi, kPointsPerInch); break;
+        case prop::font_member::kFace: SetFace(pv.font, ptr ? static_cast<const char*>(ptr) : nullptr); break;
         default: return;
       }
       break;
@@ -1313,7 +1314,7 @@ bool OfferIdle(bool new_period, uint32_t elapsed) {
     if (new_period) w->idle_wanted = true;
     if (!w->idle_wanted) continue;
     int32_t result = 0;
-    if (RaiseOn(*w, 0, 7, {static_cast<int32_t>(elapsed)}, &result) && result != 0) more = true;
+    if (RaiseOn(*w, 0, event::window::kIdle, {static_cast<int32_t>(elapsed)}, &result) && result != 0) more = true;
     else if ((w = FindWindowEntry(id))) w->idle_wanted = false;
   }
   return more;

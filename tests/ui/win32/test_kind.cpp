@@ -101,7 +101,8 @@ ui::KindRoutine Routines(int32_t request) {
   }
 }
 
-constexpr auto kProperties = ui::WithCommonProperties<1>({{ui::KindProperty(ui::value_type::kText)}});
+constexpr std::array<ui::KindPropertyType, 1> kOwnProperties = {{{0, ui::value_type::kText}}};
+constexpr auto kProperties = ui::DescriptorsOf(kOwnProperties);
 constexpr uint32_t kFlags = ui::kind_flag::kRaisesEvents | ui::kind_flag::kMnemonicButton;
 constexpr ui::UnitKindDescriptor kKind{"", "TestUnit", kFlags, 9, kProperties.data(), &Routines, kTestKind};
 constexpr ui::UnitKindDescriptor kOtherKind{"", "OtherTestUnit", kFlags, 9, kProperties.data(), &Routines,
