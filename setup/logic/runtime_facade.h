@@ -170,9 +170,8 @@ void SetBytesProperty(uint32_t window, uint32_t unit, int32_t property, const By
 // The property numbers the program reads and writes, by the logic's names
 // for them; the numbers come from the kinds' lists.
 namespace prop {
-constexpr int32_t Left = ui::prop::kLeft, Top = ui::prop::kTop, Width = ui::prop::kWidth,
-                  Height = ui::prop::kHeight, Tag = ui::prop::kTag, Visible = ui::prop::kVisible,
-                  Disabled = ui::prop::kDisabled;
+constexpr int32_t Left = ui::prop::kLeft, Top = ui::prop::kTop, Width = ui::prop::kWidth, Height = ui::prop::kHeight,
+                  Tag = ui::prop::kTag, Visible = ui::prop::kVisible, Disabled = ui::prop::kDisabled;
 constexpr int32_t WindowCaption = ui::prop::Number(ui::prop::window::kCaption);
 constexpr int32_t LabelCaption = ui::prop::Number(ui::prop::label::kCaption);
 constexpr int32_t TransLabelCaption = ui::prop::Number(ui::prop::trans_label::kCaption);

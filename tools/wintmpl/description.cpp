@@ -278,58 +278,79 @@ template <class T> struct Props;
 template <> struct Props<ui::WindowData> {
   using T = ui::WindowData;
   static constexpr std::span<const char* const> names = window::kNames;
-  static constexpr Prop<T> list[] = {
-      TEXT(window::kCaption, caption), NUM(window::kBorder, border), COLOUR(window::kBackColour, back_colour),
-      DATA(window::kBackPicture, back_picture), NUM(window::kBackPictureMode, picture_mode), DATA(window::kBackSound, back_sound),
-      NUM(window::kSoundMode, sound_mode), FLAG(window::kControlBox, control_box), FLAG(window::kMaxButton, max_button),
-      FLAG(window::kMinButton, min_button), NUM(window::kPosition, position), FLAG(window::kMovable, movable), DATA(window::kIcon, icon),
-      FLAG(window::kProperty21, flag21), FLAG(window::kProperty22, flag22), FLAG(window::kProperty23, flag23),
-      TEXT(window::kHelpFile, help_file), NUM(window::kHelpContext, help_context), FLAG(window::kShowInTaskBar, show_in_task_bar),
-      FLAG(window::kProperty27, flag27), NUM(window::kShape, shape), FLAG(window::kAlwaysOnTop, always_on_top),
-      FLAG(window::kProperty30, flag30), TEXT(window::kClassName, class_name)};
+  static constexpr Prop<T> list[] = {TEXT(window::kCaption, caption),
+                                     NUM(window::kBorder, border),
+                                     COLOUR(window::kBackColour, back_colour),
+                                     DATA(window::kBackPicture, back_picture),
+                                     NUM(window::kBackPictureMode, picture_mode),
+                                     DATA(window::kBackSound, back_sound),
+                                     NUM(window::kSoundMode, sound_mode),
+                                     FLAG(window::kControlBox, control_box),
+                                     FLAG(window::kMaxButton, max_button),
+                                     FLAG(window::kMinButton, min_button),
+                                     NUM(window::kPosition, position),
+                                     FLAG(window::kMovable, movable),
+                                     DATA(window::kIcon, icon),
+                                     FLAG(window::kProperty21, flag21),
+                                     FLAG(window::kProperty22, flag22),
+                                     FLAG(window::kProperty23, flag23),
+                                     TEXT(window::kHelpFile, help_file),
+                                     NUM(window::kHelpContext, help_context),
+                                     FLAG(window::kShowInTaskBar, show_in_task_bar),
+                                     FLAG(window::kProperty27, flag27),
+                                     NUM(window::kShape, shape),
+                                     FLAG(window::kAlwaysOnTop, always_on_top),
+                                     FLAG(window::kProperty30, flag30),
+                                     TEXT(window::kClassName, class_name)};
 };
 template <> struct Props<ui::ButtonData> {
   using T = ui::ButtonData;
   static constexpr std::span<const char* const> names = button::kNames;
   static constexpr Prop<T> list[] = {DATA(button::kPicture, picture), NUM(button::kButtonType, button_type),
-                                     TEXT(button::kCaption, caption),  NUM(button::kHAlign, h_align),
-                                     NUM(button::kVAlign, v_align),    FONT(button::kFont, font)};
+                                     TEXT(button::kCaption, caption), NUM(button::kHAlign, h_align),
+                                     NUM(button::kVAlign, v_align),   FONT(button::kFont, font)};
 };
 template <> struct Props<ui::CheckBoxData> {
   using T = ui::CheckBoxData;
   static constexpr std::span<const char* const> names = check_box::kNames;
-  static constexpr Prop<T> list[] = {
-      DATA(check_box::kPicture, picture),       FLAG(check_box::kPushLike, push_like),    FLAG(check_box::kFlat, flat),
-      TEXT(check_box::kCaption, caption),       FLAG(check_box::kTextLeft, text_left),    NUM(check_box::kHAlign, h_align),
-      NUM(check_box::kVAlign, v_align),         COLOUR(check_box::kTextColour, text_colour), COLOUR(check_box::kBackColour, back_colour),
-      FONT(check_box::kFont, font),             FLAG(check_box::kChecked, checked),       TEXT(check_box::kDataSource, data_source),
-      TEXT(check_box::kDataColumn, data_column)};
+  static constexpr Prop<T> list[] = {DATA(check_box::kPicture, picture),
+                                     FLAG(check_box::kPushLike, push_like),
+                                     FLAG(check_box::kFlat, flat),
+                                     TEXT(check_box::kCaption, caption),
+                                     FLAG(check_box::kTextLeft, text_left),
+                                     NUM(check_box::kHAlign, h_align),
+                                     NUM(check_box::kVAlign, v_align),
+                                     COLOUR(check_box::kTextColour, text_colour),
+                                     COLOUR(check_box::kBackColour, back_colour),
+                                     FONT(check_box::kFont, font),
+                                     FLAG(check_box::kChecked, checked),
+                                     TEXT(check_box::kDataSource, data_source),
+                                     TEXT(check_box::kDataColumn, data_column)};
 };
 template <> struct Props<ui::LabelData> {
   using T = ui::LabelData;
   static constexpr std::span<const char* const> names = label::kNames;
-  static constexpr Prop<T> list[] = {
-      TEXT(label::kCaption, caption),
-      NUM(label::kEffect, effect),
-      NUM(label::kBorder, border),
-      NUM(label::kFrameWidth, frame_width),
-      COLOUR(label::kFrameColour1, frame_colours[0]),
-      COLOUR(label::kFrameColour2, frame_colours[1]),
-      COLOUR(label::kFrameColour3, frame_colours[2]),
-      FONT(label::kFont, font),
-      COLOUR(label::kTextColour, text_colour),
-      COLOUR(label::kBackColour, back_colour),
-      DATA(label::kBackPicture, back_picture),
-      NUM(label::kBackPictureMode, back_picture_mode),
-      NUM(label::kGradientMode, gradient_mode),
-      COLOUR(label::kGradientColour1, gradient_colours[0]),
-      COLOUR(label::kGradientColour2, gradient_colours[1]),
-      COLOUR(label::kGradientColour3, gradient_colours[2]),
-      NUM(label::kHAlign, h_align),
-      FLAG(label::kWordWrap, word_wrap),
-      NUM(label::kVAlign, v_align),
-      TEXT(label::kDataSource, data_source),
-      TEXT(label::kDataColumn, data_column)};
+  static constexpr Prop<T> list[] = {TEXT(label::kCaption, caption),
+                                     NUM(label::kEffect, effect),
+                                     NUM(label::kBorder, border),
+                                     NUM(label::kFrameWidth, frame_width),
+                                     COLOUR(label::kFrameColour1, frame_colours[0]),
+                                     COLOUR(label::kFrameColour2, frame_colours[1]),
+                                     COLOUR(label::kFrameColour3, frame_colours[2]),
+                                     FONT(label::kFont, font),
+                                     COLOUR(label::kTextColour, text_colour),
+                                     COLOUR(label::kBackColour, back_colour),
+                                     DATA(label::kBackPicture, back_picture),
+                                     NUM(label::kBackPictureMode, back_picture_mode),
+                                     NUM(label::kGradientMode, gradient_mode),
+                                     COLOUR(label::kGradientColour1, gradient_colours[0]),
+                                     COLOUR(label::kGradientColour2, gradient_colours[1]),
+                                     COLOUR(label::kGradientColour3, gradient_colours[2]),
+                                     NUM(label::kHAlign, h_align),
+                                     FLAG(label::kWordWrap, word_wrap),
+                                     NUM(label::kVAlign, v_align),
+                                     TEXT(label::kDataSource, data_source),
+                                     TEXT(label::kDataColumn, data_column)};
 };
 template <> struct Props<ui::PicBoxData> {
   using T = ui::PicBoxData;
@@ -373,15 +394,19 @@ template <> struct Props<ui::EditBoxData> {
 template <> struct Props<ui::ProcessBarData> {
   using T = ui::ProcessBarData;
   static constexpr std::span<const char* const> names = process_bar::kNames;
-  static constexpr Prop<T> list[] = {NUM(process_bar::kBorder, border),   NUM(process_bar::kVertical, vertical), NUM(process_bar::kSmooth, smooth),
-                                     NUM(process_bar::kMinimum, minimum), NUM(process_bar::kMaximum, maximum),   NUM(process_bar::kValue, value)};
+  static constexpr Prop<T> list[] = {NUM(process_bar::kBorder, border),   NUM(process_bar::kVertical, vertical),
+                                     NUM(process_bar::kSmooth, smooth),   NUM(process_bar::kMinimum, minimum),
+                                     NUM(process_bar::kMaximum, maximum), NUM(process_bar::kValue, value)};
 };
 template <> struct Props<ui::ShapeBoxData> {
   using T = ui::ShapeBoxData;
   static constexpr std::span<const char* const> names = shape_box::kNames;
-  static constexpr Prop<T> list[] = {COLOUR(shape_box::kBackColour, back_colour), NUM(shape_box::kShapeKind, shape_kind),
-                                     NUM(shape_box::kRelief, relief),             NUM(shape_box::kLineStyle, line_style),
-                                     NUM(shape_box::kLineWidth, line_width),      COLOUR(shape_box::kLineColour, line_colour),
+  static constexpr Prop<T> list[] = {COLOUR(shape_box::kBackColour, back_colour),
+                                     NUM(shape_box::kShapeKind, shape_kind),
+                                     NUM(shape_box::kRelief, relief),
+                                     NUM(shape_box::kLineStyle, line_style),
+                                     NUM(shape_box::kLineWidth, line_width),
+                                     COLOUR(shape_box::kLineColour, line_colour),
                                      COLOUR(shape_box::kFillColour, fill_colour)};
 };
 template <> struct Props<ui::TimerData> {
@@ -392,23 +417,26 @@ template <> struct Props<ui::TimerData> {
 template <> struct Props<ui::CommonDlgData> {
   using T = ui::CommonDlgData;
   static constexpr std::span<const char* const> names = common_dlg::kNames;
-  static constexpr Prop<T> list[] = {
-      NUM(common_dlg::kDialogType, dialog_type), TEXT(common_dlg::kProperty9, text9),   TEXT(common_dlg::kProperty10, text10),
-      TEXT(common_dlg::kProperty11, text11),     NUM(common_dlg::kProperty12, number12), TEXT(common_dlg::kProperty13, text13),
-      TEXT(common_dlg::kProperty14, text14),     FLAG(common_dlg::kProperty15, flag15),  FLAG(common_dlg::kProperty16, flag16),
-      FLAG(common_dlg::kProperty17, flag17),     FLAG(common_dlg::kProperty18, flag18),  FLAG(common_dlg::kProperty19, flag19),
-      COLOUR(common_dlg::kProperty20, colour20), FLAG(common_dlg::kProperty21, flag21),  FLAG(common_dlg::kProperty22, flag22),
-      FLAG(common_dlg::kProperty23, flag23),     FLAG(common_dlg::kProperty24, flag24),  TEXT(common_dlg::kProperty25, text25),
-      NUM(common_dlg::kProperty26, number26),    TEXT(common_dlg::kProperty27, text27),  NUM(common_dlg::kProperty28, choice28),
-      NUM(common_dlg::kProperty29, number29)};
+  static constexpr Prop<T> list[] = {NUM(common_dlg::kDialogType, dialog_type), TEXT(common_dlg::kProperty9, text9),
+                                     TEXT(common_dlg::kProperty10, text10),     TEXT(common_dlg::kProperty11, text11),
+                                     NUM(common_dlg::kProperty12, number12),    TEXT(common_dlg::kProperty13, text13),
+                                     TEXT(common_dlg::kProperty14, text14),     FLAG(common_dlg::kProperty15, flag15),
+                                     FLAG(common_dlg::kProperty16, flag16),     FLAG(common_dlg::kProperty17, flag17),
+                                     FLAG(common_dlg::kProperty18, flag18),     FLAG(common_dlg::kProperty19, flag19),
+                                     COLOUR(common_dlg::kProperty20, colour20), FLAG(common_dlg::kProperty21, flag21),
+                                     FLAG(common_dlg::kProperty22, flag22),     FLAG(common_dlg::kProperty23, flag23),
+                                     FLAG(common_dlg::kProperty24, flag24),     TEXT(common_dlg::kProperty25, text25),
+                                     NUM(common_dlg::kProperty26, number26),    TEXT(common_dlg::kProperty27, text27),
+                                     NUM(common_dlg::kProperty28, choice28),    NUM(common_dlg::kProperty29, number29)};
 };
 template <> struct Props<ui::TransLabelData> {
   using T = ui::TransLabelData;
   static constexpr std::span<const char* const> names = trans_label::kNames;
-  static constexpr Prop<T> list[] = {TEXT(trans_label::kCaption, caption),         NUM(trans_label::kEffect, effect),
-                                     FONT(trans_label::kFont, font),               COLOUR(trans_label::kTextColour, text_colour),
-                                     NUM(trans_label::kHAlign, h_align),           FLAG(trans_label::kWordWrap, word_wrap),
-                                     NUM(trans_label::kVAlign, v_align)};
+  static constexpr Prop<T> list[] = {
+      TEXT(trans_label::kCaption, caption), NUM(trans_label::kEffect, effect),
+      FONT(trans_label::kFont, font),       COLOUR(trans_label::kTextColour, text_colour),
+      NUM(trans_label::kHAlign, h_align),   FLAG(trans_label::kWordWrap, word_wrap),
+      NUM(trans_label::kVAlign, v_align)};
 };
 
 #undef NUM

@@ -20,6 +20,8 @@
 
 // ---- Properties, in number order from 8 ----
 
+// clang-format off
+
 #define UI_WINDOW_PROPERTIES(X)                                                                             \
   X(Caption) X(Border) X(BackColour) X(BackPicture) X(BackPictureMode) X(BackSound) X(SoundMode)            \
   X(ControlBox) X(MaxButton) X(MinButton) X(Position) X(Movable) X(Icon) X(Property21) X(Property22)         \
@@ -66,6 +68,7 @@
   X(LeftDown, "left-down") X(LeftUp, "left-up") X(DoubleClick, "double-click") X(RightDown, "right-down")   \
   X(RightUp, "right-up") X(MouseMove, "mouse-move") X(GotFocus, "got-focus") X(LostFocus, "lost-focus")     \
   X(KeyDown, "key-down") X(KeyUp, "key-up") X(Char, "char") X(Wheel, "wheel")
+// clang-format on
 
 namespace ui {
 
@@ -106,9 +109,9 @@ constexpr int32_t Number(int32_t kind_property) { return kFirstKindProperty + ki
 
 #define UI_KIND_ENUMERATOR(name, ...) k##name,
 #define UI_KIND_NAME(name) #name,
-#define UI_KIND_PROPERTIES(kind, LIST)                           \
-  namespace kind {                                               \
-  enum : int32_t { LIST(UI_KIND_ENUMERATOR) kCount };            \
+#define UI_KIND_PROPERTIES(kind, LIST)                          \
+  namespace kind {                                              \
+  enum : int32_t { LIST(UI_KIND_ENUMERATOR) kCount };           \
   inline constexpr const char* kNames[] = {LIST(UI_KIND_NAME)}; \
   }
 UI_KIND_PROPERTIES(window, UI_WINDOW_PROPERTIES)
@@ -139,9 +142,9 @@ enum : int32_t { kAngle, kBold, kItalic, kUnderline, kStrikeOut, kSize, kFace, k
 
 namespace event {
 #define UI_EVENT_NAME(name, text) {text, k##name},
-#define UI_KIND_EVENTS(kind, LIST)                                  \
-  namespace kind {                                                  \
-  enum : int32_t { LIST(UI_KIND_ENUMERATOR) kCount };               \
+#define UI_KIND_EVENTS(kind, LIST)                              \
+  namespace kind {                                              \
+  enum : int32_t { LIST(UI_KIND_ENUMERATOR) kCount };           \
   inline constexpr NumberName kNames[] = {LIST(UI_EVENT_NAME)}; \
   }
 UI_KIND_EVENTS(window, UI_WINDOW_EVENTS)

@@ -54,13 +54,28 @@ struct Slot {
 };
 using D = CommonDlgData;
 constexpr Slot kSlots[kCount] = {
-    {&D::dialog_type}, {nullptr, nullptr, nullptr, &D::text9}, {nullptr, nullptr, nullptr, &D::text10},
-    {nullptr, nullptr, nullptr, &D::text11}, {&D::number12}, {nullptr, nullptr, nullptr, &D::text13},
-    {nullptr, nullptr, nullptr, &D::text14}, {nullptr, &D::flag15}, {nullptr, &D::flag16},
-    {nullptr, &D::flag17}, {nullptr, &D::flag18}, {nullptr, &D::flag19}, {nullptr, nullptr, &D::colour20},
-    {nullptr, &D::flag21}, {nullptr, &D::flag22}, {nullptr, &D::flag23}, {nullptr, &D::flag24},
-    {nullptr, nullptr, nullptr, &D::text25}, {&D::number26}, {nullptr, nullptr, nullptr, &D::text27},
-    {&D::choice28}, {&D::number29},
+    {&D::dialog_type},
+    {nullptr, nullptr, nullptr, &D::text9},
+    {nullptr, nullptr, nullptr, &D::text10},
+    {nullptr, nullptr, nullptr, &D::text11},
+    {&D::number12},
+    {nullptr, nullptr, nullptr, &D::text13},
+    {nullptr, nullptr, nullptr, &D::text14},
+    {nullptr, &D::flag15},
+    {nullptr, &D::flag16},
+    {nullptr, &D::flag17},
+    {nullptr, &D::flag18},
+    {nullptr, &D::flag19},
+    {nullptr, nullptr, &D::colour20},
+    {nullptr, &D::flag21},
+    {nullptr, &D::flag22},
+    {nullptr, &D::flag23},
+    {nullptr, &D::flag24},
+    {nullptr, nullptr, nullptr, &D::text25},
+    {&D::number26},
+    {nullptr, nullptr, nullptr, &D::text27},
+    {&D::choice28},
+    {&D::number29},
 };
 
 LRESULT CALLBACK CommonDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -41,7 +41,7 @@ constexpr std::array<PropertyEntry, kCount> kTable = {{
     {kSpinMode, value_type::kChoice, Range(0, 2)},
     {kSpinMinimum, value_type::kInteger2},
     {kSpinMaximum, value_type::kInteger2},
-    {kSelectionStart, value_type::kInteger2},  // -1 caret at the end
+    {kSelectionStart, value_type::kInteger2},   // -1 caret at the end
     {kSelectionLength, value_type::kInteger2},  // -1 everything
     {kSelectedText, value_type::kText},
     {kDataSource, value_type::kDataSource},

@@ -22,7 +22,7 @@ constexpr wchar_t kLabelClass[] = L"_ZR_Label";
 constexpr std::array<PropertyEntry, kCount> kTable = {{
     {kCaption, value_type::kText},
     {kEffect, value_type::kChoice, Range(0, 3)},
-    {kBorder, value_type::kChoice, Range(0, 6)},  // shared styles 0..5, 6 gradient frame
+    {kBorder, value_type::kChoice, Range(0, 6)},                // shared styles 0..5, 6 gradient frame
     {kFrameWidth, value_type::kInteger2, Range(5, INT32_MAX)},  // at least 5
     {kFrameColour1, value_type::kColourOrNone},
     {kFrameColour2, value_type::kColourOrNone},

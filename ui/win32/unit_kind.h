@@ -287,7 +287,8 @@ inline constexpr std::array<KindInfo, 11> kSetupKinds = {{
     {0x0001000B, "\xB0\xB4\xC5\xA5", "Button", 0x80000840, OwnAndCommon(prop::button::kCount)},
     {0x0001000C, "\xD1\xA1\xD4\xF1\xBF\xF2", "CheckBox", 0x80001040, OwnAndCommon(prop::check_box::kCount)},
     {0x00010013, "\xBD\xF8\xB6\xC8\xCC\xF5", "ProcessBar", 0x84010040, OwnAndCommon(prop::process_bar::kCount)},
-    {0x0001001F, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2", "CommonDlg", 0x80008040, OwnAndCommon(prop::common_dlg::kCount)},
+    {0x0001001F, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2", "CommonDlg", 0x80008040,
+     OwnAndCommon(prop::common_dlg::kCount)},
     {0x00010020, "\xCA\xB1\xD6\xD3", "Timer", 0x80008040, OwnAndCommon(prop::timer::kCount)},
     {0x00020005, "\xCD\xB8\xC3\xF7\xB1\xEA\xC7\xA9", "TransLabel", 0x00012040, OwnAndCommon(prop::trans_label::kCount)},
 }};

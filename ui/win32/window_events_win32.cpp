@@ -59,7 +59,8 @@ wchar_t MnemonicOf(HWND h) {
       ++k;
       continue;
     }
-    return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(text[k + 1])))));
+    return static_cast<wchar_t>(
+        reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(text[k + 1])))));
   }
   return 0;
 }
@@ -87,7 +88,8 @@ HWND NextInTabOrder(const WindowEntry& w, size_t from) {
 }
 
 bool HandleMnemonic(WindowEntry& w, wchar_t ch) {
-  const wchar_t key = static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(ch)))));
+  const wchar_t key = static_cast<wchar_t>(
+      reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(ch)))));
   for (size_t i = 1; i < w.live.size(); ++i) {
     UnitObject* o = ObjectAt(w, i);
     if (!Alive(o) || !(o->kind_flags & kind_flag::kMnemonicAny) || (o->kind_flags & kind_flag::kNonVisual)) continue;
@@ -201,13 +203,13 @@ bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
       args[1] = MouseKeyState(GET_KEYSTATE_WPARAM(msg.wParam));
       argc = 2;
       break;
-    default:
-      return false;
+    default: return false;
   }
   int32_t result = 0;
-  const bool has = RaiseOn(w, i, number, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
-                                              : argc == 2 ? std::initializer_list<int32_t>{args[0], args[1]}
-                                                          : std::initializer_list<int32_t>{args[0]},
+  const bool has = RaiseOn(w, i, number,
+                           argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
+                           : argc == 2 ? std::initializer_list<int32_t>{args[0], args[1]}
+                                       : std::initializer_list<int32_t>{args[0]},
                            &result);
   if (!has) return false;
   if (number == event::kChar) {
@@ -257,8 +259,7 @@ intptr_t Dispatch(EventRecord& ev) {
   return CallHandler(b->HandlerFor(ev.event), w->id, unit_id, ev);
 }
 
-bool RaiseOn(const WindowEntry& w, size_t i, int32_t event, std::initializer_list<int32_t> args,
-             int32_t* result) {
+bool RaiseOn(const WindowEntry& w, size_t i, int32_t event, std::initializer_list<int32_t> args, int32_t* result) {
   EventRecord ev;
   ev.window = w.id;
   ev.unit = i == 0 ? 0 : w.live.Key(i);
@@ -297,11 +298,11 @@ bool OfferIdle(bool new_period, uint32_t elapsed) {
   for (uint32_t id : ids) {
     WindowEntry* w = FindWindowEntry(id);
     if (!w || !Alive(ObjectAt(*w, 0))) continue;
-    if (new_period) w->idle_wanted = true;
-    if (!w->idle_wanted) continue;
+    if (new_period) w->idleWanted = true;
+    if (!w->idleWanted) continue;
     int32_t result = 0;
     if (RaiseOn(*w, 0, event::window::kIdle, {static_cast<int32_t>(elapsed)}, &result) && result != 0) more = true;
-    else if ((w = FindWindowEntry(id))) w->idle_wanted = false;
+    else if ((w = FindWindowEntry(id))) w->idleWanted = false;
   }
   return more;
 }
@@ -313,15 +314,15 @@ intptr_t CallHandler(int32_t handler, uint32_t window, uint32_t unit, EventRecor
   if (handler < 0 || size_t(handler) >= s.handlers.count || !s.handlers.handlers) return 0;
   const EventHandler fn = s.handlers.handlers[handler];
   if (!fn) return 0;
-  const uint32_t prev_window = s.event_window, prev_unit = s.event_unit;
-  s.event_window = window;
-  s.event_unit = unit;
+  const uint32_t prev_window = s.eventWindow, prev_unit = s.eventUnit;
+  s.eventWindow = window;
+  s.eventUnit = unit;
   int32_t result = 0;
   const int32_t argc = std::clamp(ev.arg_count, 0, 5);
   const bool has = fn(ev.args, argc, &result);
   // Restore the outer handler's unit: handlers nest through message processing.
-  s.event_window = prev_window;
-  s.event_unit = prev_unit;
+  s.eventWindow = prev_window;
+  s.eventUnit = prev_unit;
   if (has) {
     ev.has_result = 1;
     ev.result = result;
@@ -336,9 +337,9 @@ bool RaiseWindowEvent(uint32_t window, int32_t event, std::initializer_list<int3
 }
 
 bool CurrentEventUnit(uint32_t* window, uint32_t* unit) {
-  if (Manager().event_window == 0) return false;
-  *window = Manager().event_window;
-  *unit = Manager().event_unit;
+  if (Manager().eventWindow == 0) return false;
+  *window = Manager().eventWindow;
+  *unit = Manager().eventUnit;
   return true;
 }
 
@@ -396,7 +397,8 @@ bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !(GetKeyState(VK_CONTROL) & 0x8000) &&
       !(GetKeyState(VK_MENU) & 0x8000)) {
     const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&msg));
-    if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) return MoveFocusInTabOrder(*w, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)))
+      return MoveFocusInTabOrder(*w, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
   }
   return false;
 }

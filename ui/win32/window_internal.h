@@ -52,14 +52,14 @@ namespace manager {
 struct WindowEntry {
   uint32_t id = 0;
   uint32_t attributes = 0;
-  uint32_t class_id = 0;
-  std::string first_text, second_text;
+  uint32_t classId = 0;
+  std::string firstText, secondText;
   KeyedRecordList live;
   KeyedRecordList saved;
   bool loaded = false;
-  bool first_show_pending = false;
+  bool firstShowPending = false;
   bool modal = false;
-  bool idle_wanted = true;
+  bool idleWanted = true;
   std::vector<std::pair<HWND, bool>> disabled;  // windows a modal load disabled, and whether they were enabled
 };
 
@@ -71,14 +71,14 @@ struct CursorSlot {
 
 struct ManagerState {
   std::vector<std::unique_ptr<WindowEntry>> windows;
-  std::vector<uint32_t> loaded_order;  // requests 2032 / 2033
+  std::vector<uint32_t> loadedOrder;  // requests 2032 / 2033
   HandlerTable handlers;
   int32_t suppression = 0;
-  uint32_t event_window = 0;
-  uint32_t event_unit = 0;
-  uint32_t modal_window = 0;
+  uint32_t eventWindow = 0;
+  uint32_t eventUnit = 0;
+  uint32_t modalWindow = 0;
   bool recreating = false;
-  HHOOK focus_hook = nullptr;
+  HHOOK focusHook = nullptr;
 };
 
 // The one WindowManager of the program.

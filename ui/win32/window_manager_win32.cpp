@@ -85,12 +85,12 @@ CursorSlot* BuildCursor(ByteSpan data) {
       // the file keeps the hot spot in its directory entry.
       const size_t dir = 6 + 16 * size_t(image.entry);
       std::vector<uint8_t> res(4 + image.size);
-      if (image.format == pictures::kCursor && dir + 8 <= file.size()) std::memcpy(res.data(), file.data() + dir + 4, 4);
+      if (image.format == pictures::kCursor && dir + 8 <= file.size())
+        std::memcpy(res.data(), file.data() + dir + 4, 4);
       std::memcpy(res.data() + 4, image.bytes, image.size);
       const BOOL is_icon = image.format == pictures::kIcon;
-      cursor = CreateIconFromResourceEx(is_icon ? res.data() + 4 : res.data(),
-                                        DWORD(is_icon ? image.size : res.size()), is_icon, 0x00030000, 0, 0,
-                                        LR_DEFAULTCOLOR);
+      cursor = CreateIconFromResourceEx(is_icon ? res.data() + 4 : res.data(), DWORD(is_icon ? image.size : res.size()),
+                                        is_icon, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
       owned = cursor != nullptr;
     }
   }
@@ -124,9 +124,9 @@ bool ReadWindowTemplates(const void* image, uint32_t size, const void* code_base
     auto w = std::make_unique<WindowEntry>();
     w->id = t.id;
     w->attributes = t.attributes;
-    w->class_id = t.class_id;
-    w->first_text = std::move(t.first_text);
-    w->second_text = std::move(t.second_text);
+    w->classId = t.class_id;
+    w->firstText = std::move(t.first_text);
+    w->secondText = std::move(t.second_text);
     w->live = std::move(t.units);
     s.windows.push_back(std::move(w));
   }
@@ -138,10 +138,10 @@ void ResetWindowSystem() {
   for (auto& w : s.windows)
     if (UnitObject* o = ObjectAt(*w, 0); Alive(o)) DestroyWindow(o->hwnd);
   s.windows.clear();
-  s.loaded_order.clear();
+  s.loadedOrder.clear();
   s.suppression = 0;
-  s.event_window = s.event_unit = 0;
-  s.modal_window = 0;
+  s.eventWindow = s.eventUnit = 0;
+  s.modalWindow = 0;
 }
 
 UnitObject* LiveUnit(uint32_t window, uint32_t unit) {
@@ -288,7 +288,7 @@ void DisableOthers(WindowEntry& w) {
 }
 
 void ForgetLoaded(uint32_t id) {
-  auto& order = Manager().loaded_order;
+  auto& order = Manager().loadedOrder;
   order.erase(std::remove(order.begin(), order.end(), id), order.end());
 }
 
@@ -318,7 +318,7 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
     return false;
   }
   w->live.SetObject(0, self);
-  s.loaded_order.push_back(id);
+  s.loadedOrder.push_back(id);
   std::vector<bool> show;
   if (!CreateUnits(*w, *self, &show)) return false;
   ArrangeUnits(*w);
@@ -346,7 +346,7 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
   SendToUnits(*w, kMsgWindowReady);
   if (focus && GetFocus() != focus && IsWindow(focus)) SetFocus(focus);
   w->loaded = true;
-  w->first_show_pending = !visible;
+  w->firstShowPending = !visible;
 
   if (modal && visible) RunModalFor(id);
   return true;
@@ -354,8 +354,8 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
 
 void RunModalFor(uint32_t id) {
   ManagerState& s = Manager();
-  const uint32_t previous = s.modal_window;
-  s.modal_window = id;
+  const uint32_t previous = s.modalWindow;
+  s.modalWindow = id;
   struct Context {
     uint32_t id;
   } ctx{id};
@@ -363,18 +363,18 @@ void RunModalFor(uint32_t id) {
       [](void* c) {
         const uint32_t me = static_cast<Context*>(c)->id;
         WindowEntry* w = FindWindowEntry(me);
-        return Manager().modal_window == me && w && Alive(ObjectAt(*w, 0));
+        return Manager().modalWindow == me && w && Alive(ObjectAt(*w, 0));
       },
       &ctx);
-  s.modal_window = previous;
+  s.modalWindow = previous;
 }
 
-uint32_t ModalWindow() { return Manager().modal_window; }
+uint32_t ModalWindow() { return Manager().modalWindow; }
 
 bool TakeFirstShowPending(uint32_t window) {
   WindowEntry* w = FindWindowEntry(window);
-  if (!w || !w->first_show_pending) return false;
-  w->first_show_pending = false;
+  if (!w || !w->firstShowPending) return false;
+  w->firstShowPending = false;
   return true;
 }
 
@@ -463,10 +463,10 @@ void UnitDestroyed(uint32_t window, uint32_t unit) {
   }
   w->live.ClearLive();
   w->loaded = false;
-  w->first_show_pending = false;
-  w->idle_wanted = true;
+  w->firstShowPending = false;
+  w->idleWanted = true;
   ForgetLoaded(w->id);
-  if (s.modal_window == w->id) s.modal_window = 0;
+  if (s.modalWindow == w->id) s.modalWindow = 0;
   // The last program window gone while the message loop runs ends the loop
   // (and so the program) with exit code 0.
   if (rt::win32::LoopStarted() && !rt::win32::ShuttingDown() && !AnyWindowAlive()) PostQuitMessage(0);
@@ -538,9 +538,7 @@ struct TypedEventRecord {
 intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
   switch (code) {
     case rt::req::kWindowManager: return reinterpret_cast<intptr_t>(&Manager());
-    case rt::req::kUnitDestroyed:
-      UnitDestroyed(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2));
-      return 0;
+    case rt::req::kUnitDestroyed: UnitDestroyed(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)); return 0;
     case rt::req::kLoadWindow: {
       const auto* r = reinterpret_cast<const LoadWindowRequest*>(p1);
       if (!r) return -1;
@@ -585,7 +583,8 @@ intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
       }
       return 1;
     }
-    case rt::req::kUnitTag: return static_cast<intptr_t>(UnitKindTag(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)));
+    case rt::req::kUnitTag:
+      return static_cast<intptr_t>(UnitKindTag(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)));
     case rt::req::kKindCode: {
       const UnitKindDescriptor* d = FindUnitKind(static_cast<uint32_t>(p1));
       if (!d) return 0;
@@ -593,9 +592,9 @@ intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
       if (d->flags & kind_flag::kRaisesEvents) return 1;
       return 0;
     }
-    case rt::req::kWindowCount: return static_cast<intptr_t>(Manager().loaded_order.size());
+    case rt::req::kWindowCount: return static_cast<intptr_t>(Manager().loadedOrder.size());
     case rt::req::kWindowHandleAt: {
-      const auto& order = Manager().loaded_order;
+      const auto& order = Manager().loadedOrder;
       if (p1 < 0 || size_t(p1) >= order.size()) return 0;
       UnitObject* o = LiveUnit(order[size_t(p1)], 0);
       return o ? reinterpret_cast<intptr_t>(o->hwnd) : 0;
@@ -617,13 +616,14 @@ void InstallWindowSystem() {
   hooks.offerIdle = OfferIdle;
   hooks.unitWindowHandle = UnitHandleHook;
   rt::win32::SetWindowSystemHooks(hooks);
-  for (int32_t code : {rt::req::kWindowManager, rt::req::kUnitDestroyed, rt::req::kLoadWindow, rt::req::kUnitObject,
-                       rt::req::kUnitObjectChecked, rt::req::kRaiseEvent, rt::req::kRaiseTypedEvent,
-                       rt::req::kEventUnit, rt::req::kUnitTag, rt::req::kKindCode, rt::req::kWindowCount,
-                       rt::req::kWindowHandleAt})
+  for (int32_t code :
+       {rt::req::kWindowManager, rt::req::kUnitDestroyed, rt::req::kLoadWindow, rt::req::kUnitObject,
+        rt::req::kUnitObjectChecked, rt::req::kRaiseEvent, rt::req::kRaiseTypedEvent, rt::req::kEventUnit,
+        rt::req::kUnitTag, rt::req::kKindCode, rt::req::kWindowCount, rt::req::kWindowHandleAt})
     rt::InstallRequestHandler(code, Answer);
   RegisterUnitKind(WindowKind());
-  if (!Manager().focus_hook) Manager().focus_hook = SetWindowsHookExW(WH_CALLWNDPROC, FocusHook, nullptr, GetCurrentThreadId());
+  if (!Manager().focusHook)
+    Manager().focusHook = SetWindowsHookExW(WH_CALLWNDPROC, FocusHook, nullptr, GetCurrentThreadId());
 }
 
 }  // namespace ui

@@ -127,8 +127,8 @@ uint64_t FontMember(const LOGFONTA& lf, int32_t member) {
 
 // Writing a font property: a whole font object (member < 0), or one member
 // changed in the unit's current font. False for an unknown member.
-bool WrittenFont(const UnitKindDescriptor& desc, UnitObject& o, int32_t kind_property, int32_t member,
-                 uint64_t value, LOGFONTA* font) {
+bool WrittenFont(const UnitKindDescriptor& desc, UnitObject& o, int32_t kind_property, int32_t member, uint64_t value,
+                 LOGFONTA* font) {
   const int32_t v32 = Low32(value);
   if (member < 0) {
     const void* ptr = PointerOf(value);
@@ -198,20 +198,21 @@ uint64_t GetCommonProperty(const WindowEntry& w, size_t i, int32_t property) {
       int32_t v = 0;
       if (live) {
         const RECT r = RectInParent(o->hwnd);
-        v = property == prop::kLeft ? r.left : property == prop::kTop ? r.top
-          : property == prop::kWidth ? r.right - r.left : r.bottom - r.top;
+        v = property == prop::kLeft    ? r.left
+            : property == prop::kTop   ? r.top
+            : property == prop::kWidth ? r.right - r.left
+                                       : r.bottom - r.top;
       } else {
-        v = property == prop::kLeft ? rec->Left() : property == prop::kTop ? rec->Top()
-          : property == prop::kWidth ? rec->Width() : rec->Height();
+        v = property == prop::kLeft    ? rec->Left()
+            : property == prop::kTop   ? rec->Top()
+            : property == prop::kWidth ? rec->Width()
+                                       : rec->Height();
       }
       return static_cast<uint32_t>(v);
     }
-    case prop::kTag:
-      return reinterpret_cast<uintptr_t>(rt::CopyTextN(rec->Tag().data(), int64_t(rec->Tag().size())));
-    case prop::kVisible:
-      return live ? (IsWindowVisible(o->hwnd) ? 1 : 0) : (rec->Visible() ? 1 : 0);
-    case prop::kDisabled:
-      return live ? (IsWindowEnabled(o->hwnd) ? 0 : 1) : (rec->Disabled() ? 1 : 0);
+    case prop::kTag: return reinterpret_cast<uintptr_t>(rt::CopyTextN(rec->Tag().data(), int64_t(rec->Tag().size())));
+    case prop::kVisible: return live ? (IsWindowVisible(o->hwnd) ? 1 : 0) : (rec->Visible() ? 1 : 0);
+    case prop::kDisabled: return live ? (IsWindowEnabled(o->hwnd) ? 0 : 1) : (rec->Disabled() ? 1 : 0);
     case prop::kMousePointer: {
       const ByteSpan data = rec->MousePointerData();
       const MousePointer mp = DecodeMousePointer(data);
@@ -388,8 +389,7 @@ uint64_t GetKindProperty(const WindowEntry& w, size_t i, int32_t property, int32
   switch (value_type::FormOf(pd->type)) {
     case value_type::Form::Integer: return static_cast<uint32_t>(v.integer);
     case value_type::Form::Number: return v.number_bits;
-    case value_type::Form::Text:
-      return v.text && *v.text ? reinterpret_cast<uintptr_t>(rt::CopyText(v.text)) : 0;
+    case value_type::Form::Text: return v.text && *v.text ? reinterpret_cast<uintptr_t>(rt::CopyText(v.text)) : 0;
     case value_type::Form::ByteSet:
       return v.data && v.length ? reinterpret_cast<uintptr_t>(rt::MakeByteSet(v.data, int64_t(v.length))) : 0;
     default: return 0;
