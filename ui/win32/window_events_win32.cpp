@@ -180,14 +180,9 @@ bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
     case WM_MOUSEMOVE: mouse(event::kMouseMove); break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      number = event::kKeyDown;
-      args[0] = ProgramKeyCode(msg.wParam);
-      args[1] = KeyState(msg.wParam);
-      argc = 2;
-      break;
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      number = event::kKeyUp;
+      number = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN ? event::kKeyDown : event::kKeyUp;
       args[0] = ProgramKeyCode(msg.wParam);
       args[1] = KeyState(msg.wParam);
       argc = 2;

@@ -226,29 +226,25 @@ uint64_t GetCommonProperty(const WindowEntry& w, size_t i, int32_t property) {
   }
 }
 
-void SetPosition(WindowEntry& w, size_t i, int32_t property, int32_t written) {
-  const int32_t v = ClampPosition(written);
+// Left, Top, Width and Height: the record keeps the limited value; a loaded
+// unit is moved with its size kept, or resized in its place.
+void SetGeometry(WindowEntry& w, size_t i, int32_t property, int32_t written) {
+  const bool position = property == prop::kLeft || property == prop::kTop;
+  const int32_t v = position ? ClampPosition(written) : ClampSize(written);
   auto rec = w.live.MutableUnit(i);
-  if (property == prop::kLeft) rec->SetLeft(v);
-  else rec->SetTop(v);
+  switch (property) {
+    case prop::kLeft: rec->SetLeft(v); break;
+    case prop::kTop: rec->SetTop(v); break;
+    case prop::kWidth: rec->SetWidth(v); break;
+    default: rec->SetHeight(v); break;
+  }
   UnitObject* o = ObjectAt(w, i);
   if (!Alive(o)) return;
   const RECT r = RectInParent(o->hwnd);
-  SetWindowPos(o->hwnd, nullptr, property == prop::kLeft ? v : r.left, property == prop::kTop ? v : r.top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void SetSize(WindowEntry& w, size_t i, int32_t property, int32_t written) {
-  const int32_t v = ClampSize(written);
-  auto rec = w.live.MutableUnit(i);
-  if (property == prop::kWidth) rec->SetWidth(v);
-  else rec->SetHeight(v);
-  UnitObject* o = ObjectAt(w, i);
-  if (!Alive(o)) return;
-  RECT r{};
-  GetWindowRect(o->hwnd, &r);
-  SetWindowPos(o->hwnd, nullptr, 0, 0, property == prop::kWidth ? v : r.right - r.left,
-               property == prop::kHeight ? v : r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  int32_t place[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};  // by property number
+  place[property] = v;
+  SetWindowPos(o->hwnd, nullptr, place[prop::kLeft], place[prop::kTop], place[prop::kWidth], place[prop::kHeight],
+               (position ? SWP_NOSIZE : SWP_NOMOVE) | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SetVisible(WindowEntry& w, size_t i, bool on) {
@@ -279,9 +275,9 @@ void SetMousePointer(WindowEntry& w, size_t i, const void* byte_set) {
 void SetCommonProperty(WindowEntry& w, size_t i, int32_t property, uint64_t value) {
   switch (property) {
     case prop::kLeft:
-    case prop::kTop: SetPosition(w, i, property, Low32(value)); return;
+    case prop::kTop:
     case prop::kWidth:
-    case prop::kHeight: SetSize(w, i, property, Low32(value)); return;
+    case prop::kHeight: SetGeometry(w, i, property, Low32(value)); return;
     case prop::kTag: w.live.SetTag(i, TextOf(value, "")); return;
     case prop::kVisible: SetVisible(w, i, Low32(value) != 0); return;
     case prop::kDisabled: {
