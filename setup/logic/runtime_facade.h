@@ -12,6 +12,7 @@
 #include "runtime/service.h"
 #include "runtime/value.h"
 #include "setup/logic/command_table.h"
+#include "ui/template/kind_numbers.h"
 
 namespace setup {
 
@@ -138,18 +139,21 @@ void SetTextProperty(uint32_t window, uint32_t unit, int32_t property, const Tex
 void SetIntProperty(uint32_t window, uint32_t unit, int32_t property, int32_t value);
 void SetBytesProperty(uint32_t window, uint32_t unit, int32_t property, const ByteSet& value);
 
-// Common and kind property numbers the program writes.
+// The property numbers the program reads and writes, by the logic's names
+// for them; the numbers come from the kinds' lists.
 namespace prop {
-constexpr int32_t Left = 0, Top = 1, Width = 2, Height = 3, Tag = 4, Visible = 5, Disabled = 6;
-constexpr int32_t WindowCaption = 8;
-constexpr int32_t LabelCaption = 8;
-constexpr int32_t TransLabelCaption = 8;
-constexpr int32_t ButtonCaption = 10;
-constexpr int32_t CheckBoxChecked = 18;
-constexpr int32_t EditContent = 8;
-constexpr int32_t PicBoxPicture = 10;
-constexpr int32_t ProgressMaximum = 12, ProgressValue = 13;
-constexpr int32_t TimerPeriod = 8;
+constexpr int32_t Left = ui::prop::kLeft, Top = ui::prop::kTop, Width = ui::prop::kWidth, Height = ui::prop::kHeight,
+                  Tag = ui::prop::kTag, Visible = ui::prop::kVisible, Disabled = ui::prop::kDisabled;
+constexpr int32_t WindowCaption = ui::prop::Number(ui::prop::window::kCaption);
+constexpr int32_t LabelCaption = ui::prop::Number(ui::prop::label::kCaption);
+constexpr int32_t TransLabelCaption = ui::prop::Number(ui::prop::trans_label::kCaption);
+constexpr int32_t ButtonCaption = ui::prop::Number(ui::prop::button::kCaption);
+constexpr int32_t CheckBoxChecked = ui::prop::Number(ui::prop::check_box::kChecked);
+constexpr int32_t EditContent = ui::prop::Number(ui::prop::edit_box::kContent);
+constexpr int32_t PicBoxPicture = ui::prop::Number(ui::prop::pic_box::kPicture);
+constexpr int32_t ProgressMaximum = ui::prop::Number(ui::prop::process_bar::kMaximum),
+                  ProgressValue = ui::prop::Number(ui::prop::process_bar::kValue);
+constexpr int32_t TimerPeriod = ui::prop::Number(ui::prop::timer::kPeriod);
 }  // namespace prop
 
 [[noreturn]] void Exit(int32_t code);

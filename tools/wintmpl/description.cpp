@@ -7,11 +7,13 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <sstream>
 
 #include "runtime/value.h"
 #include "text/convert.h"
 #include "ui/template/identifiers.h"
+#include "ui/template/kind_numbers.h"
 #include "ui/template/kinddata.h"
 
 namespace wintmpl {
@@ -245,9 +247,21 @@ class Values {
 
 template <class T>
 struct Prop {
-  const char* name;
+  int32_t number;  // the kind property (number - 8), from the kind's list
   void (*set)(T&, Values&);
 };
+
+// A kind's settable properties: each one of its list at most once, in
+// number order.
+template <class T, size_t N>
+constexpr bool Settable(const Prop<T> (&list)[N], size_t count) {
+  int32_t last = -1;
+  for (const Prop<T>& p : list) {
+    if (p.number <= last || size_t(p.number) >= count) return false;
+    last = p.number;
+  }
+  return true;
+}
 
 #define NUM(n, f) {n, [](T& d, Values& v) { d.f = v.Int(); }}
 #define COLOUR(n, f) {n, [](T& d, Values& v) { d.f = v.Word(); }}
@@ -256,133 +270,173 @@ struct Prop {
 #define DATA(n, f) {n, [](T& d, Values& v) { d.f = v.Data(); }}
 #define FONT(n, f) {n, [](T& d, Values& v) { d.f = v.Font(); }}
 
-// Property names as the program uses them; numbered properties without a name
-// are written PropertyNN.
+// Property names (from the kinds' lists) and where each value goes; numbered
+// properties without a name are written PropertyNN.
+using namespace ui::prop;
 template <class T> struct Props;
 
 template <> struct Props<ui::WindowData> {
   using T = ui::WindowData;
-  static constexpr Prop<T> list[] = {
-      TEXT("Caption", caption), NUM("Border", border), COLOUR("BackColour", back_colour),
-      DATA("BackPicture", back_picture), NUM("BackPictureMode", picture_mode), DATA("BackSound", back_sound),
-      NUM("SoundMode", sound_mode), FLAG("ControlBox", control_box), FLAG("MaxButton", max_button),
-      FLAG("MinButton", min_button), NUM("Position", position), FLAG("Movable", movable), DATA("Icon", icon),
-      FLAG("Property21", flag21), FLAG("Property22", flag22), FLAG("Property23", flag23),
-      TEXT("HelpFile", help_file), NUM("HelpContext", help_context), FLAG("ShowInTaskBar", show_in_task_bar),
-      FLAG("Property27", flag27), NUM("Shape", shape), FLAG("AlwaysOnTop", always_on_top),
-      FLAG("Property30", flag30), TEXT("ClassName", class_name)};
+  static constexpr std::span<const char* const> names = window::kNames;
+  static constexpr Prop<T> list[] = {TEXT(window::kCaption, caption),
+                                     NUM(window::kBorder, border),
+                                     COLOUR(window::kBackColour, back_colour),
+                                     DATA(window::kBackPicture, back_picture),
+                                     NUM(window::kBackPictureMode, picture_mode),
+                                     DATA(window::kBackSound, back_sound),
+                                     NUM(window::kSoundMode, sound_mode),
+                                     FLAG(window::kControlBox, control_box),
+                                     FLAG(window::kMaxButton, max_button),
+                                     FLAG(window::kMinButton, min_button),
+                                     NUM(window::kPosition, position),
+                                     FLAG(window::kMovable, movable),
+                                     DATA(window::kIcon, icon),
+                                     FLAG(window::kProperty21, flag21),
+                                     FLAG(window::kProperty22, flag22),
+                                     FLAG(window::kProperty23, flag23),
+                                     TEXT(window::kHelpFile, help_file),
+                                     NUM(window::kHelpContext, help_context),
+                                     FLAG(window::kShowInTaskBar, show_in_task_bar),
+                                     FLAG(window::kProperty27, flag27),
+                                     NUM(window::kShape, shape),
+                                     FLAG(window::kAlwaysOnTop, always_on_top),
+                                     FLAG(window::kProperty30, flag30),
+                                     TEXT(window::kClassName, class_name)};
 };
 template <> struct Props<ui::ButtonData> {
   using T = ui::ButtonData;
-  static constexpr Prop<T> list[] = {DATA("Picture", picture), NUM("ButtonType", button_type),
-                                     TEXT("Caption", caption),  NUM("HAlign", h_align),
-                                     NUM("VAlign", v_align),    FONT("Font", font)};
+  static constexpr std::span<const char* const> names = button::kNames;
+  static constexpr Prop<T> list[] = {DATA(button::kPicture, picture), NUM(button::kButtonType, button_type),
+                                     TEXT(button::kCaption, caption), NUM(button::kHAlign, h_align),
+                                     NUM(button::kVAlign, v_align),   FONT(button::kFont, font)};
 };
 template <> struct Props<ui::CheckBoxData> {
   using T = ui::CheckBoxData;
-  static constexpr Prop<T> list[] = {
-      DATA("Picture", picture),       FLAG("PushLike", push_like),    FLAG("Flat", flat),
-      TEXT("Caption", caption),       FLAG("TextLeft", text_left),    NUM("HAlign", h_align),
-      NUM("VAlign", v_align),         COLOUR("TextColour", text_colour), COLOUR("BackColour", back_colour),
-      FONT("Font", font),             FLAG("Checked", checked),       TEXT("DataSource", data_source),
-      TEXT("DataColumn", data_column)};
+  static constexpr std::span<const char* const> names = check_box::kNames;
+  static constexpr Prop<T> list[] = {DATA(check_box::kPicture, picture),
+                                     FLAG(check_box::kPushLike, push_like),
+                                     FLAG(check_box::kFlat, flat),
+                                     TEXT(check_box::kCaption, caption),
+                                     FLAG(check_box::kTextLeft, text_left),
+                                     NUM(check_box::kHAlign, h_align),
+                                     NUM(check_box::kVAlign, v_align),
+                                     COLOUR(check_box::kTextColour, text_colour),
+                                     COLOUR(check_box::kBackColour, back_colour),
+                                     FONT(check_box::kFont, font),
+                                     FLAG(check_box::kChecked, checked),
+                                     TEXT(check_box::kDataSource, data_source),
+                                     TEXT(check_box::kDataColumn, data_column)};
 };
 template <> struct Props<ui::LabelData> {
   using T = ui::LabelData;
-  static constexpr Prop<T> list[] = {
-      TEXT("Caption", caption),
-      NUM("Effect", effect),
-      NUM("Border", border),
-      NUM("FrameWidth", frame_width),
-      COLOUR("FrameColour1", frame_colours[0]),
-      COLOUR("FrameColour2", frame_colours[1]),
-      COLOUR("FrameColour3", frame_colours[2]),
-      FONT("Font", font),
-      COLOUR("TextColour", text_colour),
-      COLOUR("BackColour", back_colour),
-      DATA("BackPicture", back_picture),
-      NUM("BackPictureMode", back_picture_mode),
-      NUM("GradientMode", gradient_mode),
-      COLOUR("GradientColour1", gradient_colours[0]),
-      COLOUR("GradientColour2", gradient_colours[1]),
-      COLOUR("GradientColour3", gradient_colours[2]),
-      NUM("HAlign", h_align),
-      FLAG("WordWrap", word_wrap),
-      NUM("VAlign", v_align),
-      TEXT("DataSource", data_source),
-      TEXT("DataColumn", data_column)};
+  static constexpr std::span<const char* const> names = label::kNames;
+  static constexpr Prop<T> list[] = {TEXT(label::kCaption, caption),
+                                     NUM(label::kEffect, effect),
+                                     NUM(label::kBorder, border),
+                                     NUM(label::kFrameWidth, frame_width),
+                                     COLOUR(label::kFrameColour1, frame_colours[0]),
+                                     COLOUR(label::kFrameColour2, frame_colours[1]),
+                                     COLOUR(label::kFrameColour3, frame_colours[2]),
+                                     FONT(label::kFont, font),
+                                     COLOUR(label::kTextColour, text_colour),
+                                     COLOUR(label::kBackColour, back_colour),
+                                     DATA(label::kBackPicture, back_picture),
+                                     NUM(label::kBackPictureMode, back_picture_mode),
+                                     NUM(label::kGradientMode, gradient_mode),
+                                     COLOUR(label::kGradientColour1, gradient_colours[0]),
+                                     COLOUR(label::kGradientColour2, gradient_colours[1]),
+                                     COLOUR(label::kGradientColour3, gradient_colours[2]),
+                                     NUM(label::kHAlign, h_align),
+                                     FLAG(label::kWordWrap, word_wrap),
+                                     NUM(label::kVAlign, v_align),
+                                     TEXT(label::kDataSource, data_source),
+                                     TEXT(label::kDataColumn, data_column)};
 };
 template <> struct Props<ui::PicBoxData> {
   using T = ui::PicBoxData;
-  static constexpr Prop<T> list[] = {NUM("Border", border),          COLOUR("BackColour", back_colour),
-                                     DATA("Picture", picture),       NUM("DisplayMode", display_mode),
-                                     FLAG("Animate", animate),       TEXT("DataSource", data_source),
-                                     TEXT("DataColumn", data_column)};
+  static constexpr std::span<const char* const> names = pic_box::kNames;
+  static constexpr Prop<T> list[] = {NUM(pic_box::kBorder, border),          COLOUR(pic_box::kBackColour, back_colour),
+                                     DATA(pic_box::kPicture, picture),       NUM(pic_box::kDisplayMode, display_mode),
+                                     FLAG(pic_box::kAnimate, animate),       TEXT(pic_box::kDataSource, data_source),
+                                     TEXT(pic_box::kDataColumn, data_column)};
 };
 template <> struct Props<ui::EditBoxData> {
   using T = ui::EditBoxData;
+  static constexpr std::span<const char* const> names = edit_box::kNames;
   static constexpr Prop<T> list[] = {
-      TEXT("Content", content),
-      NUM("Border", border),
-      COLOUR("TextColour", text_colour),
-      COLOUR("BackColour", back_colour),
-      FONT("Font", font),
-      FLAG("HideSelection", hide_selection),
-      NUM("MaxLength", max_length),
-      FLAG("MultiLine", multi_line),
-      NUM("ScrollBars", scroll_bars),
-      NUM("Alignment", alignment),
-      NUM("InputMode", input_mode),
-      {"PasswordChar",
+      TEXT(edit_box::kContent, content),
+      NUM(edit_box::kBorder, border),
+      COLOUR(edit_box::kTextColour, text_colour),
+      COLOUR(edit_box::kBackColour, back_colour),
+      FONT(edit_box::kFont, font),
+      FLAG(edit_box::kHideSelection, hide_selection),
+      NUM(edit_box::kMaxLength, max_length),
+      FLAG(edit_box::kMultiLine, multi_line),
+      NUM(edit_box::kScrollBars, scroll_bars),
+      NUM(edit_box::kAlignment, alignment),
+      NUM(edit_box::kInputMode, input_mode),
+      {edit_box::kPasswordChar,
        [](T& d, Values& v) {
          std::string s = v.Text();
          if (s.empty() || s.size() > 2) Fail(v.where(), "a password character is one character");
          d.password_char = static_cast<uint16_t>(static_cast<uint8_t>(s[0]) |
                                                  (s.size() > 1 ? static_cast<uint8_t>(s[1]) << 8 : 0));
        }},
-      NUM("LetterCase", letter_case),
-      NUM("SpinMode", spin_mode),
-      NUM("SpinMinimum", spin_minimum),
-      NUM("SpinMaximum", spin_maximum),
-      NUM("SelectionStart", selection_start),
-      NUM("SelectionLength", selection_length),
-      TEXT("DataSource", data_source),
-      TEXT("DataColumn", data_column)};
+      NUM(edit_box::kLetterCase, letter_case),
+      NUM(edit_box::kSpinMode, spin_mode),
+      NUM(edit_box::kSpinMinimum, spin_minimum),
+      NUM(edit_box::kSpinMaximum, spin_maximum),
+      NUM(edit_box::kSelectionStart, selection_start),
+      NUM(edit_box::kSelectionLength, selection_length),
+      TEXT(edit_box::kDataSource, data_source),
+      TEXT(edit_box::kDataColumn, data_column)};
 };
 template <> struct Props<ui::ProcessBarData> {
   using T = ui::ProcessBarData;
-  static constexpr Prop<T> list[] = {NUM("Border", border),   NUM("Vertical", vertical), NUM("Smooth", smooth),
-                                     NUM("Minimum", minimum), NUM("Maximum", maximum),   NUM("Value", value)};
+  static constexpr std::span<const char* const> names = process_bar::kNames;
+  static constexpr Prop<T> list[] = {NUM(process_bar::kBorder, border),   NUM(process_bar::kVertical, vertical),
+                                     NUM(process_bar::kSmooth, smooth),   NUM(process_bar::kMinimum, minimum),
+                                     NUM(process_bar::kMaximum, maximum), NUM(process_bar::kValue, value)};
 };
 template <> struct Props<ui::ShapeBoxData> {
   using T = ui::ShapeBoxData;
-  static constexpr Prop<T> list[] = {COLOUR("BackColour", back_colour), NUM("ShapeKind", shape_kind),
-                                     NUM("Relief", relief),             NUM("LineStyle", line_style),
-                                     NUM("LineWidth", line_width),      COLOUR("LineColour", line_colour),
-                                     COLOUR("FillColour", fill_colour)};
+  static constexpr std::span<const char* const> names = shape_box::kNames;
+  static constexpr Prop<T> list[] = {COLOUR(shape_box::kBackColour, back_colour),
+                                     NUM(shape_box::kShapeKind, shape_kind),
+                                     NUM(shape_box::kRelief, relief),
+                                     NUM(shape_box::kLineStyle, line_style),
+                                     NUM(shape_box::kLineWidth, line_width),
+                                     COLOUR(shape_box::kLineColour, line_colour),
+                                     COLOUR(shape_box::kFillColour, fill_colour)};
 };
 template <> struct Props<ui::TimerData> {
   using T = ui::TimerData;
-  static constexpr Prop<T> list[] = {NUM("Period", period)};
+  static constexpr std::span<const char* const> names = timer::kNames;
+  static constexpr Prop<T> list[] = {NUM(timer::kPeriod, period)};
 };
 template <> struct Props<ui::CommonDlgData> {
   using T = ui::CommonDlgData;
-  static constexpr Prop<T> list[] = {
-      NUM("DialogType", dialog_type), TEXT("Property9", text9),   TEXT("Property10", text10),
-      TEXT("Property11", text11),     NUM("Property12", number12), TEXT("Property13", text13),
-      TEXT("Property14", text14),     FLAG("Property15", flag15),  FLAG("Property16", flag16),
-      FLAG("Property17", flag17),     FLAG("Property18", flag18),  FLAG("Property19", flag19),
-      COLOUR("Property20", colour20), FLAG("Property21", flag21),  FLAG("Property22", flag22),
-      FLAG("Property23", flag23),     FLAG("Property24", flag24),  TEXT("Property25", text25),
-      NUM("Property26", number26),    TEXT("Property27", text27),  NUM("Property28", choice28),
-      NUM("Property29", number29)};
+  static constexpr std::span<const char* const> names = common_dlg::kNames;
+  static constexpr Prop<T> list[] = {NUM(common_dlg::kDialogType, dialog_type), TEXT(common_dlg::kProperty9, text9),
+                                     TEXT(common_dlg::kProperty10, text10),     TEXT(common_dlg::kProperty11, text11),
+                                     NUM(common_dlg::kProperty12, number12),    TEXT(common_dlg::kProperty13, text13),
+                                     TEXT(common_dlg::kProperty14, text14),     FLAG(common_dlg::kProperty15, flag15),
+                                     FLAG(common_dlg::kProperty16, flag16),     FLAG(common_dlg::kProperty17, flag17),
+                                     FLAG(common_dlg::kProperty18, flag18),     FLAG(common_dlg::kProperty19, flag19),
+                                     COLOUR(common_dlg::kProperty20, colour20), FLAG(common_dlg::kProperty21, flag21),
+                                     FLAG(common_dlg::kProperty22, flag22),     FLAG(common_dlg::kProperty23, flag23),
+                                     FLAG(common_dlg::kProperty24, flag24),     TEXT(common_dlg::kProperty25, text25),
+                                     NUM(common_dlg::kProperty26, number26),    TEXT(common_dlg::kProperty27, text27),
+                                     NUM(common_dlg::kProperty28, choice28),    NUM(common_dlg::kProperty29, number29)};
 };
 template <> struct Props<ui::TransLabelData> {
   using T = ui::TransLabelData;
-  static constexpr Prop<T> list[] = {TEXT("Caption", caption),         NUM("Effect", effect),
-                                     FONT("Font", font),               COLOUR("TextColour", text_colour),
-                                     NUM("HAlign", h_align),           FLAG("WordWrap", word_wrap),
-                                     NUM("VAlign", v_align)};
+  static constexpr std::span<const char* const> names = trans_label::kNames;
+  static constexpr Prop<T> list[] = {
+      TEXT(trans_label::kCaption, caption), NUM(trans_label::kEffect, effect),
+      FONT(trans_label::kFont, font),       COLOUR(trans_label::kTextColour, text_colour),
+      NUM(trans_label::kHAlign, h_align),   FLAG(trans_label::kWordWrap, word_wrap),
+      NUM(trans_label::kVAlign, v_align)};
 };
 
 #undef NUM
@@ -400,12 +454,13 @@ struct SetLine {
 
 template <class T>
 Bytes BuildKindData(const std::vector<SetLine>& sets) {
+  static_assert(Settable(Props<T>::list, Props<T>::names.size()));
   T data;
   for (const SetLine& s : sets) {
     const std::string& name = s.line->tokens[1].text;
     const Prop<T>* prop = nullptr;
     for (const Prop<T>& p : Props<T>::list)
-      if (name == p.name) prop = &p;
+      if (name == Props<T>::names[size_t(p.number)]) prop = &p;
     if (!prop) Fail(s.line->where, "no property " + name + " for this kind");
     Values v(*s.line, 2, s.dir);
     prop->set(data, v);
@@ -419,29 +474,21 @@ struct KindInfo {
   uint32_t tag;
   bool focusable;  // gets the tab stop flag by default
   Bytes (*build)(const std::vector<SetLine>&);
-  std::vector<std::pair<const char*, int32_t>> events;
+  std::span<const ui::NumberName> events;
 };
-
-const std::vector<std::pair<const char*, int32_t>> kCommonEvents = {
-    {"left-down", -1}, {"left-up", -2},    {"double-click", -3}, {"right-down", -4},
-    {"right-up", -5},  {"mouse-move", -6}, {"got-focus", -7},    {"lost-focus", -8},
-    {"key-down", -9},  {"key-up", -10},    {"char", -11},        {"wheel", -12}};
 
 const std::vector<KindInfo>& Kinds() {
   static const std::vector<KindInfo> kinds = {
-      {"Window", rt::tag::Window, false, BuildKindData<ui::WindowData>,
-       {{"created", 0}, {"close", 1}, {"destroying", 2}, {"moved", 3}, {"resized", 4}, {"activated", 5},
-        {"deactivated", 6}, {"idle", 7}, {"first-activated", 8}, {"tray", 9}, {"shown", 10}, {"hidden", 11},
-        {"close-request", 12}}},
-      {"EditBox", rt::tag::EditBox, true, BuildKindData<ui::EditBoxData>, {{"spin", 1}}},
+      {"Window", rt::tag::Window, false, BuildKindData<ui::WindowData>, ui::event::window::kNames},
+      {"EditBox", rt::tag::EditBox, true, BuildKindData<ui::EditBoxData>, ui::event::edit_box::kNames},
       {"PicBox", rt::tag::PicBox, false, BuildKindData<ui::PicBoxData>, {}},
       {"ShapeBox", rt::tag::ShapeBox, false, BuildKindData<ui::ShapeBoxData>, {}},
       {"Label", rt::tag::Label, false, BuildKindData<ui::LabelData>, {}},
-      {"Button", rt::tag::Button, true, BuildKindData<ui::ButtonData>, {{"clicked", 0}}},
-      {"CheckBox", rt::tag::CheckBox, true, BuildKindData<ui::CheckBoxData>, {{"clicked", 0}}},
+      {"Button", rt::tag::Button, true, BuildKindData<ui::ButtonData>, ui::event::button::kNames},
+      {"CheckBox", rt::tag::CheckBox, true, BuildKindData<ui::CheckBoxData>, ui::event::check_box::kNames},
       {"ProcessBar", rt::tag::ProcessBar, false, BuildKindData<ui::ProcessBarData>, {}},
       {"CommonDlg", rt::tag::CommonDlg, false, BuildKindData<ui::CommonDlgData>, {}},
-      {"Timer", rt::tag::Timer, false, BuildKindData<ui::TimerData>, {{"tick", 0}}},
+      {"Timer", rt::tag::Timer, false, BuildKindData<ui::TimerData>, ui::event::timer::kNames},
       {"TransLabel", rt::tag::TransLabel, false, BuildKindData<ui::TransLabelData>, {}},
   };
   return kinds;
@@ -526,7 +573,7 @@ bool UnitLine(UnitDraft& u, const Line& line, const std::string& dir) {
     }
     for (const auto& [name, num] : u.kind->events)
       if (!found && ev.text == name) number = num, found = true;
-    for (const auto& [name, num] : kCommonEvents)
+    for (const auto& [name, num] : ui::event::kCommonNames)
       if (!found && ev.text == name) number = num, found = true;
     if (!found) Fail(line.where, std::string("no event ") + ev.text + " for " + u.kind->name);
     const Token& handler = v.Next();

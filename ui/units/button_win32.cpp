@@ -12,17 +12,17 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::button;
 
-enum : int32_t { kPicture, kButtonType, kCaption, kHAlign, kVAlign, kFont };
-
-constexpr std::array<PropertyEntry, 6> kTable = {{
-    {value_type::kPicture, kAnyNumber, Recreate::kAlways},  // Picture
-    {value_type::kChoice, Range(0, 1)},                     // ButtonType: 1 default push button
-    {value_type::kText},                                    // Caption
-    {value_type::kChoice, Range(0, 2)},                     // HAlign
-    {value_type::kChoice, Range(0, 2)},                     // VAlign
-    {value_type::kFont},                                    // Font
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kPicture, value_type::kPicture, kAnyNumber, Recreate::kAlways},
+    {kButtonType, value_type::kChoice, Range(0, 1)},  // 1 default push button
+    {kCaption, value_type::kText},
+    {kHAlign, value_type::kChoice, Range(0, 2)},
+    {kVAlign, value_type::kChoice, Range(0, 2)},
+    {kFont, value_type::kFont},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 constexpr DWORD kHAlignBits[] = {BS_LEFT, BS_CENTER, BS_RIGHT};
@@ -55,7 +55,7 @@ void ApplyFont(Button& button, bool redraw) {
 // ---- Messages ----
 
 bool OnReflectedCommand(Button& button, WPARAM wp, LRESULT* result) {
-  if (HIWORD(wp) == BN_CLICKED) RaiseUnitEvent(button, 0);
+  if (HIWORD(wp) == BN_CLICKED) RaiseUnitEvent(button, event::button::kClicked);
   *result = 1;
   return true;
 }

@@ -12,27 +12,24 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::check_box;
 
-enum : int32_t {
-  kPicture, kPushLike, kFlat, kCaption, kTextLeft, kHAlign, kVAlign, kTextColour, kBackColour, kFont,
-  kChecked, kDataSource, kDataColumn,
-};
-
-constexpr std::array<PropertyEntry, 13> kTable = {{
-    {value_type::kPicture, kAnyNumber, Recreate::kAlways},  // Picture
-    {value_type::kLogical},                                 // PushLike
-    {value_type::kLogical},                                 // Flat
-    {value_type::kText},                                    // Caption
-    {value_type::kLogical},                                 // TextLeft
-    {value_type::kChoice, Range(0, 2)},                     // HAlign
-    {value_type::kChoice, Range(0, 2)},                     // VAlign
-    {value_type::kColour},                                  // TextColour
-    {value_type::kColourOrFace},                            // BackColour
-    {value_type::kFont},                                    // Font
-    {value_type::kLogical},                                 // Checked
-    {value_type::kDataSource},                              // DataSource
-    {value_type::kDataColumn},                              // DataColumn
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kPicture, value_type::kPicture, kAnyNumber, Recreate::kAlways},
+    {kPushLike, value_type::kLogical},
+    {kFlat, value_type::kLogical},
+    {kCaption, value_type::kText},
+    {kTextLeft, value_type::kLogical},
+    {kHAlign, value_type::kChoice, Range(0, 2)},
+    {kVAlign, value_type::kChoice, Range(0, 2)},
+    {kTextColour, value_type::kColour},
+    {kBackColour, value_type::kColourOrFace},
+    {kFont, value_type::kFont},
+    {kChecked, value_type::kLogical},
+    {kDataSource, value_type::kDataSource},
+    {kDataColumn, value_type::kDataColumn},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 constexpr DWORD kHAlignBits[] = {BS_LEFT, BS_CENTER, BS_RIGHT};
@@ -83,7 +80,7 @@ bool CheckBoxMessage(UnitObject& unit, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
       // The automatic check box has already turned its mark.
       if (HIWORD(wp) == BN_CLICKED) {
         box.props.checked = IsChecked(hwnd);
-        RaiseUnitEvent(box, 0);
+        RaiseUnitEvent(box, event::check_box::kClicked);
       }
       *result = 1;
       return true;

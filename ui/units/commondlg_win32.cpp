@@ -10,33 +10,35 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::common_dlg;
 
 constexpr wchar_t kCommonDlgClass[] = L"_ZR_CommonDlg";
 
-constexpr std::array<PropertyEntry, 22> kTable = {{
-    {value_type::kChoice, Range(0, 3)},  // 8 dialog type
-    {value_type::kText},                 // 9
-    {value_type::kText},                 // 10
-    {value_type::kText},                 // 11
-    {value_type::kInteger2, kNotNegative},  // 12
-    {value_type::kText},                 // 13
-    {value_type::kText},                 // 14
-    {value_type::kLogical},              // 15
-    {value_type::kLogical},              // 16
-    {value_type::kLogical},              // 17
-    {value_type::kLogical},              // 18
-    {value_type::kLogical},              // 19
-    {value_type::kColour},               // 20
-    {value_type::kLogical},              // 21
-    {value_type::kLogical},              // 22
-    {value_type::kLogical},              // 23
-    {value_type::kLogical},              // 24
-    {value_type::kText},                 // 25
-    {value_type::kInteger2, kNotNegative},  // 26
-    {value_type::kText},                 // 27
-    {value_type::kChoice, Range(0, 5)},  // 28
-    {value_type::kInteger2},             // 29, stored unchanged
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kDialogType, value_type::kChoice, Range(0, 3)},  // dialog type
+    {kProperty9, value_type::kText},
+    {kProperty10, value_type::kText},
+    {kProperty11, value_type::kText},
+    {kProperty12, value_type::kInteger2, kNotNegative},
+    {kProperty13, value_type::kText},
+    {kProperty14, value_type::kText},
+    {kProperty15, value_type::kLogical},
+    {kProperty16, value_type::kLogical},
+    {kProperty17, value_type::kLogical},
+    {kProperty18, value_type::kLogical},
+    {kProperty19, value_type::kLogical},
+    {kProperty20, value_type::kColour},
+    {kProperty21, value_type::kLogical},
+    {kProperty22, value_type::kLogical},
+    {kProperty23, value_type::kLogical},
+    {kProperty24, value_type::kLogical},
+    {kProperty25, value_type::kText},
+    {kProperty26, value_type::kInteger2, kNotNegative},
+    {kProperty27, value_type::kText},
+    {kProperty28, value_type::kChoice, Range(0, 5)},
+    {kProperty29, value_type::kInteger2},  // stored unchanged
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct CommonDlg : UnitObject {
@@ -51,14 +53,29 @@ struct Slot {
   std::string CommonDlgData::*text = nullptr;
 };
 using D = CommonDlgData;
-constexpr Slot kSlots[22] = {
-    {&D::dialog_type}, {nullptr, nullptr, nullptr, &D::text9}, {nullptr, nullptr, nullptr, &D::text10},
-    {nullptr, nullptr, nullptr, &D::text11}, {&D::number12}, {nullptr, nullptr, nullptr, &D::text13},
-    {nullptr, nullptr, nullptr, &D::text14}, {nullptr, &D::flag15}, {nullptr, &D::flag16},
-    {nullptr, &D::flag17}, {nullptr, &D::flag18}, {nullptr, &D::flag19}, {nullptr, nullptr, &D::colour20},
-    {nullptr, &D::flag21}, {nullptr, &D::flag22}, {nullptr, &D::flag23}, {nullptr, &D::flag24},
-    {nullptr, nullptr, nullptr, &D::text25}, {&D::number26}, {nullptr, nullptr, nullptr, &D::text27},
-    {&D::choice28}, {&D::number29},
+constexpr Slot kSlots[kCount] = {
+    {&D::dialog_type},
+    {nullptr, nullptr, nullptr, &D::text9},
+    {nullptr, nullptr, nullptr, &D::text10},
+    {nullptr, nullptr, nullptr, &D::text11},
+    {&D::number12},
+    {nullptr, nullptr, nullptr, &D::text13},
+    {nullptr, nullptr, nullptr, &D::text14},
+    {nullptr, &D::flag15},
+    {nullptr, &D::flag16},
+    {nullptr, &D::flag17},
+    {nullptr, &D::flag18},
+    {nullptr, &D::flag19},
+    {nullptr, nullptr, &D::colour20},
+    {nullptr, &D::flag21},
+    {nullptr, &D::flag22},
+    {nullptr, &D::flag23},
+    {nullptr, &D::flag24},
+    {nullptr, nullptr, nullptr, &D::text25},
+    {&D::number26},
+    {nullptr, nullptr, nullptr, &D::text27},
+    {&D::choice28},
+    {&D::number29},
 };
 
 LRESULT CALLBACK CommonDlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -22,36 +22,32 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::edit_box;
 
-enum : int32_t {
-  kContent, kBorder, kTextColour, kBackColour, kFont, kHideSelection, kMaxLength, kMultiLine, kScrollBars,
-  kAlignment, kInputMode, kPasswordChar, kLetterCase, kSpinMode, kSpinMinimum, kSpinMaximum,
-  kSelectionStart, kSelectionLength, kSelectedText, kDataSource, kDataColumn,
-};
-
-constexpr std::array<PropertyEntry, 21> kTable = {{
-    {value_type::kText},                                       // Content
-    {value_type::kChoice, Range(0, 5)},                        // Border
-    {value_type::kColour},                                     // TextColour
-    {value_type::kColourOrFace},                               // BackColour
-    {value_type::kFont},                                       // Font
-    {value_type::kLogical, kAnyNumber, Recreate::kOnChange},   // HideSelection
-    {value_type::kInteger2, kNotNegative},                     // MaxLength: 0 no limit
-    {value_type::kLogical, kAnyNumber, Recreate::kOnChange},   // MultiLine
-    {value_type::kChoice, Range(0, 3)},                        // ScrollBars
-    {value_type::kChoice, Range(0, 2)},                        // Alignment
-    {value_type::kChoice, Range(0, 11)},                       // InputMode
-    {value_type::kText},                                       // PasswordChar
-    {value_type::kChoice, Range(0, 2)},                        // LetterCase
-    {value_type::kChoice, Range(0, 2)},                        // SpinMode
-    {value_type::kInteger2},                                   // SpinMinimum
-    {value_type::kInteger2},                                   // SpinMaximum
-    {value_type::kInteger2},                                   // SelectionStart: -1 caret at the end
-    {value_type::kInteger2},                                   // SelectionLength: -1 everything
-    {value_type::kText},                                       // SelectedText
-    {value_type::kDataSource},                                 // DataSource
-    {value_type::kDataColumn},                                 // DataColumn
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kContent, value_type::kText},
+    {kBorder, value_type::kChoice, Range(0, 5)},
+    {kTextColour, value_type::kColour},
+    {kBackColour, value_type::kColourOrFace},
+    {kFont, value_type::kFont},
+    {kHideSelection, value_type::kLogical, kAnyNumber, Recreate::kOnChange},
+    {kMaxLength, value_type::kInteger2, kNotNegative},  // 0 no limit
+    {kMultiLine, value_type::kLogical, kAnyNumber, Recreate::kOnChange},
+    {kScrollBars, value_type::kChoice, Range(0, 3)},
+    {kAlignment, value_type::kChoice, Range(0, 2)},
+    {kInputMode, value_type::kChoice, Range(0, 11)},
+    {kPasswordChar, value_type::kText},
+    {kLetterCase, value_type::kChoice, Range(0, 2)},
+    {kSpinMode, value_type::kChoice, Range(0, 2)},
+    {kSpinMinimum, value_type::kInteger2},
+    {kSpinMaximum, value_type::kInteger2},
+    {kSelectionStart, value_type::kInteger2},   // -1 caret at the end
+    {kSelectionLength, value_type::kInteger2},  // -1 everything
+    {kSelectedText, value_type::kText},
+    {kDataSource, value_type::kDataSource},
+    {kDataColumn, value_type::kDataColumn},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 enum InputMode : int32_t { kNormal = 0, kReadOnly = 1, kPassword = 2 };
@@ -260,7 +256,7 @@ void SetContent(EditBox& box, const std::string& gbk) {
 void Spin(EditBox& box, int32_t step) {
   if (!IsWindowEnabled(box.hwnd) || !IsWindowVisible(box.hwnd)) return;
   if (box.props.spin_mode == kManualSpin) {
-    RaiseUnitEvent(box, kEditBoxSpin, {step});
+    RaiseUnitEvent(box, event::edit_box::kSpin, {step});
     return;
   }
   const EditBoxData& p = box.props;
@@ -305,7 +301,7 @@ bool EditMessage(UnitObject& unit, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LR
     case kMsgReflectBase + WM_COMMAND:
       if (HIWORD(wp) == EN_CHANGE) {
         box.change_seen = true;
-        RaiseUnitEvent(box, kEditBoxChanged);
+        RaiseUnitEvent(box, event::edit_box::kChanged);
       }
       *result = 1;
       return true;

@@ -14,39 +14,35 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::label;
 
 constexpr wchar_t kLabelClass[] = L"_ZR_Label";
 
 // Kind property numbers (property number - 8).
-enum : int32_t {
-  kCaption, kEffect, kBorder, kFrameWidth, kFrameColour1, kFrameColour2, kFrameColour3, kFont,
-  kTextColour, kBackColour, kBackPicture, kBackPictureMode, kGradientMode, kGradientColour1,
-  kGradientColour2, kGradientColour3, kHAlign, kWordWrap, kVAlign, kDataSource, kDataColumn,
-};
-
-constexpr std::array<PropertyEntry, 21> kTable = {{
-    {value_type::kText},                        // Caption
-    {value_type::kChoice, Range(0, 3)},         // Effect
-    {value_type::kChoice, Range(0, 6)},         // Border: shared styles 0..5, 6 gradient frame
-    {value_type::kInteger2, Range(5, INT32_MAX)},  // FrameWidth: at least 5
-    {value_type::kColourOrNone},                // FrameColour1
-    {value_type::kColourOrNone},                // FrameColour2
-    {value_type::kColourOrNone},                // FrameColour3
-    {value_type::kFont},                        // Font
-    {value_type::kColour},                      // TextColour
-    {value_type::kColourOrFace},                // BackColour
-    {value_type::kPicture},                     // BackPicture
-    {value_type::kChoice, Range(0, 2)},         // BackPictureMode
-    {value_type::kChoice, Range(0, 8)},         // GradientMode
-    {value_type::kColourOrNone},                // GradientColour1
-    {value_type::kColourOrNone},                // GradientColour2
-    {value_type::kColourOrNone},                // GradientColour3
-    {value_type::kChoice, Range(0, 2)},         // HAlign
-    {value_type::kLogical},                     // WordWrap
-    {value_type::kChoice, Range(0, 2)},         // VAlign
-    {value_type::kDataSource},                  // DataSource
-    {value_type::kDataColumn},                  // DataColumn
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kCaption, value_type::kText},
+    {kEffect, value_type::kChoice, Range(0, 3)},
+    {kBorder, value_type::kChoice, Range(0, 6)},                // shared styles 0..5, 6 gradient frame
+    {kFrameWidth, value_type::kInteger2, Range(5, INT32_MAX)},  // at least 5
+    {kFrameColour1, value_type::kColourOrNone},
+    {kFrameColour2, value_type::kColourOrNone},
+    {kFrameColour3, value_type::kColourOrNone},
+    {kFont, value_type::kFont},
+    {kTextColour, value_type::kColour},
+    {kBackColour, value_type::kColourOrFace},
+    {kBackPicture, value_type::kPicture},
+    {kBackPictureMode, value_type::kChoice, Range(0, 2)},
+    {kGradientMode, value_type::kChoice, Range(0, 8)},
+    {kGradientColour1, value_type::kColourOrNone},
+    {kGradientColour2, value_type::kColourOrNone},
+    {kGradientColour3, value_type::kColourOrNone},
+    {kHAlign, value_type::kChoice, Range(0, 2)},
+    {kWordWrap, value_type::kLogical},
+    {kVAlign, value_type::kChoice, Range(0, 2)},
+    {kDataSource, value_type::kDataSource},
+    {kDataColumn, value_type::kDataColumn},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct Label : UnitObject {

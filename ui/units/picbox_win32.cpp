@@ -11,20 +11,20 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::pic_box;
 
 constexpr wchar_t kPicBoxClass[] = L"_ZR_PicBox";
 
-enum : int32_t { kBorder, kBackColour, kPicture, kDisplayMode, kAnimate, kDataSource, kDataColumn };
-
-constexpr std::array<PropertyEntry, 7> kTable = {{
-    {value_type::kChoice, Range(0, 5)},  // Border
-    {value_type::kColourOrFace},         // BackColour
-    {value_type::kPicture},              // Picture
-    {value_type::kChoice, Range(0, 2)},  // DisplayMode
-    {value_type::kLogical},              // Animate
-    {value_type::kDataSource},           // DataSource
-    {value_type::kDataColumn},           // DataColumn
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kBorder, value_type::kChoice, Range(0, 5)},
+    {kBackColour, value_type::kColourOrFace},
+    {kPicture, value_type::kPicture},
+    {kDisplayMode, value_type::kChoice, Range(0, 2)},
+    {kAnimate, value_type::kLogical},
+    {kDataSource, value_type::kDataSource},
+    {kDataColumn, value_type::kDataColumn},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct PicBox : UnitObject {

@@ -14,17 +14,17 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::process_bar;
 
-enum : int32_t { kBorder, kVertical, kSmooth, kMinimum, kMaximum, kValue };
-
-constexpr std::array<PropertyEntry, 6> kTable = {{
-    {value_type::kChoice, Range(0, 5)},                        // Border
-    {value_type::kChoice, Range(0, 1), Recreate::kOnChange},   // Vertical
-    {value_type::kChoice, Range(0, 1), Recreate::kOnChange},   // Smooth
-    {value_type::kInteger2, Range(0, 32767)},                  // Minimum
-    {value_type::kInteger2, Range(0, 32767)},                  // Maximum
-    {value_type::kInteger2, Range(0, 32767)},                  // Value (stored)
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kBorder, value_type::kChoice, Range(0, 5)},
+    {kVertical, value_type::kChoice, Range(0, 1), Recreate::kOnChange},
+    {kSmooth, value_type::kChoice, Range(0, 1), Recreate::kOnChange},
+    {kMinimum, value_type::kInteger2, Range(0, 32767)},
+    {kMaximum, value_type::kInteger2, Range(0, 32767)},
+    {kValue, value_type::kInteger2, Range(0, 32767)},  // (stored)
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct ProgressBar : UnitObject {

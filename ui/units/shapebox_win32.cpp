@@ -13,20 +13,20 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::shape_box;
 
 constexpr wchar_t kShapeBoxClass[] = L"_ZR_ShapeBox";
 
-enum : int32_t { kBackColour, kShapeKind, kRelief, kLineStyle, kLineWidth, kLineColour, kFillColour };
-
-constexpr std::array<PropertyEntry, 7> kTable = {{
-    {value_type::kColourOrFace},         // BackColour
-    {value_type::kChoice, Range(0, 7)},  // ShapeKind
-    {value_type::kChoice, Range(0, 2)},  // Relief
-    {value_type::kChoice, Range(0, 5)},  // LineStyle
-    {value_type::kInteger2, kNotNegative},  // LineWidth
-    {value_type::kColour},               // LineColour
-    {value_type::kColourOrNone},         // FillColour
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kBackColour, value_type::kColourOrFace},
+    {kShapeKind, value_type::kChoice, Range(0, 7)},
+    {kRelief, value_type::kChoice, Range(0, 2)},
+    {kLineStyle, value_type::kChoice, Range(0, 5)},
+    {kLineWidth, value_type::kInteger2, kNotNegative},
+    {kLineColour, value_type::kColour},
+    {kFillColour, value_type::kColourOrNone},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 enum Shape : int32_t { kRectangle, kSquare, kEllipse, kCircle, kRounded, kRoundedSquare, kHLine, kVLine };

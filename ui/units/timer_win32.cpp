@@ -10,15 +10,15 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::timer;
 
 constexpr wchar_t kTimerClass[] = L"_ZR_Timer";
 constexpr UINT_PTR kTimerId = 1000;
 
-enum : int32_t { kPeriod };
-
-constexpr std::array<PropertyEntry, 1> kTable = {{
-    {value_type::kInteger2, kNotNegative},  // Period in milliseconds; 0 stops
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kPeriod, value_type::kInteger2, kNotNegative},  // in milliseconds; 0 stops
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct Timer : UnitObject {
@@ -44,7 +44,7 @@ LRESULT OnTimer(Timer& timer, WPARAM id) {
   // handler that lets messages run gets no second tick inside the first.
   if (id != kTimerId || !timer.running || timer.in_tick) return 0;
   timer.in_tick = true;
-  RaiseUnitEvent(timer, 0);
+  RaiseUnitEvent(timer, event::timer::kTick);
   timer.in_tick = false;
   return 0;
 }

@@ -16,20 +16,20 @@ namespace ui {
 namespace {
 
 using namespace units;
+using namespace prop::trans_label;
 
 constexpr wchar_t kTransLabelClass[] = L"_ZR_TransLabel";
 
-enum : int32_t { kCaption, kEffect, kFont, kTextColour, kHAlign, kWordWrap, kVAlign };
-
-constexpr std::array<PropertyEntry, 7> kTable = {{
-    {value_type::kText},                 // Caption
-    {value_type::kChoice, Range(0, 3)},  // Effect
-    {value_type::kFont},                 // Font
-    {value_type::kColour},               // TextColour
-    {value_type::kChoice, Range(0, 2)},  // HAlign
-    {value_type::kLogical},              // WordWrap
-    {value_type::kChoice, Range(0, 2)},  // VAlign
+constexpr std::array<PropertyEntry, kCount> kTable = {{
+    {kCaption, value_type::kText},
+    {kEffect, value_type::kChoice, Range(0, 3)},
+    {kFont, value_type::kFont},
+    {kTextColour, value_type::kColour},
+    {kHAlign, value_type::kChoice, Range(0, 2)},
+    {kWordWrap, value_type::kLogical},
+    {kVAlign, value_type::kChoice, Range(0, 2)},
 }};
+static_assert(InNumberOrder(kTable));
 constexpr auto kProperties = DescriptorsOf(kTable);
 
 struct TransLabel : UnitObject {

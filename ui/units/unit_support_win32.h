@@ -35,22 +35,16 @@ enum class Recreate : uint8_t {
   kAlways,    // every write needs a new system window
 };
 
-// One kind property: its value type, how a written number is limited, and
-// whether a write needs a new system window.
+// One kind property: its number (from the kind's list in
+// ui/template/kind_numbers.h), its value type, how a written number is
+// limited, and whether a write needs a new system window. A kind's table
+// lists them in number order: static_assert(InNumberOrder(kTable)).
 struct PropertyEntry {
+  int32_t number;
   uint16_t type;
   NumberRule rule = kAnyNumber;
   Recreate recreate = Recreate::kNever;
 };
-
-// The descriptor table of a kind (the eight common properties first) made
-// from its own entries.
-template <size_t N>
-constexpr std::array<PropertyDescriptor, 8 + N> DescriptorsOf(const std::array<PropertyEntry, N>& table) {
-  std::array<PropertyDescriptor, N> own{};
-  for (size_t i = 0; i < N; ++i) own[i] = KindProperty(table[i].type);
-  return WithCommonProperties<N>(own);
-}
 
 // Limits a written number by the property's rule.
 template <size_t N>

@@ -11,7 +11,7 @@
 //   const ui::UnitKindDescriptor& LabelKind();   // exported by label_win32.cpp
 //
 //   - the descriptor: names, flags and property count from SetupKindInfo(tag),
-//     the property table built with WithCommonProperties(...), and an
+//     the property table built with DescriptorsOf(...), and an
 //     interface routine that answers kRequestCreate, kRequestPropertyWritten,
 //     kRequestSaveProperties and kRequestPropertyRead with the kind's routines
 //     (KindRoutineOf casts them) and null for anything it does not support;
@@ -39,6 +39,8 @@
 #include <initializer_list>
 #include <span>
 #include <vector>
+
+#include "ui/template/kind_numbers.h"
 
 namespace ui {
 
@@ -117,21 +119,7 @@ struct PropertyDescriptor {
   const void* pick_list = nullptr;
 };
 
-// Common property numbers (the same for every kind); kind properties start at
-// kFirstKindProperty and reach the kind as number - kFirstKindProperty.
-namespace prop {
-constexpr int32_t kLeft = 0;
-constexpr int32_t kTop = 1;
-constexpr int32_t kWidth = 2;
-constexpr int32_t kHeight = 3;
-constexpr int32_t kTag = 4;
-constexpr int32_t kVisible = 5;
-constexpr int32_t kDisabled = 6;
-constexpr int32_t kMousePointer = 7;
-}  // namespace prop
-constexpr int32_t kFirstKindProperty = 8;
-
-constexpr std::array<PropertyDescriptor, 8> kCommonProperties = {{
+constexpr std::array<PropertyDescriptor, prop::kCommonCount> kCommonProperties = {{
     {"", "", "", value_type::kInteger2, kCommonPropertyAttributes, nullptr},
     {"", "", "", value_type::kInteger2, kCommonPropertyAttributes, nullptr},
     {"", "", "", value_type::kInteger2, kCommonPropertyAttributes, nullptr},
@@ -148,14 +136,21 @@ constexpr PropertyDescriptor KindProperty(uint16_t type, uint16_t low_attributes
 }
 
 // The full property table of a kind: the eight common properties, then the
-// kind's own, e.g.
-//   constexpr auto kLabelProperties = ui::WithCommonProperties<21>({{
-//       ui::KindProperty(ui::value_type::kChoice), ...}});
-template <size_t N>
-constexpr std::array<PropertyDescriptor, 8 + N> WithCommonProperties(const std::array<PropertyDescriptor, N>& own) {
-  std::array<PropertyDescriptor, 8 + N> all{};
-  for (size_t i = 0; i < 8; ++i) all[i] = kCommonProperties[i];
-  for (size_t i = 0; i < N; ++i) all[8 + i] = own[i];
+// kind's own, made from the kind's table in number order (entries with a
+// `number` and a value `type`), e.g.
+//   constexpr std::array<Entry, prop::label::kCount> kTable = {{{prop::label::kCaption, value_type::kText}, ...}};
+//   static_assert(InNumberOrder(kTable));
+//   constexpr auto kProperties = DescriptorsOf(kTable);
+// The plainest such entry.
+struct KindPropertyType {
+  int32_t number;  // property number - 8
+  uint16_t type;   // value_type
+};
+template <class Entry, size_t N>
+constexpr std::array<PropertyDescriptor, kFirstKindProperty + N> DescriptorsOf(const std::array<Entry, N>& own) {
+  std::array<PropertyDescriptor, kFirstKindProperty + N> all{};
+  for (size_t i = 0; i < kCommonProperties.size(); ++i) all[i] = kCommonProperties[i];
+  for (size_t i = 0; i < N; ++i) all[kFirstKindProperty + i] = KindProperty(own[i].type);
   return all;
 }
 
@@ -281,19 +276,21 @@ struct KindInfo {
   uint32_t flags;
   uint32_t property_count;
 };
-// Names are GBK bytes.
+constexpr uint32_t OwnAndCommon(int32_t own_count) { return uint32_t(kFirstKindProperty + own_count); }
+// Names are GBK bytes; the property counts follow the kinds' lists.
 inline constexpr std::array<KindInfo, 11> kSetupKinds = {{
-    {0x00010001, "\xB4\xB0\xBF\xDA", "window", 0x800000D0, 32},
-    {0x00010005, "\xB1\xE0\xBC\xAD\xBF\xF2", "EditBox", 0x80000040, 29},
-    {0x00010006, "\xCD\xBC\xC6\xAC\xBF\xF2", "PicBox", 0x840100C0, 15},
-    {0x00010007, "\xCD\xE2\xD0\xCE\xBF\xF2", "ShapeBox", 0x840100C0, 15},
-    {0x0001000A, "\xB1\xEA\xC7\xA9", "Label", 0x84012040, 29},
-    {0x0001000B, "\xB0\xB4\xC5\xA5", "Button", 0x80000840, 14},
-    {0x0001000C, "\xD1\xA1\xD4\xF1\xBF\xF2", "CheckBox", 0x80001040, 21},
-    {0x00010013, "\xBD\xF8\xB6\xC8\xCC\xF5", "ProcessBar", 0x84010040, 14},
-    {0x0001001F, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2", "CommonDlg", 0x80008040, 30},
-    {0x00010020, "\xCA\xB1\xD6\xD3", "Timer", 0x80008040, 9},
-    {0x00020005, "\xCD\xB8\xC3\xF7\xB1\xEA\xC7\xA9", "TransLabel", 0x00012040, 15},
+    {0x00010001, "\xB4\xB0\xBF\xDA", "window", 0x800000D0, OwnAndCommon(prop::window::kCount)},
+    {0x00010005, "\xB1\xE0\xBC\xAD\xBF\xF2", "EditBox", 0x80000040, OwnAndCommon(prop::edit_box::kCount)},
+    {0x00010006, "\xCD\xBC\xC6\xAC\xBF\xF2", "PicBox", 0x840100C0, OwnAndCommon(prop::pic_box::kCount)},
+    {0x00010007, "\xCD\xE2\xD0\xCE\xBF\xF2", "ShapeBox", 0x840100C0, OwnAndCommon(prop::shape_box::kCount)},
+    {0x0001000A, "\xB1\xEA\xC7\xA9", "Label", 0x84012040, OwnAndCommon(prop::label::kCount)},
+    {0x0001000B, "\xB0\xB4\xC5\xA5", "Button", 0x80000840, OwnAndCommon(prop::button::kCount)},
+    {0x0001000C, "\xD1\xA1\xD4\xF1\xBF\xF2", "CheckBox", 0x80001040, OwnAndCommon(prop::check_box::kCount)},
+    {0x00010013, "\xBD\xF8\xB6\xC8\xCC\xF5", "ProcessBar", 0x84010040, OwnAndCommon(prop::process_bar::kCount)},
+    {0x0001001F, "\xCD\xA8\xD3\xC3\xB6\xD4\xBB\xB0\xBF\xF2", "CommonDlg", 0x80008040,
+     OwnAndCommon(prop::common_dlg::kCount)},
+    {0x00010020, "\xCA\xB1\xD6\xD3", "Timer", 0x80008040, OwnAndCommon(prop::timer::kCount)},
+    {0x00020005, "\xCD\xB8\xC3\xF7\xB1\xEA\xC7\xA9", "TransLabel", 0x00012040, OwnAndCommon(prop::trans_label::kCount)},
 }};
 constexpr const KindInfo* SetupKindInfo(uint32_t tag) {
   for (const KindInfo& k : kSetupKinds)

@@ -1,6 +1,7 @@
-// The WindowManager: the window table, loading and destruction, unit
-// properties by number, event dispatch with redirection and suppression, the
-// common events, keyboard mnemonics, cursors and idle offers.
+// The WindowManager: the window table read from the templates, loading a
+// window and its units, destroying and unloading them, the runtime's hooks
+// and requests. Events are in window_events_win32.cpp, properties in
+// window_properties_win32.cpp.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,10 +13,8 @@
 #include "gbk/runtime_texts.h"
 #include "pictures/picture.h"
 #include "runtime/errors.h"
-#include "runtime/memory.h"
 #include "runtime/service.h"
 #include "runtime/win32/dpi_win32.h"
-#include "runtime/win32/gbk_win32.h"
 #include "runtime/win32/runtime_app_win32.h"
 #include "ui/template/dpi.h"
 #include "ui/template/template_image.h"
@@ -23,66 +22,45 @@
 #include "ui/win32/window_system.h"
 
 namespace ui {
+using namespace manager;
+
 namespace {
 
-constexpr int32_t kPositionLimit = 32627;
 constexpr int32_t kFirstControlId = 100;
 constexpr int32_t kControlIdStep = 10;
-constexpr uint32_t kFocuslessKind = 0x10000;
 
-struct WindowEntry {
-  uint32_t id = 0;
-  uint32_t attributes = 0;
-  uint32_t class_id = 0;
-  std::string first_text, second_text;
-  KeyedRecordList live;
-  KeyedRecordList saved;
-  bool loaded = false;
-  bool first_show_pending = false;
-  bool modal = false;
-  bool idle_wanted = true;
-  std::vector<std::pair<HWND, bool>> disabled;  // windows a modal load disabled, and whether they were enabled
-};
+bool IsChildWindow(HWND h) { return (GetWindowLongW(h, GWL_STYLE) & WS_CHILD) != 0; }
 
-// A record's cursor slot: the cursor and whether it is ours to destroy.
-struct CursorSlot {
-  HCURSOR cursor = nullptr;
-  bool owned = false;
-};
+}  // namespace
 
-struct ManagerState {
-  std::vector<std::unique_ptr<WindowEntry>> windows;
-  std::vector<uint32_t> loaded_order;  // requests 2032 / 2033
-  HandlerTable handlers;
-  int32_t suppression = 0;
-  uint32_t event_window = 0;
-  uint32_t event_unit = 0;
-  uint32_t modal_window = 0;
-  bool recreating = false;
-  HHOOK focus_hook = nullptr;
-};
+// ---- The unit table ----
 
-ManagerState& S() {
+namespace manager {
+
+ManagerState& Manager() {
   static ManagerState s;
   return s;
 }
 
 WindowEntry* FindWindowEntry(uint32_t id) {
-  auto& list = S().windows;
+  auto& list = Manager().windows;
   if (id == 0) return nullptr;
   for (auto& w : list)
     if (w->id == id) return w.get();
   return nullptr;
 }
 
-UnitObject* ObjectAt(const WindowEntry& w, size_t i) { return static_cast<UnitObject*>(w.live.Object(i)); }
-
-bool Alive(const UnitObject* o) { return o && o->hwnd && IsWindow(o->hwnd); }
-
 // Unit 0 stands for the window's own record.
 std::optional<size_t> FindUnitIndex(const WindowEntry& w, uint32_t unit) {
   if (unit == 0) return w.live.empty() ? std::nullopt : std::optional<size_t>(0);
   return w.live.Find(unit);
+}
+
+RECT RectInParent(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  if (IsChildWindow(h)) MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+  return r;
 }
 
 // ---- Cursors ----
@@ -107,12 +85,12 @@ CursorSlot* BuildCursor(ByteSpan data) {
       // the file keeps the hot spot in its directory entry.
       const size_t dir = 6 + 16 * size_t(image.entry);
       std::vector<uint8_t> res(4 + image.size);
-      if (image.format == pictures::kCursor && dir + 8 <= file.size()) std::memcpy(res.data(), file.data() + dir + 4, 4);
+      if (image.format == pictures::kCursor && dir + 8 <= file.size())
+        std::memcpy(res.data(), file.data() + dir + 4, 4);
       std::memcpy(res.data() + 4, image.bytes, image.size);
       const BOOL is_icon = image.format == pictures::kIcon;
-      cursor = CreateIconFromResourceEx(is_icon ? res.data() + 4 : res.data(),
-                                        DWORD(is_icon ? image.size : res.size()), is_icon, 0x00030000, 0, 0,
-                                        LR_DEFAULTCOLOR);
+      cursor = CreateIconFromResourceEx(is_icon ? res.data() + 4 : res.data(), DWORD(is_icon ? image.size : res.size()),
+                                        is_icon, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
       owned = cursor != nullptr;
     }
   }
@@ -132,84 +110,65 @@ HCURSOR CursorOf(const WindowEntry& w, size_t i) {
   return c ? c->cursor : nullptr;
 }
 
-// ---- Events ----
+}  // namespace manager
 
-intptr_t Dispatch(EventRecord& ev) {
-  ManagerState& s = S();
-  if (s.suppression > 0 || rt::win32::ReportingError() || rt::win32::ShuttingDown()) return 0;
-  WindowEntry* w = FindWindowEntry(ev.window);
-  if (!w) rt::ReportRuntimeError(gbk::EventWindowMissing, 0);
-  const auto index = FindUnitIndex(*w, ev.unit);
-  if (!index) rt::ReportRuntimeError(gbk::EventUnitMissing, 0);
-  const uint32_t unit_id = w->live.Key(*index);
-  if (w->live.IsMenuItem(*index)) {
-    const auto item = w->live.MenuItem(*index);
-    if (!item) return 0;
-    return CallHandler(item->Handler(), w->id, unit_id, ev);
+bool ReadWindowTemplates(const void* image, uint32_t size, const void* code_base) {
+  ManagerState& s = Manager();
+  const auto* table = static_cast<const HandlerTable*>(code_base);
+  s.handlers = table ? *table : HandlerTable{};
+  TemplateImage parsed;
+  if (!image) return false;
+  const ByteSpan bytes(static_cast<const uint8_t*>(image), size);
+  if (LoadTemplateImage(bytes, s.handlers.count, parsed) != TemplateError::Ok) return false;
+  for (WindowTemplate& t : parsed.windows) {
+    auto w = std::make_unique<WindowEntry>();
+    w->id = t.id;
+    w->attributes = t.attributes;
+    w->classId = t.class_id;
+    w->firstText = std::move(t.first_text);
+    w->secondText = std::move(t.second_text);
+    w->live = std::move(t.units);
+    s.windows.push_back(std::move(w));
   }
-  auto rec = w->live.Unit(*index);
-  if (!rec) rt::ReportRuntimeError(gbk::EventUnitMissing, 0);
-  const uint32_t kind = rec->Kind();
-  // Follow the redirection chain while the next unit exists and is of the same
-  // kind; a chain that loops back ends after every unit has been seen once.
-  size_t bound = *index;
-  for (size_t steps = 0; steps < w->live.size(); ++steps) {
-    const auto b = w->live.Unit(bound);
-    if (!b || b->SourceUnit() == 0) break;
-    const auto next = w->live.Find(b->SourceUnit());
-    if (!next || w->live.IsMenuItem(*next)) break;
-    const auto n = w->live.Unit(*next);
-    if (!n || n->Kind() != kind) break;
-    bound = *next;
-  }
-  const UnitKindDescriptor* desc = FindUnitKind(kind);
-  if (!desc || !(desc->flags & (kind_flag::kRaisesEvents | kind_flag::kRaisesEventsOld)))
-    rt::ReportRuntimeError(gbk::EventUnitInvalid, 0);
-  const auto b = w->live.Unit(bound);
-  return CallHandler(b->HandlerFor(ev.event), w->id, unit_id, ev);
+  return true;
 }
 
-}  // namespace
-
-intptr_t CallHandler(int32_t handler, uint32_t window, uint32_t unit, EventRecord& ev) {
-  ManagerState& s = S();
-  if (handler < 0 || size_t(handler) >= s.handlers.count || !s.handlers.handlers) return 0;
-  const EventHandler fn = s.handlers.handlers[handler];
-  if (!fn) return 0;
-  const uint32_t prev_window = s.event_window, prev_unit = s.event_unit;
-  s.event_window = window;
-  s.event_unit = unit;
-  int32_t result = 0;
-  const int32_t argc = std::clamp(ev.arg_count, 0, 5);
-  const bool has = fn(ev.args, argc, &result);
-  // Restore the outer handler's unit: handlers nest through message processing.
-  s.event_window = prev_window;
-  s.event_unit = prev_unit;
-  if (has) {
-    ev.has_result = 1;
-    ev.result = result;
-  }
-  return 1;
+void ResetWindowSystem() {
+  ManagerState& s = Manager();
+  for (auto& w : s.windows)
+    if (UnitObject* o = ObjectAt(*w, 0); Alive(o)) DestroyWindow(o->hwnd);
+  s.windows.clear();
+  s.loadedOrder.clear();
+  s.suppression = 0;
+  s.eventWindow = s.eventUnit = 0;
+  s.modalWindow = 0;
 }
 
-namespace {
+UnitObject* LiveUnit(uint32_t window, uint32_t unit) {
+  WindowEntry* w = FindWindowEntry(window);
+  if (!w) return nullptr;
+  const auto i = FindUnitIndex(*w, unit);
+  if (!i || w->live.IsMenuItem(*i)) return nullptr;
+  UnitObject* o = ObjectAt(*w, *i);
+  return Alive(o) ? o : nullptr;
+}
 
-bool RaiseOn(const WindowEntry& w, size_t i, int32_t event, std::initializer_list<int32_t> args,
-             int32_t* result) {
-  EventRecord ev;
-  ev.window = w.id;
-  ev.unit = i == 0 ? 0 : w.live.Key(i);
-  ev.event = event;
-  int32_t n = 0;
-  for (int32_t a : args)
-    if (n < 5) ev.args[n++] = a;
-  ev.arg_count = n;
-  Dispatch(ev);
-  if (ev.has_result && result) *result = ev.result;
-  return ev.has_result != 0;
+uint32_t UnitKindTag(uint32_t window, uint32_t unit) {
+  WindowEntry* w = FindWindowEntry(window);
+  if (!w) return 0;
+  const auto i = FindUnitIndex(*w, unit);
+  if (!i) return 0;
+  if (w->live.IsMenuItem(*i)) {
+    const auto m = w->live.MenuItem(*i);
+    return m ? m->Kind() : 0;
+  }
+  const auto rec = w->live.Unit(*i);
+  return rec ? rec->Kind() : 0;
 }
 
 // ---- Loading ----
+
+namespace {
 
 void SendToUnits(const WindowEntry& w, UINT msg) {
   for (size_t i = w.live.size(); i-- > 1;) {
@@ -257,9 +216,68 @@ UnitObject* CreateUnit(WindowEntry& w, size_t i, HWND parent, int32_t control_id
   return o;
 }
 
+// The units of a loading window, from the last record to the second, as
+// children of the window; (*show)[i] tells whether unit i is to be shown.
+// On failure the window is destroyed again (its destroyed report puts the
+// records back).
+bool CreateUnits(WindowEntry& w, const UnitObject& self, std::vector<bool>* show) {
+  const size_t n = w.live.size();
+  show->assign(n, false);
+  int32_t control_id = kFirstControlId;
+  for (size_t i = n; i-- > 1;) {
+    if (w.live.IsMenuItem(i)) continue;
+    UnitObject* o = CreateUnit(w, i, self.hwnd, control_id, 0, self.dpi);
+    if (!o) {
+      DestroyWindow(self.hwnd);
+      return false;
+    }
+    control_id += kControlIdStep;
+    w.live.SetObject(i, o);
+    (*show)[i] = w.live.Unit(i)->Visible() && !(o->kind_flags & kind_flag::kNonVisual);
+  }
+  return true;
+}
+
+// Units that live inside another unit become its children; each unit is
+// placed directly behind the previous unit of the same parent.
+void ArrangeUnits(WindowEntry& w) {
+  const size_t n = w.live.size();
+  for (size_t i = 1; i < n; ++i) {
+    const auto rec = w.live.Unit(i);
+    UnitObject* o = ObjectAt(w, i);
+    if (!rec || !o || rec->Parent() == 0) continue;
+    const auto p = w.live.Find(rec->Parent());
+    UnitObject* po = p ? ObjectAt(w, *p) : nullptr;
+    if (po && po != o) SetParent(o->hwnd, po->hwnd);
+  }
+  for (size_t i = 1; i < n; ++i) {
+    const auto rec = w.live.Unit(i);
+    UnitObject* o = ObjectAt(w, i);
+    if (!rec || !o) continue;
+    HWND after = HWND_TOP;
+    for (size_t j = i; j-- > 1;) {
+      const auto prev = w.live.Unit(j);
+      if (prev && ObjectAt(w, j) && prev->Parent() == rec->Parent()) {
+        after = ObjectAt(w, j)->hwnd;
+        break;
+      }
+    }
+    SetWindowPos(o->hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+void BuildCursors(WindowEntry& w) {
+  for (size_t i = 0; i < w.live.size(); ++i) {
+    const auto rec = w.live.Unit(i);
+    if (!rec || rec->MousePointerData().empty()) continue;
+    FreeCursor(w.live.Cursor(i));
+    w.live.SetCursor(i, BuildCursor(rec->MousePointerData()));
+  }
+}
+
 void DisableOthers(WindowEntry& w) {
   const UnitObject* self = ObjectAt(w, 0);
-  for (auto& other : S().windows) {
+  for (auto& other : Manager().windows) {
     if (other.get() == &w) continue;
     const UnitObject* o = ObjectAt(*other, 0);
     if (!Alive(o) || (GetWindowLongW(o->hwnd, GWL_STYLE) & WS_CHILD)) continue;
@@ -270,14 +288,14 @@ void DisableOthers(WindowEntry& w) {
 }
 
 void ForgetLoaded(uint32_t id) {
-  auto& order = S().loaded_order;
+  auto& order = Manager().loadedOrder;
   order.erase(std::remove(order.begin(), order.end(), id), order.end());
 }
 
 }  // namespace
 
 bool LoadWindow(uint32_t id, HWND owner, bool modal) {
-  ManagerState& s = S();
+  ManagerState& s = Manager();
   WindowEntry* w = FindWindowEntry(id);
   if (!w || w->live.empty()) return false;
   if (UnitObject* self = ObjectAt(*w, 0); Alive(self)) {
@@ -300,65 +318,23 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
     return false;
   }
   w->live.SetObject(0, self);
-  s.loaded_order.push_back(id);
-  const size_t n = w->live.size();
-  std::vector<bool> show(n, false);
-  int32_t control_id = kFirstControlId;
-  for (size_t i = n; i-- > 1;) {
-    if (w->live.IsMenuItem(i)) continue;
-    UnitObject* o = CreateUnit(*w, i, self->hwnd, control_id, 0, self->dpi);
-    if (!o) {
-      DestroyWindow(self->hwnd);  // its destroyed report puts the records back
-      return false;
-    }
-    control_id += kControlIdStep;
-    w->live.SetObject(i, o);
-    show[i] = w->live.Unit(i)->Visible() && !(o->kind_flags & kind_flag::kNonVisual);
-  }
-
-  // Re-parent units that live inside another unit.
-  for (size_t i = 1; i < n; ++i) {
-    const auto rec = w->live.Unit(i);
-    UnitObject* o = ObjectAt(*w, i);
-    if (!rec || !o || rec->Parent() == 0) continue;
-    const auto p = w->live.Find(rec->Parent());
-    UnitObject* po = p ? ObjectAt(*w, *p) : nullptr;
-    if (po && po != o) SetParent(o->hwnd, po->hwnd);
-  }
-  // Z-order: each unit directly behind the previous unit of the same parent.
-  for (size_t i = 1; i < n; ++i) {
-    const auto rec = w->live.Unit(i);
-    UnitObject* o = ObjectAt(*w, i);
-    if (!rec || !o) continue;
-    HWND after = HWND_TOP;
-    for (size_t j = i; j-- > 1;) {
-      const auto prev = w->live.Unit(j);
-      if (prev && ObjectAt(*w, j) && prev->Parent() == rec->Parent()) {
-        after = ObjectAt(*w, j)->hwnd;
-        break;
-      }
-    }
-    SetWindowPos(o->hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-  // Cursors.
-  for (size_t i = 0; i < n; ++i) {
-    const auto rec = w->live.Unit(i);
-    if (!rec || rec->MousePointerData().empty()) continue;
-    FreeCursor(w->live.Cursor(i));
-    w->live.SetCursor(i, BuildCursor(rec->MousePointerData()));
-  }
+  s.loadedOrder.push_back(id);
+  std::vector<bool> show;
+  if (!CreateUnits(*w, *self, &show)) return false;
+  ArrangeUnits(*w);
+  BuildCursors(*w);
 
   SendToUnits(*w, kMsgLoadingFinished);
   SendMessageW(self->hwnd, kMsgWindowTold, 0, 0);
-  for (size_t i = 1; i < n; ++i) {
+  for (size_t i = 1; i < show.size(); ++i) {
     UnitObject* o = ObjectAt(*w, i);
     if (Alive(o)) ShowWindow(o->hwnd, show[i] ? SW_SHOWNA : SW_HIDE);
   }
   rt::RuntimeNotify(rt::req::kLoadingEnds, static_cast<intptr_t>(id), 0);
 
-  RaiseOn(*w, 0, 0, {}, nullptr);
-  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, 3, {}, nullptr);
-  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, 4, {}, nullptr);
+  RaiseOn(*w, 0, event::window::kCreated, {}, nullptr);
+  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, event::window::kMoved, {}, nullptr);
+  if (Alive(ObjectAt(*w, 0))) RaiseOn(*w, 0, event::window::kResized, {}, nullptr);
   self = ObjectAt(*w, 0);
   if (!Alive(self)) return true;  // a handler unloaded it again
 
@@ -370,16 +346,16 @@ bool LoadWindow(uint32_t id, HWND owner, bool modal) {
   SendToUnits(*w, kMsgWindowReady);
   if (focus && GetFocus() != focus && IsWindow(focus)) SetFocus(focus);
   w->loaded = true;
-  w->first_show_pending = !visible;
+  w->firstShowPending = !visible;
 
   if (modal && visible) RunModalFor(id);
   return true;
 }
 
 void RunModalFor(uint32_t id) {
-  ManagerState& s = S();
-  const uint32_t previous = s.modal_window;
-  s.modal_window = id;
+  ManagerState& s = Manager();
+  const uint32_t previous = s.modalWindow;
+  s.modalWindow = id;
   struct Context {
     uint32_t id;
   } ctx{id};
@@ -387,18 +363,18 @@ void RunModalFor(uint32_t id) {
       [](void* c) {
         const uint32_t me = static_cast<Context*>(c)->id;
         WindowEntry* w = FindWindowEntry(me);
-        return S().modal_window == me && w && Alive(ObjectAt(*w, 0));
+        return Manager().modalWindow == me && w && Alive(ObjectAt(*w, 0));
       },
       &ctx);
-  s.modal_window = previous;
+  s.modalWindow = previous;
 }
 
-uint32_t ModalWindow() { return S().modal_window; }
+uint32_t ModalWindow() { return Manager().modalWindow; }
 
 bool TakeFirstShowPending(uint32_t window) {
   WindowEntry* w = FindWindowEntry(window);
-  if (!w || !w->first_show_pending) return false;
-  w->first_show_pending = false;
+  if (!w || !w->firstShowPending) return false;
+  w->firstShowPending = false;
   return true;
 }
 
@@ -417,16 +393,51 @@ void ReenableDisabledWindows(uint32_t window) {
   w->disabled.clear();
 }
 
-int32_t EventSuppression() { return S().suppression; }
+void RescaleWindow(uint32_t window, int32_t dpi, const RECT* suggested) {
+  WindowEntry* w = FindWindowEntry(window);
+  UnitObject* self = w ? ObjectAt(*w, 0) : nullptr;
+  if (!Alive(self) || dpi <= 0) return;
+  const int32_t old = self->dpi;
+  self->dpi = dpi;
+  if (old != dpi) {
+    // Each unit keeps its place and size in template terms; inner units are
+    // placed in their container, which scales by the same factor.
+    for (size_t i = 1; i < w->live.size(); ++i) {
+      UnitObject* o = ObjectAt(*w, i);
+      if (!Alive(o) || w->live.IsMenuItem(i)) continue;
+      const RECT r = RectInParent(o->hwnd);
+      o->dpi = dpi;
+      SetWindowPos(o->hwnd, nullptr, ScaleBetweenDpi(r.left, dpi, old), ScaleBetweenDpi(r.top, dpi, old),
+                   ScaleBetweenDpi(r.right - r.left, dpi, old), ScaleBetweenDpi(r.bottom - r.top, dpi, old),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SendMessageW(o->hwnd, kMsgDpiChanged, static_cast<WPARAM>(dpi), 0);
+    }
+  }
+  // Last, so that the resized event finds the units at their new scale.
+  if (suggested)
+    SetWindowPos(self->hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
-// ---- Destruction (request 2000) ----
+// ---- Destruction ----
 
 namespace {
-bool AnyWindowAlive();
+
+bool AnyWindowAlive() {
+  for (auto& w : Manager().windows)
+    if (Alive(ObjectAt(*w, 0))) return true;
+  return false;
+}
+
+void DestroyAllWindows() {
+  for (auto& w : Manager().windows)
+    if (UnitObject* o = ObjectAt(*w, 0); Alive(o)) DestroyWindow(o->hwnd);
+}
+
 }  // namespace
 
 void UnitDestroyed(uint32_t window, uint32_t unit) {
-  ManagerState& s = S();
+  ManagerState& s = Manager();
   if (s.recreating) return;
   WindowEntry* w = FindWindowEntry(window);
   if (!w) return;
@@ -452,74 +463,13 @@ void UnitDestroyed(uint32_t window, uint32_t unit) {
   }
   w->live.ClearLive();
   w->loaded = false;
-  w->first_show_pending = false;
-  w->idle_wanted = true;
+  w->firstShowPending = false;
+  w->idleWanted = true;
   ForgetLoaded(w->id);
-  if (s.modal_window == w->id) s.modal_window = 0;
+  if (s.modalWindow == w->id) s.modalWindow = 0;
   // The last program window gone while the message loop runs ends the loop
   // (and so the program) with exit code 0.
   if (rt::win32::LoopStarted() && !rt::win32::ShuttingDown() && !AnyWindowAlive()) PostQuitMessage(0);
-}
-
-// ---- Lookups ----
-
-UnitObject* LiveUnit(uint32_t window, uint32_t unit) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return nullptr;
-  const auto i = FindUnitIndex(*w, unit);
-  if (!i || w->live.IsMenuItem(*i)) return nullptr;
-  UnitObject* o = ObjectAt(*w, *i);
-  return Alive(o) ? o : nullptr;
-}
-
-uint32_t UnitKindTag(uint32_t window, uint32_t unit) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return 0;
-  const auto i = FindUnitIndex(*w, unit);
-  if (!i) return 0;
-  if (w->live.IsMenuItem(*i)) {
-    const auto m = w->live.MenuItem(*i);
-    return m ? m->Kind() : 0;
-  }
-  const auto rec = w->live.Unit(*i);
-  return rec ? rec->Kind() : 0;
-}
-
-bool CurrentEventUnit(uint32_t* window, uint32_t* unit) {
-  if (S().event_window == 0) return false;
-  *window = S().event_window;
-  *unit = S().event_unit;
-  return true;
-}
-
-bool RedirectUnitEvents(uint32_t window, uint32_t unit, uint32_t target_window, uint32_t target_unit) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return false;
-  const auto i = FindUnitIndex(*w, unit);
-  if (!i || w->live.IsMenuItem(*i)) return false;
-  if (*i == 0) {
-    // The window itself: clear every unit's redirection.
-    for (size_t k = 0; k < w->live.size(); ++k)
-      if (auto m = w->live.MutableUnit(k)) m->SetSourceUnit(0);
-    return true;
-  }
-  auto rec = w->live.MutableUnit(*i);
-  if (!rec) return false;
-  if (target_unit == 0) {
-    rec->SetSourceUnit(0);
-    return true;
-  }
-  if (target_window != window) return false;
-  const auto t = FindUnitIndex(*w, target_unit);
-  if (!t || w->live.IsMenuItem(*t)) return false;
-  const auto target = w->live.Unit(*t);
-  const uint32_t kind = rec->Kind();
-  const UnitKindDescriptor* desc = FindUnitKind(kind);
-  if (!target || target->Kind() != kind || !desc ||
-      !(desc->flags & (kind_flag::kRaisesEvents | kind_flag::kRaisesEventsOld)))
-    return false;
-  w->live.MutableUnit(*i)->SetSourceUnit(w->live.Key(*t));
-  return true;
 }
 
 bool UnloadUnit(uint32_t window, uint32_t unit, bool now) {
@@ -557,778 +507,9 @@ bool UnloadUnit(uint32_t window, uint32_t unit, bool now) {
   return true;
 }
 
-// ---- Idle, mnemonics, common events, cursors, focus ----
+// ---- The runtime's hooks and requests ----
 
 namespace {
-
-int32_t KeyState(WPARAM own_key) {
-  int32_t state = 0;
-  if ((GetKeyState(VK_CONTROL) & 0x8000) && own_key != VK_CONTROL) state |= 1;
-  if ((GetKeyState(VK_SHIFT) & 0x8000) && own_key != VK_SHIFT) state |= 2;
-  if ((GetKeyState(VK_MENU) & 0x8000) && own_key != VK_MENU) state |= 4;
-  return state;
-}
-
-int32_t MouseKeyState(WPARAM wp) {
-  int32_t state = 0;
-  if (wp & MK_CONTROL) state |= 1;
-  if (wp & MK_SHIFT) state |= 2;
-  if (GetKeyState(VK_MENU) & 0x8000) state |= 4;
-  return state;
-}
-
-int32_t ProgramKeyCode(WPARAM vk) {
-  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9) return int32_t('0' + (vk - VK_NUMPAD0));
-  if (vk == VK_SUBTRACT) return 189;
-  if (vk == VK_DECIMAL) return 190;
-  if (vk == VK_DIVIDE) return 191;
-  return int32_t(vk);
-}
-
-bool IsInputMessage(UINT m) {
-  return (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
-}
-
-// The "&" letter of a caption, lower-cased, or 0.
-wchar_t MnemonicOf(HWND h) {
-  wchar_t text[256];
-  const int len = GetWindowTextW(h, text, 256);
-  for (int k = 0; k + 1 < len; ++k) {
-    if (text[k] != L'&') continue;
-    if (text[k + 1] == L'&') {
-      ++k;
-      continue;
-    }
-    return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(text[k + 1])))));
-  }
-  return 0;
-}
-
-// The unit after `from` in tab order that can take the focus.
-HWND NextInTabOrder(const WindowEntry& w, size_t from) {
-  const auto base = w.live.Unit(from);
-  if (!base) return nullptr;
-  HWND best = nullptr;
-  int32_t best_order = 0;
-  for (size_t i = 1; i < w.live.size(); ++i) {
-    const auto rec = w.live.Unit(i);
-    const UnitObject* o = ObjectAt(w, i);
-    if (!rec || !Alive(o) || i == from) continue;
-    if ((o->kind_flags & (kind_flag::kNonVisual | kFocuslessKind)) || !IsWindowVisible(o->hwnd) ||
-        !IsWindowEnabled(o->hwnd))
-      continue;
-    if (rec->TabOrder() <= base->TabOrder()) continue;
-    if (!best || rec->TabOrder() < best_order) {
-      best = o->hwnd;
-      best_order = rec->TabOrder();
-    }
-  }
-  return best;
-}
-
-bool HandleMnemonic(WindowEntry& w, wchar_t ch) {
-  const wchar_t key = static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(uintptr_t(ch)))));
-  for (size_t i = 1; i < w.live.size(); ++i) {
-    UnitObject* o = ObjectAt(w, i);
-    if (!Alive(o) || !(o->kind_flags & kind_flag::kMnemonicAny) || (o->kind_flags & kind_flag::kNonVisual)) continue;
-    if (!IsWindowVisible(o->hwnd) || !IsWindowEnabled(o->hwnd) || MnemonicOf(o->hwnd) != key) continue;
-    if (o->kind_flags & kind_flag::kMnemonicCheck) {
-      const LRESULT checked = SendMessageW(o->hwnd, BM_GETCHECK, 0, 0);
-      SendMessageW(o->hwnd, BM_SETCHECK, checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
-      SetFocus(o->hwnd);
-      RaiseOn(w, i, 0, {}, nullptr);
-    } else if (o->kind_flags & kind_flag::kMnemonicRadio) {
-      const HWND parent = GetParent(o->hwnd);
-      for (size_t k = 1; k < w.live.size(); ++k) {
-        UnitObject* other = ObjectAt(w, k);
-        if (k != i && Alive(other) && other->kind == o->kind && GetParent(other->hwnd) == parent)
-          SendMessageW(other->hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
-      }
-      SendMessageW(o->hwnd, BM_SETCHECK, BST_CHECKED, 0);
-      SetFocus(o->hwnd);
-      RaiseOn(w, i, 0, {}, nullptr);
-    } else if (o->kind_flags & kind_flag::kMnemonicCaption) {
-      if (HWND next = NextInTabOrder(w, i)) SetFocus(next);
-    } else {
-      // A push button: focus it and press it.
-      SetFocus(o->hwnd);
-      SendMessageW(o->hwnd, BM_CLICK, 0, 0);
-    }
-    return true;
-  }
-  return false;
-}
-
-std::optional<size_t> IndexOfHandle(const WindowEntry& w, HWND h) {
-  if (!h) return std::nullopt;
-  for (size_t i = 0; i < w.live.size(); ++i) {
-    const UnitObject* o = ObjectAt(w, i);
-    if (o && o->hwnd == h) return i;
-  }
-  return std::nullopt;
-}
-
-LRESULT CALLBACK FocusHook(int code, WPARAM wp, LPARAM lp) {
-  if (code == HC_ACTION) {
-    const auto* cw = reinterpret_cast<const CWPSTRUCT*>(lp);
-    if (cw->message == WM_SETFOCUS || cw->message == WM_KILLFOCUS) {
-      for (auto& w : S().windows) {
-        if (!Alive(ObjectAt(*w, 0))) continue;
-        const auto i = IndexOfHandle(*w, cw->hwnd);
-        if (i && *i != 0) {
-          RaiseOn(*w, *i, cw->message == WM_SETFOCUS ? -7 : -8, {}, nullptr);
-          break;
-        }
-      }
-    }
-  }
-  return CallNextHookEx(nullptr, code, wp, lp);
-}
-
-}  // namespace
-
-namespace {
-bool MoveFocusInTabOrder(WindowEntry& w, bool backwards);
-bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg);
-}  // namespace
-
-bool PreTranslateWindowMessage(uint32_t window, MSG& msg) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w || !Alive(ObjectAt(*w, 0))) return false;
-  const HWND root = ObjectAt(*w, 0)->hwnd;
-  if (msg.hwnd != root && !IsChild(root, msg.hwnd)) return false;
-  if (IsInputMessage(msg.message) && !IsWindowEnabled(msg.hwnd)) return true;
-
-  if (msg.message == WM_SYSCHAR || msg.message == WM_CHAR) {
-    bool try_mnemonic = msg.message == WM_SYSCHAR;
-    if (!try_mnemonic) {
-      const HWND focus = GetFocus();
-      const LRESULT code = focus ? SendMessageW(focus, WM_GETDLGCODE, 0, reinterpret_cast<LPARAM>(&msg)) : 0;
-      try_mnemonic = !(code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS | DLGC_HASSETSEL));
-    }
-    if (try_mnemonic && msg.wParam > L' ' && HandleMnemonic(*w, static_cast<wchar_t>(msg.wParam))) return true;
-  }
-
-  const auto index = IndexOfHandle(*w, msg.hwnd);
-  if (index && RaiseCommonEvent(*w, *index, msg)) return true;
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !(GetKeyState(VK_CONTROL) & 0x8000) &&
-      !(GetKeyState(VK_MENU) & 0x8000)) {
-    const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&msg));
-    if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) return MoveFocusInTabOrder(*w, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
-  }
-  return false;
-}
-
-namespace {
-
-// Tab and Shift+Tab: the focus goes round the units that take it, by tab
-// order (record order among equal numbers).
-bool MoveFocusInTabOrder(WindowEntry& w, bool backwards) {
-  std::vector<std::pair<int32_t, size_t>> ring;
-  for (size_t i = 1; i < w.live.size(); ++i) {
-    const auto rec = w.live.Unit(i);
-    const UnitObject* o = ObjectAt(w, i);
-    if (!rec || !Alive(o) || !rec->TabStop()) continue;
-    if ((o->kind_flags & (kind_flag::kNonVisual | kFocuslessKind)) || !IsWindowVisible(o->hwnd) ||
-        !IsWindowEnabled(o->hwnd))
-      continue;
-    ring.emplace_back(rec->TabOrder(), i);
-  }
-  if (ring.empty()) return false;
-  std::sort(ring.begin(), ring.end());
-  const HWND focus = GetFocus();
-  size_t at = ring.size();
-  for (size_t k = 0; k < ring.size(); ++k) {
-    const HWND h = ObjectAt(w, ring[k].second)->hwnd;
-    if (focus && (focus == h || IsChild(h, focus))) at = k;
-  }
-  size_t next = 0;
-  if (at == ring.size()) next = backwards ? ring.size() - 1 : 0;
-  else next = backwards ? (at + ring.size() - 1) % ring.size() : (at + 1) % ring.size();
-  SetFocus(ObjectAt(w, ring[next].second)->hwnd);
-  return true;
-}
-
-// The common event of a keyboard or mouse message for unit i; true when its
-// handler drops the message.
-bool RaiseCommonEvent(WindowEntry& w, size_t i, MSG& msg) {
-  int32_t event = 0;
-  int32_t args[3] = {};
-  int32_t argc = 0;
-  const auto mouse = [&](int32_t e) {
-    event = e;
-    args[0] = static_cast<int16_t>(LOWORD(msg.lParam));
-    args[1] = static_cast<int16_t>(HIWORD(msg.lParam));
-    args[2] = MouseKeyState(msg.wParam);
-    argc = 3;
-  };
-  switch (msg.message) {
-    case WM_LBUTTONDOWN: mouse(-1); break;
-    case WM_LBUTTONUP: mouse(-2); break;
-    case WM_LBUTTONDBLCLK: mouse(-3); break;
-    case WM_RBUTTONDOWN: mouse(-4); break;
-    case WM_RBUTTONUP: mouse(-5); break;
-    case WM_MOUSEMOVE: mouse(-6); break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      event = -9;
-      args[0] = ProgramKeyCode(msg.wParam);
-      args[1] = KeyState(msg.wParam);
-      argc = 2;
-      break;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-      event = -10;
-      args[0] = ProgramKeyCode(msg.wParam);
-      args[1] = KeyState(msg.wParam);
-      argc = 2;
-      break;
-    case WM_CHAR:
-      event = -11;
-      args[0] = int32_t(msg.wParam);
-      argc = 1;
-      break;
-    case WM_MOUSEWHEEL:
-      event = -12;
-      args[0] = GET_WHEEL_DELTA_WPARAM(msg.wParam) / WHEEL_DELTA;
-      args[1] = MouseKeyState(GET_KEYSTATE_WPARAM(msg.wParam));
-      argc = 2;
-      break;
-    default:
-      return false;
-  }
-  int32_t result = 0;
-  const bool has = RaiseOn(w, i, event, argc == 3   ? std::initializer_list<int32_t>{args[0], args[1], args[2]}
-                                              : argc == 2 ? std::initializer_list<int32_t>{args[0], args[1]}
-                                                          : std::initializer_list<int32_t>{args[0]},
-                           &result);
-  if (!has) return false;
-  if (event == -11) {
-    if (result == 0) return true;
-    msg.wParam = static_cast<WPARAM>(static_cast<uint32_t>(result));
-    return false;
-  }
-  return result == 0;
-}
-
-}  // namespace
-
-HCURSOR CursorFor(uint32_t window, HWND under, bool in_client) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return nullptr;
-  const UnitObject* self = ObjectAt(*w, 0);
-  if (self && under == self->hwnd) return in_client ? CursorOf(*w, 0) : nullptr;
-  if (auto i = IndexOfHandle(*w, under); i && *i != 0) return CursorOf(*w, *i);
-  if (auto i = IndexOfHandle(*w, GetParent(under)); i && *i != 0) return CursorOf(*w, *i);
-  return nullptr;
-}
-
-HWND FirstFocusUnit(uint32_t window) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return nullptr;
-  HWND best = nullptr;
-  int32_t best_order = 0;
-  for (size_t i = 1; i < w->live.size(); ++i) {
-    const auto rec = w->live.Unit(i);
-    const UnitObject* o = ObjectAt(*w, i);
-    if (!rec || !Alive(o) || !rec->TabStop()) continue;
-    if ((o->kind_flags & (kind_flag::kNonVisual | kFocuslessKind)) || !IsWindowVisible(o->hwnd) ||
-        !IsWindowEnabled(o->hwnd))
-      continue;
-    if (!best || rec->TabOrder() <= best_order) {  // equal numbers: the later record wins
-      best = o->hwnd;
-      best_order = rec->TabOrder();
-    }
-  }
-  return best;
-}
-
-bool RaiseWindowEvent(uint32_t window, int32_t event, std::initializer_list<int32_t> args, int32_t* result) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) return false;
-  return RaiseOn(*w, 0, event, args, result);
-}
-
-// ---- Property access ----
-
-namespace {
-
-bool IsChildWindow(HWND h) { return (GetWindowLongW(h, GWL_STYLE) & WS_CHILD) != 0; }
-
-RECT RectInParent(HWND h) {
-  RECT r{};
-  GetWindowRect(h, &r);
-  if (IsChildWindow(h)) MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-int32_t ClampPosition(int32_t v) { return std::clamp(v, -kPositionLimit, kPositionLimit); }
-int32_t ClampSize(int32_t v) { return std::clamp(v, 0, kPositionLimit); }
-
-struct Located {
-  WindowEntry* w;
-  size_t i;
-};
-
-Located Locate(uint32_t window, uint32_t unit) {
-  WindowEntry* w = FindWindowEntry(window);
-  if (!w) rt::ReportRuntimeError(gbk::WindowNotLoadedForProperty, 0);
-  const auto i = FindUnitIndex(*w, unit);
-  // The program passes identifiers from its templates; anything else is the
-  // missing-unit error rather than a silent no-op.
-  if (!i) rt::ReportRuntimeError(gbk::UnitMissing, 0);
-  return {w, *i};
-}
-
-// Font records are kept in template pixels, as the templates give them: a
-// size in points is converted at 96 DPI, and each unit scales the record for
-// its display when it makes the font.
-constexpr int32_t kPointsPerInch = 72;
-
-const char kDefaultFace[] = "\xCB\xCE\xCC\xE5";  // the default face name (GBK)
-
-void SetFace(LOGFONTA& lf, const char* face) {
-  const size_t len = face ? std::strlen(face) : 0;
-  std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
-  if (len >= 1 && len <= 31) std::memcpy(lf.lfFaceName, face, len);
-  else std::memcpy(lf.lfFaceName, kDefaultFace, sizeof kDefaultFace - 1);
-}
-
-LOGFONTA FontFromObject(const FontObject& f) {
-  LOGFONTA lf{};
-  lf.lfEscapement = lf.lfOrientation = f.angle;
-  lf.lfWeight = f.bold ? FW_BOLD : 0;
-  lf.lfItalic = f.italic ? 1 : 0;
-  lf.lfUnderline = f.underline ? 1 : 0;
-  lf.lfStrikeOut = f.strike_out ? 1 : 0;
-  lf.lfHeight = -MulDiv(f.size, kTemplateDpi, kPointsPerInch);
-  lf.lfCharSet = DEFAULT_CHARSET;
-  char face[33] = {};
-  std::memcpy(face, f.face, 32);
-  SetFace(lf, face);
-  return lf;
-}
-
-FontObject ObjectFromFont(const LOGFONTA& lf) {
-  FontObject f;
-  f.angle = lf.lfEscapement;
-  f.bold = lf.lfWeight >= FW_BOLD ? 1 : 0;
-  f.italic = lf.lfItalic ? 1 : 0;
-  f.underline = lf.lfUnderline ? 1 : 0;
-  f.strike_out = lf.lfStrikeOut ? 1 : 0;
-  f.size = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, kPointsPerInch, kTemplateDpi);
-  std::memcpy(f.face, lf.lfFaceName, 31);
-  return f;
-}
-
-LOGFONTA CurrentFont(const UnitKindDescriptor& desc, UnitObject& o, int32_t kind_property) {
-  PropertyValue v;
-  v.type = value_type::kFont;
-  const auto read = desc.Routine<PropertyReadRoutine>(kRequestPropertyRead);
-  if (read && read(o, kind_property, &v) && v.has_font) return v.font;
-  // The system's font is made for the session's density: back to template pixels.
-  LOGFONTA lf{};
-  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
-  const int32_t system_dpi = rt::win32::SystemDpi();
-  lf.lfHeight = ScaleBetweenDpi(lf.lfHeight, kTemplateDpi, system_dpi);
-  lf.lfWidth = ScaleBetweenDpi(lf.lfWidth, kTemplateDpi, system_dpi);
-  return lf;
-}
-
-void Recreate(WindowEntry& w, size_t i);
-
-}  // namespace
-
-uint64_t GetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32_t member) {
-  const Located at = Locate(window, unit);
-  WindowEntry& w = *at.w;
-  if (w.live.IsMenuItem(at.i)) {
-    const auto m = w.live.MenuItem(at.i);
-    if (!m) return 0;
-    switch (property) {
-      case 0: return reinterpret_cast<uintptr_t>(rt::CopyTextN(m->Caption().data(), int64_t(m->Caption().size())));
-      case 1: return (m->MenuFlags() & menu_flag::Checked) ? 1 : 0;
-      case 2: return (m->MenuFlags() & menu_flag::Grayed) ? 1 : 0;
-      case 3: return (m->MenuFlags() & menu_flag::Hidden) ? 0 : 1;
-      default: return 0;
-    }
-  }
-  const auto rec = w.live.Unit(at.i);
-  if (!rec) return 0;
-  UnitObject* o = ObjectAt(w, at.i);
-  const bool live = Alive(o);
-  switch (property) {
-    case prop::kLeft:
-    case prop::kTop:
-    case prop::kWidth:
-    case prop::kHeight: {
-      int32_t v = 0;
-      if (live) {
-        const RECT r = RectInParent(o->hwnd);
-        v = property == prop::kLeft ? r.left : property == prop::kTop ? r.top
-          : property == prop::kWidth ? r.right - r.left : r.bottom - r.top;
-      } else {
-        v = property == prop::kLeft ? rec->Left() : property == prop::kTop ? rec->Top()
-          : property == prop::kWidth ? rec->Width() : rec->Height();
-      }
-      return static_cast<uint32_t>(v);
-    }
-    case prop::kTag:
-      return reinterpret_cast<uintptr_t>(rt::CopyTextN(rec->Tag().data(), int64_t(rec->Tag().size())));
-    case prop::kVisible:
-      return live ? (IsWindowVisible(o->hwnd) ? 1 : 0) : (rec->Visible() ? 1 : 0);
-    case prop::kDisabled:
-      return live ? (IsWindowEnabled(o->hwnd) ? 0 : 1) : (rec->Disabled() ? 1 : 0);
-    case prop::kMousePointer: {
-      const ByteSpan data = rec->MousePointerData();
-      const MousePointer mp = DecodeMousePointer(data);
-      if (mp.type == MousePointer::Type::Number) {
-        const Bytes b = EncodePointerNumber(ProgramPointerNumber(mp.number));
-        return reinterpret_cast<uintptr_t>(rt::MakeByteSet(b.data(), int64_t(b.size())));
-      }
-      return reinterpret_cast<uintptr_t>(rt::MakeByteSet(data.data(), int64_t(data.size())));
-    }
-    default: break;
-  }
-  const UnitKindDescriptor* desc = FindUnitKind(rec->Kind());
-  const PropertyDescriptor* pd = desc ? desc->Property(property) : nullptr;
-  if (!pd) return 0;
-  if (!live) rt::ReportRuntimeError(gbk::WindowNotLoaded, 0);
-  const auto read = desc->Routine<PropertyReadRoutine>(kRequestPropertyRead);
-  if (!read) return 0;
-  const int32_t kind_property = property - kFirstKindProperty;
-  if (pd->type == value_type::kFont) {
-    const LOGFONTA lf = CurrentFont(*desc, *o, kind_property);
-    const FontObject f = ObjectFromFont(lf);
-    switch (member) {
-      case 0: return static_cast<uint32_t>(f.angle);
-      case 1: return uint32_t(f.bold);
-      case 2: return uint32_t(f.italic);
-      case 3: return uint32_t(f.underline);
-      case 4: return uint32_t(f.strike_out);
-      case 5: return static_cast<uint32_t>(f.size);
-      case 6: return reinterpret_cast<uintptr_t>(rt::CopyText(f.face));
-      default: {
-        auto* block = static_cast<FontObject*>(rt::AllocMemory(sizeof(FontObject)));
-        *block = f;
-        return reinterpret_cast<uintptr_t>(block);
-      }
-    }
-  }
-  PropertyValue v;
-  v.type = pd->type;
-  if (!read(*o, kind_property, &v)) return 0;
-  switch (value_type::FormOf(pd->type)) {
-    case value_type::Form::Integer: return static_cast<uint32_t>(v.integer);
-    case value_type::Form::Number: return v.number_bits;
-    case value_type::Form::Text:
-      return v.text && *v.text ? reinterpret_cast<uintptr_t>(rt::CopyText(v.text)) : 0;
-    case value_type::Form::ByteSet:
-      return v.data && v.length ? reinterpret_cast<uintptr_t>(rt::MakeByteSet(v.data, int64_t(v.length))) : 0;
-    default: return 0;
-  }
-}
-
-void SetUnitProperty(uint32_t window, uint32_t unit, int32_t property, int32_t member, uint64_t value) {
-  const Located at = Locate(window, unit);
-  WindowEntry& w = *at.w;
-  const size_t i = at.i;
-  const int32_t v32 = static_cast<int32_t>(static_cast<uint32_t>(value));
-  const void* ptr = reinterpret_cast<const void*>(static_cast<uintptr_t>(value));
-  if (w.live.IsMenuItem(i)) {
-    const auto m = w.live.MenuItem(i);
-    if (!m) return;
-    uint32_t flags = m->MenuFlags();
-    const auto set = [&](uint32_t bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); };
-    switch (property) {
-      case 0: w.live.SetMenuCaption(i, ptr ? static_cast<const char*>(ptr) : ""); return;
-      case 1: set(menu_flag::Checked, v32 != 0); break;
-      case 2: set(menu_flag::Grayed, v32 != 0); break;
-      case 3: set(menu_flag::Hidden, v32 == 0); break;
-      default: return;
-    }
-    w.live.SetMenuFlags(i, flags);
-    return;
-  }
-  if (!w.live.Unit(i)) return;
-  UnitObject* o = ObjectAt(w, i);
-  const bool live = Alive(o);
-  switch (property) {
-    case prop::kLeft:
-    case prop::kTop: {
-      const int32_t v = ClampPosition(v32);
-      auto rec = w.live.MutableUnit(i);
-      if (property == prop::kLeft) rec->SetLeft(v);
-      else rec->SetTop(v);
-      if (live) {
-        const RECT r = RectInParent(o->hwnd);
-        SetWindowPos(o->hwnd, nullptr, property == prop::kLeft ? v : r.left, property == prop::kTop ? v : r.top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      }
-      return;
-    }
-    case prop::kWidth:
-    case prop::kHeight: {
-      const int32_t v = ClampSize(v32);
-      auto rec = w.live.MutableUnit(i);
-      if (property == prop::kWidth) rec->SetWidth(v);
-      else rec->SetHeight(v);
-      if (live) {
-        RECT r{};
-        GetWindowRect(o->hwnd, &r);
-        SetWindowPos(o->hwnd, nullptr, 0, 0, property == prop::kWidth ? v : r.right - r.left,
-                     property == prop::kHeight ? v : r.bottom - r.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-      }
-      return;
-    }
-    case prop::kTag:
-      w.live.SetTag(i, ptr ? static_cast<const char*>(ptr) : "");
-      return;
-    case prop::kVisible: {
-      const bool on = v32 != 0;
-      w.live.MutableUnit(i)->SetFlag(unit_flag::Visible, on);
-      if (!live) return;
-      if (!on) ShowWindow(o->hwnd, SW_HIDE);
-      else if (i == 0) ShowWindowUnit(*o);
-      else if (!(o->kind_flags & kind_flag::kNonVisual)) ShowWindow(o->hwnd, SW_SHOWNA);
-      return;
-    }
-    case prop::kDisabled: {
-      const bool on = v32 != 0;
-      w.live.MutableUnit(i)->SetFlag(unit_flag::Disabled, on);
-      if (live) EnableWindow(o->hwnd, on ? FALSE : TRUE);
-      return;
-    }
-    case prop::kMousePointer: {
-      const uint8_t* data = ptr ? rt::ByteSetData(ptr) : nullptr;
-      const size_t len = ptr ? size_t(std::max(0, rt::ByteSetLength(ptr))) : 0;
-      const ByteSpan bytes(data, data ? len : 0);
-      CursorSlot* cursor = live ? BuildCursor(bytes) : nullptr;
-      FreeCursor(w.live.Cursor(i));
-      w.live.SetCursor(i, cursor);
-      w.live.SetMousePointer(i, bytes);
-      if (live) {
-        POINT p;
-        if (GetCursorPos(&p)) SetCursorPos(p.x, p.y);
-      }
-      return;
-    }
-    default: break;
-  }
-  const auto rec = w.live.Unit(i);
-  const UnitKindDescriptor* desc = FindUnitKind(rec->Kind());
-  const PropertyDescriptor* pd = desc ? desc->Property(property) : nullptr;
-  if (!pd) return;
-  if (!live) rt::ReportRuntimeError(gbk::WindowNotLoaded, 0);
-  const auto written = desc->Routine<PropertyWrittenRoutine>(kRequestPropertyWritten);
-  if (!written) return;
-  const int32_t kind_property = property - kFirstKindProperty;
-  PropertyValue pv;
-  pv.type = pd->type;
-  switch (value_type::FormOf(pd->type)) {
-    case value_type::Form::Integer:
-      pv.integer = v32;
-      if (pd->type == value_type::kLogical) pv.integer = v32 != 0 ? 1 : 0;
-      if (pd->type == value_type::kChoice && v32 < 0) pv.integer = 0;
-      break;
-    case value_type::Form::Number: pv.number_bits = value; break;
-    case value_type::Form::Text: pv.text = ptr ? static_cast<const char*>(ptr) : ""; break;
-    case value_type::Form::ByteSet:
-      if (ptr && rt::ByteSetLength(ptr) > 0) {
-        pv.data = rt::ByteSetData(ptr);
-        pv.length = size_t(rt::ByteSetLength(ptr));
-      }
-      break;
-    case value_type::Form::Font: {
-      pv.has_font = true;
-      if (member < 0) {
-        pv.font = ptr ? FontFromObject(*static_cast<const FontObject*>(ptr)) : FontFromObject(FontObject{});
-        break;
-      }
-      pv.font = CurrentFont(*desc, *o, kind_property);
-      switch (member) {
-        case 0: {
-          int32_t a = v32 % 3600;
-          if (a < 0) a += 3600;
-          pv.font.lfEscapement = pv.font.lfOrientation = a;
-          break;
-        }
-        case 1: pv.font.lfWeight = v32 ? FW_BOLD : 0; break;
-        case 2: pv.font.lfItalic = v32 ? 1 : 0; break;
-        case 3: pv.font.lfUnderline = v32 ? 1 : 0; break;
-        case 4: pv.font.lfStrikeOut = v32 ? 1 : 0; break;
-        case 5: pv.font.lfHeight = -MulDiv(v32, kTemplateDpi, kPointsPerInch); break;
-        case 6: SetFace(pv.font, ptr ? static_cast<const char*>(ptr) : nullptr); break;
-        default: return;
-      }
-      break;
-    }
-    default: return;
-  }
-  if (written(*o, kind_property, pv) && Alive(ObjectAt(w, i)) && !(desc->flags & kind_flag::kNeverRecreated))
-    Recreate(w, i);
-}
-
-namespace {
-
-void Recreate(WindowEntry& w, size_t i) {
-  ManagerState& s = S();
-  UnitObject* old = ObjectAt(w, i);
-  const auto rec = w.live.Unit(i);
-  const UnitKindDescriptor* desc = rec ? FindUnitKind(rec->Kind()) : nullptr;
-  if (!old || !desc || i == 0) return;
-  const auto save = desc->Routine<SavePropertiesRoutine>(kRequestSaveProperties);
-  const auto create = desc->Routine<CreateRoutine>(kRequestCreate);
-  Bytes data;
-  if (!save || !create || !save(*old, &data)) return;
-
-  const HWND old_hwnd = old->hwnd;
-  const HWND focus = GetFocus();
-  const RECT r = RectInParent(old_hwnd);
-  const bool disabled = !IsWindowEnabled(old_hwnd);
-  const bool visible = (GetWindowLongW(old_hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
-  const HWND parent = GetParent(old_hwnd);
-  const HWND prev = GetWindow(old_hwnd, GW_HWNDPREV);
-  const int32_t control_id = GetDlgCtrlID(old_hwnd);
-
-  ++s.suppression;
-  rt::win32::ProcessEvents();
-  CreateParams p;
-  p.kind_data = data;
-  p.style = (disabled ? WS_DISABLED : 0) | (rec->TabStop() ? WS_TABSTOP : 0);
-  p.parent = parent;
-  p.control_id = control_id;
-  p.left = r.left;
-  p.top = r.top;
-  p.width = r.right - r.left;
-  p.height = r.bottom - r.top;
-  p.dpi = old->dpi;
-  p.window_id = w.id;
-  p.unit_id = w.live.Key(i);
-  p.flags = create_flag::kRecreating;
-  UnitObject* fresh = create(p);
-  if (fresh) {
-    fresh->window_id = w.id;
-    fresh->unit_id = w.live.Key(i);
-    fresh->kind = rec->Kind();
-    fresh->kind_flags = desc->flags;
-    fresh->dpi = p.dpi;
-    if (GetParent(fresh->hwnd) != parent) SetParent(fresh->hwnd, parent);
-    if (desc->flags & kind_flag::kKeepsChildren) {
-      std::vector<HWND> children;
-      for (HWND c = GetWindow(old_hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
-      for (HWND c : children) SetParent(c, fresh->hwnd);
-    }
-    w.live.SetObject(i, fresh);
-    SetWindowPos(fresh->hwnd, prev ? prev : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(fresh->hwnd, kMsgLoadingFinished, 0, 0);
-    SendMessageW(fresh->hwnd, kMsgWindowReady, 0, 0);
-    if ((desc->flags & kind_flag::kTellParentAfterRecreate) && parent) SendMessageW(parent, kMsgWindowTold, 0, 0);
-    if (visible) ShowWindow(fresh->hwnd, SW_SHOWNA);
-    s.recreating = true;
-    DestroyWindow(old_hwnd);
-    s.recreating = false;
-    if (focus == old_hwnd) SetFocus(fresh->hwnd);
-    else if (focus && IsWindow(focus) && GetFocus() != focus) SetFocus(focus);
-  }
-  rt::win32::ProcessEvents();
-  --s.suppression;
-}
-
-}  // namespace
-
-// ---- Density changes ----
-
-void RescaleWindow(uint32_t window, int32_t dpi, const RECT* suggested) {
-  WindowEntry* w = FindWindowEntry(window);
-  UnitObject* self = w ? ObjectAt(*w, 0) : nullptr;
-  if (!Alive(self) || dpi <= 0) return;
-  const int32_t old = self->dpi;
-  self->dpi = dpi;
-  if (old != dpi) {
-    // Each unit keeps its place and size in template terms; inner units are
-    // placed in their container, which scales by the same factor.
-    for (size_t i = 1; i < w->live.size(); ++i) {
-      UnitObject* o = ObjectAt(*w, i);
-      if (!Alive(o) || w->live.IsMenuItem(i)) continue;
-      const RECT r = RectInParent(o->hwnd);
-      o->dpi = dpi;
-      SetWindowPos(o->hwnd, nullptr, ScaleBetweenDpi(r.left, dpi, old), ScaleBetweenDpi(r.top, dpi, old),
-                   ScaleBetweenDpi(r.right - r.left, dpi, old), ScaleBetweenDpi(r.bottom - r.top, dpi, old),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-      SendMessageW(o->hwnd, kMsgDpiChanged, static_cast<WPARAM>(dpi), 0);
-    }
-  }
-  // Last, so that the resized event finds the units at their new scale.
-  if (suggested)
-    SetWindowPos(self->hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// ---- Templates, idle, hooks, requests ----
-
-bool ReadWindowTemplates(const void* image, uint32_t size, const void* code_base) {
-  ManagerState& s = S();
-  const auto* table = static_cast<const HandlerTable*>(code_base);
-  s.handlers = table ? *table : HandlerTable{};
-  TemplateImage parsed;
-  if (!image) return false;
-  const ByteSpan bytes(static_cast<const uint8_t*>(image), size);
-  if (LoadTemplateImage(bytes, s.handlers.count, parsed) != TemplateError::Ok) return false;
-  for (WindowTemplate& t : parsed.windows) {
-    auto w = std::make_unique<WindowEntry>();
-    w->id = t.id;
-    w->attributes = t.attributes;
-    w->class_id = t.class_id;
-    w->first_text = std::move(t.first_text);
-    w->second_text = std::move(t.second_text);
-    w->live = std::move(t.units);
-    s.windows.push_back(std::move(w));
-  }
-  return true;
-}
-
-void ResetWindowSystem() {
-  ManagerState& s = S();
-  for (auto& w : s.windows)
-    if (UnitObject* o = ObjectAt(*w, 0); Alive(o)) DestroyWindow(o->hwnd);
-  s.windows.clear();
-  s.loaded_order.clear();
-  s.suppression = 0;
-  s.event_window = s.event_unit = 0;
-  s.modal_window = 0;
-}
-
-namespace {
-
-bool OfferIdle(bool new_period, uint32_t elapsed) {
-  bool more = false;
-  // The table may change under a handler; walk by identifier.
-  std::vector<uint32_t> ids;
-  for (auto& w : S().windows) ids.push_back(w->id);
-  for (uint32_t id : ids) {
-    WindowEntry* w = FindWindowEntry(id);
-    if (!w || !Alive(ObjectAt(*w, 0))) continue;
-    if (new_period) w->idle_wanted = true;
-    if (!w->idle_wanted) continue;
-    int32_t result = 0;
-    if (RaiseOn(*w, 0, 7, {static_cast<int32_t>(elapsed)}, &result) && result != 0) more = true;
-    else if ((w = FindWindowEntry(id))) w->idle_wanted = false;
-  }
-  return more;
-}
-
-void DestroyAllWindows() {
-  for (auto& w : S().windows)
-    if (UnitObject* o = ObjectAt(*w, 0); Alive(o)) DestroyWindow(o->hwnd);
-}
-
-bool AnyWindowAlive() {
-  for (auto& w : S().windows)
-    if (Alive(ObjectAt(*w, 0))) return true;
-  return false;
-}
 
 bool LoadStartWindowHook(uint32_t id) { return LoadWindow(id, nullptr, false); }
 
@@ -1356,10 +537,8 @@ struct TypedEventRecord {
 
 intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
   switch (code) {
-    case rt::req::kWindowManager: return reinterpret_cast<intptr_t>(&S());
-    case rt::req::kUnitDestroyed:
-      UnitDestroyed(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2));
-      return 0;
+    case rt::req::kWindowManager: return reinterpret_cast<intptr_t>(&Manager());
+    case rt::req::kUnitDestroyed: UnitDestroyed(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)); return 0;
     case rt::req::kLoadWindow: {
       const auto* r = reinterpret_cast<const LoadWindowRequest*>(p1);
       if (!r) return -1;
@@ -1404,7 +583,8 @@ intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
       }
       return 1;
     }
-    case rt::req::kUnitTag: return static_cast<intptr_t>(UnitKindTag(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)));
+    case rt::req::kUnitTag:
+      return static_cast<intptr_t>(UnitKindTag(static_cast<uint32_t>(p1), static_cast<uint32_t>(p2)));
     case rt::req::kKindCode: {
       const UnitKindDescriptor* d = FindUnitKind(static_cast<uint32_t>(p1));
       if (!d) return 0;
@@ -1412,9 +592,9 @@ intptr_t Answer(int32_t code, intptr_t p1, intptr_t p2) {
       if (d->flags & kind_flag::kRaisesEvents) return 1;
       return 0;
     }
-    case rt::req::kWindowCount: return static_cast<intptr_t>(S().loaded_order.size());
+    case rt::req::kWindowCount: return static_cast<intptr_t>(Manager().loadedOrder.size());
     case rt::req::kWindowHandleAt: {
-      const auto& order = S().loaded_order;
+      const auto& order = Manager().loadedOrder;
       if (p1 < 0 || size_t(p1) >= order.size()) return 0;
       UnitObject* o = LiveUnit(order[size_t(p1)], 0);
       return o ? reinterpret_cast<intptr_t>(o->hwnd) : 0;
@@ -1436,15 +616,14 @@ void InstallWindowSystem() {
   hooks.offerIdle = OfferIdle;
   hooks.unitWindowHandle = UnitHandleHook;
   rt::win32::SetWindowSystemHooks(hooks);
-  for (int32_t code : {rt::req::kWindowManager, rt::req::kUnitDestroyed, rt::req::kLoadWindow, rt::req::kUnitObject,
-                       rt::req::kUnitObjectChecked, rt::req::kRaiseEvent, rt::req::kRaiseTypedEvent,
-                       rt::req::kEventUnit, rt::req::kUnitTag, rt::req::kKindCode, rt::req::kWindowCount,
-                       rt::req::kWindowHandleAt})
+  for (int32_t code :
+       {rt::req::kWindowManager, rt::req::kUnitDestroyed, rt::req::kLoadWindow, rt::req::kUnitObject,
+        rt::req::kUnitObjectChecked, rt::req::kRaiseEvent, rt::req::kRaiseTypedEvent, rt::req::kEventUnit,
+        rt::req::kUnitTag, rt::req::kKindCode, rt::req::kWindowCount, rt::req::kWindowHandleAt})
     rt::InstallRequestHandler(code, Answer);
   RegisterUnitKind(WindowKind());
-  if (!S().focus_hook) S().focus_hook = SetWindowsHookExW(WH_CALLWNDPROC, FocusHook, nullptr, GetCurrentThreadId());
+  if (!Manager().focusHook)
+    Manager().focusHook = SetWindowsHookExW(WH_CALLWNDPROC, FocusHook, nullptr, GetCurrentThreadId());
 }
-
-bool OfferIdleForTest(bool new_period, uint32_t elapsed) { return OfferIdle(new_period, elapsed); }
 
 }  // namespace ui

@@ -27,40 +27,37 @@ namespace {
 
 constexpr wchar_t kDefaultClass[] = L"KVWindow";
 
-// Kind property numbers (property number - 8).
-enum WindowProperty : int32_t {
-  kCaption, kBorder, kBackColour, kBackPicture, kBackPictureMode, kBackSound, kSoundMode, kControlBox,
-  kMaxButton, kMinButton, kPosition, kMovable, kIcon, kFlag21, kFlag22, kFlag23, kHelpFile, kHelpContext,
-  kShowInTaskBar, kFlag27, kShape, kAlwaysOnTop, kFlag30, kClassName, kWindowPropertyCount
-};
+using namespace prop::window;
+namespace window_event = event::window;
 
-constexpr auto kWindowProperties = WithCommonProperties<kWindowPropertyCount>({{
-    KindProperty(value_type::kText),          // Caption
-    KindProperty(value_type::kChoice),        // Border
-    KindProperty(value_type::kColourOrFace),  // BackColour
-    KindProperty(value_type::kPicture),       // BackPicture
-    KindProperty(value_type::kChoice),        // BackPictureMode
-    KindProperty(value_type::kSound),         // BackSound
-    KindProperty(value_type::kChoice),        // SoundMode
-    KindProperty(value_type::kLogical),       // ControlBox
-    KindProperty(value_type::kLogical),       // MaxButton
-    KindProperty(value_type::kLogical),       // MinButton
-    KindProperty(value_type::kChoice),        // Position
-    KindProperty(value_type::kLogical),       // Movable
-    KindProperty(value_type::kIcon),          // Icon
-    KindProperty(value_type::kLogical),
-    KindProperty(value_type::kLogical),
-    KindProperty(value_type::kLogical),
-    KindProperty(value_type::kFileName),      // HelpFile
-    KindProperty(value_type::kInteger2),      // HelpContext
-    KindProperty(value_type::kLogical),       // ShowInTaskBar
-    KindProperty(value_type::kLogical),
-    KindProperty(value_type::kChoice),        // Shape
-    KindProperty(value_type::kLogical),       // AlwaysOnTop
-    KindProperty(value_type::kLogical),
-    KindProperty(value_type::kText),          // ClassName
-}});
-static_assert(kWindowProperties.size() == 32);
+constexpr std::array<KindPropertyType, kCount> kWindowTable = {{
+    {kCaption, value_type::kText},
+    {kBorder, value_type::kChoice},
+    {kBackColour, value_type::kColourOrFace},
+    {kBackPicture, value_type::kPicture},
+    {kBackPictureMode, value_type::kChoice},
+    {kBackSound, value_type::kSound},
+    {kSoundMode, value_type::kChoice},
+    {kControlBox, value_type::kLogical},
+    {kMaxButton, value_type::kLogical},
+    {kMinButton, value_type::kLogical},
+    {kPosition, value_type::kChoice},
+    {kMovable, value_type::kLogical},
+    {kIcon, value_type::kIcon},
+    {kProperty21, value_type::kLogical},
+    {kProperty22, value_type::kLogical},
+    {kProperty23, value_type::kLogical},
+    {kHelpFile, value_type::kFileName},
+    {kHelpContext, value_type::kInteger2},
+    {kShowInTaskBar, value_type::kLogical},
+    {kProperty27, value_type::kLogical},
+    {kShape, value_type::kChoice},
+    {kAlwaysOnTop, value_type::kLogical},
+    {kProperty30, value_type::kLogical},
+    {kClassName, value_type::kText},
+}};
+static_assert(InNumberOrder(kWindowTable));
+constexpr auto kWindowProperties = DescriptorsOf(kWindowTable);
 
 struct WindowUnit final : UnitObject, rt::win32::WindowObject {
   WindowData data;
@@ -196,7 +193,7 @@ void Maximise(WindowUnit& w) {
   SetWindowPos(w.hwnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                SWP_NOZORDER | SWP_SHOWWINDOW);
   const HWND focus = GetFocus();
-  if (focus && (focus == w.hwnd || IsChild(w.hwnd, focus))) RaiseWindowEvent(w.window_id, -7);
+  if (focus && (focus == w.hwnd || IsChild(w.hwnd, focus))) RaiseWindowEvent(w.window_id, event::kGotFocus);
 }
 
 // ---- Background ----
@@ -261,9 +258,9 @@ void PaintBackground(WindowUnit& w, HDC dc, const RECT& area) {
 
 void OnClose(HWND hwnd, uint32_t window, bool child) {
   int32_t result = 0;
-  if (RaiseWindowEvent(window, 12, {}, &result) && result == 0 && !child) return;
+  if (RaiseWindowEvent(window, window_event::kCloseRequest, {}, &result) && result == 0 && !child) return;
   if (!IsWindow(hwnd)) return;
-  if (RaiseWindowEvent(window, 1, {}, &result) && result == 0 && !child) return;
+  if (RaiseWindowEvent(window, window_event::kClose, {}, &result) && result == 0 && !child) return;
   if (!IsWindow(hwnd)) return;
   ReenableDisabledWindows(window);
   DestroyWindow(hwnd);
@@ -275,7 +272,7 @@ void OnActivate(WindowUnit& w, WPARAM wp) {
   if (LOWORD(wp) == WA_INACTIVE) {
     const HWND focus = GetFocus();
     if (focus && IsChild(hwnd, focus)) w.last_focus = focus;
-    RaiseWindowEvent(id, 6);
+    RaiseWindowEvent(id, window_event::kDeactivated);
     return;
   }
   if (!IsWindowEnabled(hwnd) && w.activated_before && w.hidden_owner) {
@@ -287,14 +284,14 @@ void OnActivate(WindowUnit& w, WPARAM wp) {
   }
   if (!w.activated_before) {
     w.activated_before = true;
-    RaiseWindowEvent(id, 8);
+    RaiseWindowEvent(id, window_event::kFirstActivated);
   }
-  if (IsWindow(hwnd)) RaiseWindowEvent(id, 5);
+  if (IsWindow(hwnd)) RaiseWindowEvent(id, window_event::kActivated);
 }
 
 void OnSetFocus(WindowUnit& w) {
   const HWND hwnd = w.hwnd;
-  RaiseWindowEvent(w.window_id, -7);
+  RaiseWindowEvent(w.window_id, event::kGotFocus);
   if (!IsWindow(hwnd) || GetFocus() != hwnd) return;
   HWND target = w.last_focus;
   if (!target || !IsWindow(target) || !IsChild(hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
@@ -330,10 +327,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_QUERYENDSESSION: {
       int32_t result = 0;
-      return RaiseWindowEvent(w->window_id, 1, {}, &result) && result == 0 ? FALSE : TRUE;
+      return RaiseWindowEvent(w->window_id, window_event::kClose, {}, &result) && result == 0 ? FALSE : TRUE;
     }
     case WM_DESTROY:
-      RaiseWindowEvent(w->window_id, 2);
+      RaiseWindowEvent(w->window_id, window_event::kDestroying);
       ReenableDisabledWindows(w->window_id);
       return 0;
     case WM_NCDESTROY:
@@ -350,19 +347,19 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       OnSetFocus(*w);
       return 0;
     case WM_KILLFOCUS:
-      RaiseWindowEvent(w->window_id, -8);
+      RaiseWindowEvent(w->window_id, event::kLostFocus);
       return 0;
     case WM_MOVE:
-      if (w->events_on) RaiseWindowEvent(w->window_id, 3);
+      if (w->events_on) RaiseWindowEvent(w->window_id, window_event::kMoved);
       return 0;
     case WM_SIZE:
-      if (w->events_on) RaiseWindowEvent(w->window_id, 4);
+      if (w->events_on) RaiseWindowEvent(w->window_id, window_event::kResized);
       return 0;
     case WM_DPICHANGED:
       RescaleWindow(w->window_id, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_SHOWWINDOW:
-      if (w->events_on) RaiseWindowEvent(w->window_id, wp ? 10 : 11);
+      if (w->events_on) RaiseWindowEvent(w->window_id, wp ? window_event::kShown : window_event::kHidden);
       break;
     case WM_SETCURSOR:
       if (HCURSOR c = CursorFor(w->window_id, reinterpret_cast<HWND>(wp), LOWORD(lp) == HTCLIENT)) {
@@ -505,16 +502,16 @@ bool PropertyWritten(UnitObject& unit, int32_t n, const PropertyValue& v) {
       break;
     case kMovable: d.movable = on; ApplyMovable(w); break;
     case kIcon: d.icon = bytes(); ApplyIcon(w); break;
-    case kFlag21: d.flag21 = on; break;
-    case kFlag22: d.flag22 = on; break;
-    case kFlag23: d.flag23 = on; break;
+    case kProperty21: d.flag21 = on; break;
+    case kProperty22: d.flag22 = on; break;
+    case kProperty23: d.flag23 = on; break;
     case kHelpFile: d.help_file = v.text ? v.text : ""; break;
     case kHelpContext: d.help_context = v.integer; break;
     case kShowInTaskBar: d.show_in_task_bar = on; break;
-    case kFlag27: d.flag27 = on; break;
+    case kProperty27: d.flag27 = on; break;
     case kShape: d.shape = v.integer; ApplyShape(w); break;
     case kAlwaysOnTop: d.always_on_top = on; ApplyTopMost(w); break;
-    case kFlag30: d.flag30 = on; break;
+    case kProperty30: d.flag30 = on; break;
     case kClassName: d.class_name = v.text ? v.text : ""; break;
     default: break;
   }
@@ -551,16 +548,16 @@ bool PropertyRead(UnitObject& unit, int32_t n, PropertyValue* v) {
     case kPosition: v->integer = IsIconic(w.hwnd) ? 2 : IsZoomed(w.hwnd) ? 3 : 0; break;
     case kMovable: v->integer = d.movable; break;
     case kIcon: bytes(d.icon); break;
-    case kFlag21: v->integer = d.flag21; break;
-    case kFlag22: v->integer = d.flag22; break;
-    case kFlag23: v->integer = d.flag23; break;
+    case kProperty21: v->integer = d.flag21; break;
+    case kProperty22: v->integer = d.flag22; break;
+    case kProperty23: v->integer = d.flag23; break;
     case kHelpFile: text(d.help_file); break;
     case kHelpContext: v->integer = d.help_context; break;
     case kShowInTaskBar: v->integer = d.show_in_task_bar; break;
-    case kFlag27: v->integer = d.flag27; break;
+    case kProperty27: v->integer = d.flag27; break;
     case kShape: v->integer = d.shape; break;
     case kAlwaysOnTop: v->integer = d.always_on_top; break;
-    case kFlag30: v->integer = d.flag30; break;
+    case kProperty30: v->integer = d.flag30; break;
     case kClassName: text(d.class_name); break;
     default: return false;
   }

@@ -167,7 +167,7 @@ TEST_F(EditBoxTest, ContentIsTheWindowTextAndEveryWriteCountsAsAChange) {
   EXPECT_GE(after_first, 1u);
   edit.WriteText(kEditContent, gbk::Directory);
   EXPECT_EQ(Events().size(), after_first + 1) << "the same text again is a change too";
-  EXPECT_EQ(Events().back().event, ui::kEditBoxChanged);
+  EXPECT_EQ(Events().back().event, ui::event::edit_box::kChanged);
 
   // What the user typed is what the program reads.
   SetWindowTextW(edit.hwnd(), L"D:\\\u7A0B\u5E8F");
@@ -258,7 +258,7 @@ TEST_F(EditBoxTest, ManualSpinRaisesEventOneWithTheDirection) {
   PressSpin(spin, true);
   PressSpin(spin, false);
   ASSERT_EQ(Events().size(), 2u);
-  EXPECT_EQ(Events()[0].event, ui::kEditBoxSpin);
+  EXPECT_EQ(Events()[0].event, ui::event::edit_box::kSpin);
   EXPECT_EQ(Events()[0].args, std::vector<int32_t>{1});
   EXPECT_EQ(Events()[1].args, std::vector<int32_t>{-1});
   EXPECT_EQ(edit.ReadText(kEditContent), "7") << "the text is the program's business";

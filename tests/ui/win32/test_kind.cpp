@@ -72,6 +72,12 @@ std::string CaptionOf(const ui::UnitObject& u) {
 }
 
 bool Written(ui::UnitObject& u, int32_t n, const ui::PropertyValue& v) {
+  if (n == 1) {
+    auto& t = static_cast<TestUnit&>(u);
+    t.font = v.font;
+    t.has_font = true;
+    return false;
+  }
   if (n != 0) return false;
   SetWindowTextW(u.hwnd, rt::win32::ToWide(v.text).c_str());
   return v.text[0] == '!';
@@ -85,6 +91,12 @@ bool Save(ui::UnitObject& u, std::vector<uint8_t>* out) {
 
 std::string g_read;
 bool Read(ui::UnitObject& u, int32_t n, ui::PropertyValue* v) {
+  if (n == 1) {
+    const auto& t = static_cast<TestUnit&>(u);
+    v->font = t.font;
+    v->has_font = t.has_font;
+    return t.has_font;
+  }
   if (n != 0) return false;
   g_read = CaptionOf(u);
   v->text = g_read.c_str();
@@ -101,11 +113,14 @@ ui::KindRoutine Routines(int32_t request) {
   }
 }
 
-constexpr auto kProperties = ui::WithCommonProperties<1>({{ui::KindProperty(ui::value_type::kText)}});
+constexpr std::array<ui::KindPropertyType, 2> kOwnProperties = {
+    {{0, ui::value_type::kText}, {1, ui::value_type::kFont}}};
+constexpr auto kProperties = ui::DescriptorsOf(kOwnProperties);
 constexpr uint32_t kFlags = ui::kind_flag::kRaisesEvents | ui::kind_flag::kMnemonicButton;
-constexpr ui::UnitKindDescriptor kKind{"", "TestUnit", kFlags, 9, kProperties.data(), &Routines, kTestKind};
-constexpr ui::UnitKindDescriptor kOtherKind{"", "OtherTestUnit", kFlags, 9, kProperties.data(), &Routines,
-                                            kOtherTestKind};
+constexpr ui::UnitKindDescriptor kKind{"",        "TestUnit", kFlags, kProperties.size(), kProperties.data(),
+                                       &Routines, kTestKind};
+constexpr ui::UnitKindDescriptor kOtherKind{"",        "OtherTestUnit", kFlags, kProperties.size(), kProperties.data(),
+                                            &Routines, kOtherTestKind};
 
 }  // namespace
 

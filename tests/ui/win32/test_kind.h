@@ -1,5 +1,6 @@
 // A small unit kind for the window system tests: a child window whose kind
-// data is its caption. It raises event 0 when clicked (BM_CLICK), event 5
+// data is its caption; kind property 0 is the caption, 1 a font it keeps
+// (none until one is written). It raises event 0 when clicked (BM_CLICK), event 5
 // when it is created as a replacement, counts the left-button presses it
 // receives, and asks to be re-created when a caption starting with "!" is
 // written.
@@ -16,6 +17,8 @@ constexpr uint32_t kOtherTestKind = 0x00030002;  // the same, under another tag
 struct TestUnit : ui::UnitObject {
   int32_t control_id = 0;
   int32_t left_presses = 0;
+  LOGFONTA font{};
+  bool has_font = false;
 };
 
 void RegisterTestKinds();

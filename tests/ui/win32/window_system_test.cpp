@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gbk/runtime_texts.h"
@@ -431,6 +433,68 @@ TEST_F(WindowSystem, RecreatingAUnitKeepsItsIdentityAndRaisesNoEvent) {
   // A plain caption is written without re-creation.
   SetText(kMain, kUnitB, 8, "plain");
   EXPECT_EQ(Hwnd(kMain, kUnitB), fresh);
+}
+
+// Font members one by one (element index 0 to 6), each kept with the ones
+// written before, and the whole font object; what is read back is what the
+// unit was given, normalised.
+TEST_F(WindowSystem, FontMembersAreWrittenAndReadBack) {
+  ASSERT_TRUE(ui::LoadWindow(kMain, nullptr, false));
+  namespace member = ui::prop::font_member;
+  constexpr int32_t kFont = ui::prop::Number(1);
+  const auto read = [](int32_t m) { return static_cast<int32_t>(ui::GetUnitProperty(kMain, kUnitB, kFont, m)); };
+  const auto write = [](int32_t m, uint64_t v) { ui::SetUnitProperty(kMain, kUnitB, kFont, m, v); };
+  const auto face = [] {
+    auto* p = reinterpret_cast<char*>(static_cast<uintptr_t>(ui::GetUnitProperty(kMain, kUnitB, kFont, member::kFace)));
+    std::string s = p ? p : "";
+    rt::FreeMemory(p);
+    return s;
+  };
+  struct Case {
+    int32_t member;
+    int32_t written;
+    int32_t read;
+  } cases[] = {
+      {member::kAngle, -450, 3150}, {member::kAngle, 7300, 100}, {member::kBold, 5, 1},      {member::kBold, 0, 0},
+      {member::kBold, 1, 1},        {member::kItalic, 1, 1},     {member::kUnderline, 1, 1}, {member::kStrikeOut, 1, 1},
+      {member::kSize, 11, 11},      {member::kSize, 30, 30},
+  };
+  for (const Case& c : cases) {
+    write(c.member, static_cast<uint32_t>(c.written));
+    EXPECT_EQ(read(c.member), c.read) << "member " << c.member << " written " << c.written;
+  }
+  EXPECT_EQ(read(member::kAngle), 100);  // later writes kept the earlier members
+  EXPECT_EQ(read(member::kItalic), 1);
+  EXPECT_EQ(read(member::kBold), 1);
+
+  const std::string kDefaultFace = "\xCB\xCE\xCC\xE5";
+  const std::string too_long(32, 'x');
+  for (const auto& [written, kept] : {std::pair<std::string, std::string>{"Arial", "Arial"},
+                                      {"", kDefaultFace},
+                                      {too_long, kDefaultFace},
+                                      {std::string(31, 'y'), std::string(31, 'y')}}) {
+    write(member::kFace, reinterpret_cast<uintptr_t>(written.c_str()));
+    EXPECT_EQ(face(), kept) << written;
+  }
+  EXPECT_EQ(read(member::kSize), 30);
+
+  ui::FontObject whole;
+  whole.angle = 900;
+  whole.bold = 1;
+  whole.underline = 1;
+  whole.size = 20;
+  std::memcpy(whole.face, "Tahoma", 7);
+  write(-1, reinterpret_cast<uintptr_t>(&whole));
+  auto* back = reinterpret_cast<ui::FontObject*>(static_cast<uintptr_t>(ui::GetUnitProperty(kMain, kUnitB, kFont, -1)));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->angle, 900);
+  EXPECT_EQ(back->bold, 1);
+  EXPECT_EQ(back->italic, 0);
+  EXPECT_EQ(back->underline, 1);
+  EXPECT_EQ(back->strike_out, 0);
+  EXPECT_EQ(back->size, 20);
+  EXPECT_STREQ(back->face, "Tahoma");
+  rt::FreeMemory(back);
 }
 
 // ---- Events ----
