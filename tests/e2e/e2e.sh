@@ -1136,13 +1136,21 @@ SCRIPT
 # one the other scenarios use, copied once, with the desktop's LogPixels set
 # (Wine reads it from the user's "Control Panel\Desktop" key).
 dpi_prefix() { # dpi
-  local p=$work/prefix-dpi$1
-  if [ ! -d "$p" ]; then
+  local p=$work/prefix-dpi$1 try
+  # Kept only once the density is seen in the saved registry: on a busy
+  # machine the reg command can fail and leave a 96 DPI prefix behind, which
+  # later runs would keep using.
+  local want
+  want=$(printf '"LogPixels"=dword:%08x' "$1")
+  for try in 1 2 3; do
+    grep -qF "$want" "$p/user.reg" 2>/dev/null && break
+    rm -rf "$p"
     cp -a "$(prefix_for zh_CN.UTF-8)" "$p"
     WINEPREFIX=$p LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$loader" reg add 'HKCU\Control Panel\Desktop' \
       /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
     WINEPREFIX=$p /usr/lib/wine/wineserver -w
-  fi
+  done
+  grep -qF "$want" "$p/user.reg" 2>/dev/null || echo "e2e: could not set $1 DPI in $p" >&2
   echo "$p"
 }
 
