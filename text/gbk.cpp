@@ -25,6 +25,18 @@ bool EndsWith(std::string_view text, char c) {
   return last;
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < a.size();) {
+    const size_t n = CharLen(a, i);
+    if (n != CharLen(b, i)) return false;
+    if (n == 1 ? fold(a[i]) != fold(b[i]) : a.substr(i, n) != b.substr(i, n)) return false;
+    i += n;
+  }
+  return true;
+}
+
 std::vector<std::string> Split(std::string_view text, char sep) {
   std::vector<std::string> pieces;
   size_t start = 0;

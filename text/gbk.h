@@ -35,6 +35,11 @@ size_t FindChar(std::string_view text, char c);
 // character whose second byte has c's value is not).
 bool EndsWith(std::string_view text, char c);
 
+// Whether two names are the same to the file system, which ignores the case
+// of ASCII letters: a two-byte character is compared as it is, though its
+// second byte may have a letter's value.
+bool SameFileName(std::string_view a, std::string_view b);
+
 // Splits at the single-byte character sep, stepping over two-byte
 // characters. A final empty piece after a trailing separator is not an
 // element: "a|b|" gives two pieces, "a||b" three, "" none.

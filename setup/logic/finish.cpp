@@ -7,7 +7,6 @@
 #else
 #include <random>
 #endif
-#include <string_view>
 
 #include "gbk/setup_texts.h"
 #include "gbk/unattended_texts.h"
@@ -38,22 +37,6 @@ Text FilePart(const Text& path) {
   const int32_t p = CoreInt(g_cmd.FindTextReverse, {path.Value(), rt::TextValue(gbk::Backslash), Omit(), Bool(false)});
   if (p <= 0) return path;
   return CoreText(g_cmd.RightText, {path.Value(), Int(Length(path) - p)});
-}
-
-// Whether two file names name the same file to the system, which ignores the
-// case of ASCII letters. A two-byte character is compared as it is: its
-// second byte may have a letter's value without being one.
-bool SameFileName(const Text& a, const Text& b) {
-  const std::string_view x = a.c_str(), y = b.c_str();
-  if (x.size() != y.size()) return false;
-  auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (size_t i = 0; i < x.size();) {
-    const size_t n = text::gbk::CharLen(x, i);
-    if (n != text::gbk::CharLen(y, i)) return false;
-    if (n == 1 ? fold(x[i]) != fold(y[i]) : x.substr(i, n) != y.substr(i, n)) return false;
-    i += n;
-  }
-  return true;
 }
 
 // Names are quoted so that paths with spaces work, and a main program in a
@@ -150,8 +133,8 @@ void StartSwapBatch(bool startProduct) {
   // every process of that name, and the setup may itself be the file being
   // replaced. Only then does the batch start the product.
   const Text program = g.InstallDir + g.MainProgram;
-  const bool setupStarts =
-      startProduct && !SameFileName(CoreText(g_cmd.GetExeFileName, {}), FilePart(g.MainProgram));
+  const Text self = CoreText(g_cmd.GetExeFileName, {});
+  const bool setupStarts = startProduct && !text::gbk::SameFileName(self.c_str(), FilePart(g.MainProgram).c_str());
   const bool batchStarts = startProduct && !setupStarts;
   const Text batch = folder + gbk::BatchName;
   const Text body = BatchText(batchStarts);

@@ -51,6 +51,15 @@ TEST(Gbk, StepsOverTwoByteCharactersOnly) {
   for (int b = 0; b < 256; ++b) EXPECT_EQ(text::gbk::IsLead(uint8_t(b)), b >= 0x81 && b <= 0xFE) << b;
 }
 
+TEST(Gbk, SameFileNameFoldsOnlyAsciiLetters) {
+  EXPECT_TRUE(text::gbk::SameFileName("Setup.EXE", "setup.exe"));
+  EXPECT_FALSE(text::gbk::SameFileName("setup.exe", "setup.ex"));
+  // "\x81\x41" and "\x81\x61" are two different characters whose second
+  // bytes look like "A" and "a".
+  EXPECT_FALSE(text::gbk::SameFileName("\x81\x41.exe", "\x81\x61.exe"));
+  EXPECT_TRUE(text::gbk::SameFileName("\xb0\xb2Z.exe", "\xb0\xb2z.exe"));
+}
+
 TEST(Names, OneRuleForEveryInstallName) {
   const struct {
     std::string name;
