@@ -1,6 +1,8 @@
-// Any bytes as a payload: parsing and checking never fail unsafely. With the
-// first byte odd the input is instead cut into pieces, built into a payload,
-// and the payload must parse back into the same pieces.
+// Any bytes after an even first byte as a payload: parsing and checking never
+// fail unsafely (the selector is a byte of its own because every real payload
+// starts with the odd block magic). With the first byte odd the input is
+// instead cut into pieces, built into a payload, and the payload must parse
+// back into the same pieces.
 #include <cstdlib>
 
 #include "setup/payload_format.h"
@@ -8,10 +10,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   payload::ByteView in(data, size);
   if (size == 0 || (data[0] & 1) == 0) {
-    payload::ParsedPayload p = payload::ParsePayload(in);
+    const payload::ByteView stored = in.subspan(size == 0 ? 0 : 1);
+    payload::ParsedPayload p = payload::ParsePayload(stored);
     payload::CheckPayload(p);
     payload::Bytes out;
-    payload::DecompressBlock(in, out);
+    payload::DecompressBlock(stored, out);
     return 0;
   }
   // Pieces at every 0xFE byte: files, then the names and fields as text.

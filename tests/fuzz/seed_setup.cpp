@@ -1,11 +1,13 @@
 // Writes valid sample inputs for the setup's and the uninstaller's fuzz
 // targets: seed_setup <corpus-root> fills <root>/fuzz_{setup_payload,
-// uninst_record,ini_text,switches,text_rules}.
+// uninst_record,ini_text,switches,text_rules}, and the packer's readers:
+// fuzz_{decompress,payload_format,stream_split,pe_resources}.
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
 
 #include "setup/payload_format.h"
+#include "tests/tools/synthetic_pe.h"
 
 namespace {
 void Write(const std::string& root, const char* target, const std::string& name, const std::string& bytes) {
@@ -49,5 +51,27 @@ int main(int argc, char** argv) {
   for (const char* text : {"doc\\sub\\readme.txt", "C:\\Program Files\\\xB9\xA4\xBE\xDF\\", "\\\\server\\share\\App",
                            "\x81\x5C\\con .txt|\x80|uninst.ini", "D:/Soft/../x"})
     Write(root, "fuzz_text_rules", std::to_string(++n), text);
+
+  // Compressed blocks and file streams: without a valid one to start from,
+  // mutation never gets past the block header or the zlib stream's checks.
+  std::string joined = app;
+  for (const std::string& f : {readme, std::string(3000, 'x'), std::string()})
+    joined += std::string(payload::FileSeparator) + f;
+  payload::Bytes block;
+  if (payload::CompressBlock(payload::AsBytes(joined), 6, block)) {
+    const std::string b(block.begin(), block.end());
+    Write(root, "fuzz_decompress", "block", b);
+    Write(root, "fuzz_stream_split", "block", std::string("\x01\x10\x04", 3) + b);
+  }
+  Write(root, "fuzz_stream_split", "files", std::string("\x00\x05\x02", 3) + joined);
+  if (built.ok()) Write(root, "fuzz_payload_format", "payload", '\0' + std::string(built.payload.begin(), built.payload.end()));
+  Write(root, "fuzz_payload_format", "pieces", "\x03MZ\xFE" "text\xFE" "a.exe\xFE" "b\xFE" "c\xFE" "d");
+  testpe::Options pe64;
+  pe64.pe32plus = true;
+  pe64.rsrcLast = true;
+  for (const auto& [name, options] : {std::pair<const char*, testpe::Options>{"pe32", {}}, {"pe32plus", pe64}}) {
+    const testpe::Bytes image = testpe::Make(options);
+    Write(root, "fuzz_pe_resources", name, std::string(image.begin(), image.end()));
+  }
   return 0;
 }

@@ -189,6 +189,33 @@ TEST_P(Stamp, LastSectionSharedWithOtherDataIsNotOverwritten) {
                          out.begin() + data.rawPointer));
 }
 
+// A last resource section whose raw pointer a damaged table puts over the
+// headers or over the end of the section before it: the rewrite must move it
+// past both instead of writing the tree there.
+TEST_P(Stamp, ResourceSectionPlacedOverOtherBytesIsMoved) {
+  struct Shape { uint32_t codeRawSize, rsrcRawPointer; };
+  for (const Shape shape : {Shape{0, 0}, Shape{0, 0x200}, Shape{0x400, 0x600}}) {
+    testpe::Options o;
+    o.pe32plus = GetParam();
+    o.rsrcLast = true;
+    pe::Bytes f = testpe::Make(o), out;
+    pe::PeInfo info;
+    std::string error;
+    ASSERT_TRUE(pe::ParsePe(f, info, error));
+    const pe::Bytes before = f;
+    testpe::P32(f, info.sectionTableOffset + 16, shape.codeRawSize);
+    testpe::P32(f, info.sectionTableOffset + 40 + 20, shape.rsrcRawPointer);
+    pe::ResourceTable t;
+    t.Replace(Payload("p"));
+    ASSERT_TRUE(pe::WriteResources(f, t, out, error)) << error;
+    ExpectSoundImage(out);
+    const pe::Section& code = info.sections.front();
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + info.ntOffset + 4, out.begin())) << shape.rsrcRawPointer;
+    EXPECT_TRUE(std::equal(before.begin() + code.rawPointer, before.begin() + code.rawPointer + shape.codeRawSize,
+                           out.begin() + code.rawPointer)) << shape.rsrcRawPointer;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, Stamp, ::testing::Bool());
 
 TEST(PeResources, WritesNamesBeforeIdsInOrder) {

@@ -431,7 +431,10 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
     if (isLast) reuse = int(last);
   }
 
-  uint64_t vaEnd = 0, rawEnd = info.sizeOfHeaders, lowestRaw = UINT32_MAX, lowestVa = UINT32_MAX;
+  // Raw data is never placed over the headers, whatever SizeOfHeaders says.
+  const uint64_t headersEnd = std::max<uint64_t>(
+      info.sizeOfHeaders, info.sectionTableOffset + uint64_t(info.sections.size()) * kSectionHeaderSize);
+  uint64_t vaEnd = 0, rawEnd = headersEnd, lowestRaw = UINT32_MAX, lowestVa = UINT32_MAX;
   for (size_t i = 0; i < info.sections.size(); i++) {
     const Section& s = info.sections[i];
     if (s.rawSize) lowestRaw = std::min<uint64_t>(lowestRaw, s.rawPointer);
@@ -450,7 +453,10 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
   uint64_t newVa, newRaw;
   if (reuse >= 0) {
     newVa = info.sections[reuse].virtualAddress;
-    newRaw = info.sections[reuse].rawSize ? info.sections[reuse].rawPointer : AlignUp(rawEnd, fa);
+    // Its old place is kept only when nothing else lies at or after it: a
+    // damaged table can put it inside the headers or another section's data.
+    const Section& s = info.sections[reuse];
+    newRaw = s.rawSize && s.rawPointer >= rawEnd ? s.rawPointer : AlignUp(rawEnd, fa);
   } else {
     newVa = AlignUp(vaEnd, sa);
     newRaw = AlignUp(rawEnd, fa);
