@@ -270,6 +270,14 @@ TEST(PeResources, RejectsDamagedImagesWithoutReadingOutside) {
   const uint32_t nameDir = testpe::G32(loop, root + typeDir + 16 + 4) & 0x7FFFFFFF;
   EXPECT_EQ(nameDir, 0u);
   EXPECT_FALSE(pe::ReadResources(loop, info, t, error));
+  // One resource named twice: refused, rather than one copy dropped by the
+  // rewrite.
+  testpe::Options twice;
+  twice.resources.push_back(twice.resources[2]);
+  const pe::Bytes dup = testpe::Make(twice);
+  ASSERT_TRUE(pe::ParsePe(dup, info, error));
+  EXPECT_FALSE(pe::ReadResources(dup, info, t, error));
+  EXPECT_NE(error.find("twice"), std::string::npos);
   // Bad signatures and headers.
   pe::Bytes bad = f;
   bad[0x80] = 'X';

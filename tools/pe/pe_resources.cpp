@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 namespace pe {
 namespace {
@@ -357,6 +358,19 @@ bool ReadResources(ByteView file, const PeInfo& info, ResourceTable& table, std:
     ResourceEntry e{std::move(f.type), std::move(f.name), f.language, f.codePage, {}};
     e.data.assign(file.begin() + f.offset, file.begin() + f.offset + f.size);
     table.entries.push_back(std::move(e));
+  }
+  // One type, name and language twice is a damaged tree: the system's binary
+  // search would find either, and a rewrite could keep only one.
+  std::vector<const ResourceEntry*> sorted;
+  for (const ResourceEntry& e : table.entries) sorted.push_back(&e);
+  auto key = [](const ResourceEntry* e) { return std::tie(e->type, e->name, e->language); };
+  std::sort(sorted.begin(), sorted.end(), [&](const ResourceEntry* a, const ResourceEntry* b) { return key(a) < key(b); });
+  for (size_t i = 1; i < sorted.size(); i++) {
+    if (key(sorted[i - 1]) == key(sorted[i])) {
+      table.entries.clear();
+      error = "the resource tree names one resource twice";
+      return false;
+    }
   }
   return true;
 }
