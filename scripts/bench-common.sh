@@ -24,10 +24,10 @@ bench_need_display() { # "$0" "$@"
 bench_builds() { # [host-build] [win-build]
   host=${1:-${BENCH_HOST_BUILD:-}}
   win=${2:-${BENCH_WIN_BUILD:-}}
-  if [ -z "$host" ]; then
-    host=$bench_top/build/bench-host
-    [ -d "$bench_top/build/host" ] && host=$bench_top/build/host
-  fi
+  # Never build/host: that is the tests' build, unoptimised and with the
+  # sanitizers, and a packer timed there is several times slower than the one
+  # a publisher runs.
+  [ -n "$host" ] || host=$bench_top/build/bench-host
   if [ -z "$win" ]; then
     win=$bench_top/build/bench-win64
     [ -d "$bench_top/build/win64" ] && win=$bench_top/build/win64

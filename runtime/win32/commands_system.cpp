@@ -60,7 +60,10 @@ struct Route {
   bool refused = false;
 };
 
+void ReleaseHeldIni(const std::wstring& path = {});
+
 Route RouteOf(const std::wstring& path) {
+  ReleaseHeldIni(path);
   Route route;
   WriteConfinement* c = TheConfinement().get();
   if (!c) return route;
@@ -120,17 +123,20 @@ std::optional<std::wstring> ProfilePath(const std::wstring& name) {
   return std::wstring(dir, n) + L"\\" + name;
 }
 
-// The text of the INI file last written, as it was left on disk. A setup
-// writes one item per product file into the same file; reading, editing and
-// rewriting the whole file for each would make the n-th item cost n. The file
-// on disk is trusted to be the kept text while its size and time of last
-// change are the ones this process left; anything else reads it again.
+// The INI file last written, kept open with its text. A setup writes one item
+// per product file into the same file; reading, editing and rewriting the
+// whole file for each would make the n-th item cost n, and opening it for
+// each costs more than the write. Others may only read it while it is held:
+// nobody can change, rename or remove it, so the kept text is the file's and
+// the next item costs one write. It is given up for another file, for a
+// command that names the same file (see ReleaseHeldIni) and for a new
+// confinement, and read afresh when next written.
 struct IniCache {
-  bool valid = false;
   std::wstring path;
-  ULARGE_INTEGER size{};
-  FILETIME written{};
+  uint64_t size = 0;  // the file's size on disk
   win32::IniDocument doc;
+  FileHandle held;
+  std::wstring heldFull;  // the held file's full path
 };
 
 IniCache& TheIniCache() {
@@ -138,68 +144,88 @@ IniCache& TheIniCache() {
   return cache;
 }
 
-bool SameStamp(const WIN32_FILE_ATTRIBUTE_DATA& a, const IniCache& c) {
-  return a.nFileSizeLow == c.size.LowPart && a.nFileSizeHigh == c.size.HighPart &&
-         CompareFileTime(&a.ftLastWriteTime, &c.written) == 0;
+std::wstring FullPathOf(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, buffer, nullptr);
+  if (n > 0 && n < MAX_PATH) return std::wstring(buffer, n);
+  std::wstring full(n + 1, L'\0');
+  const DWORD m = n ? GetFullPathNameW(path.c_str(), n + 1, full.data(), nullptr) : 0;
+  full.resize(m <= n ? m : 0);
+  return full;
+}
+
+// Closes the held INI file when path (empty: any) names it, before a command
+// opens that file by name: holding it would make the command fail.
+void ReleaseHeldIni(const std::wstring& path) {
+  IniCache& cache = TheIniCache();
+  if (!cache.held || (!path.empty() && !win32::SamePathIgnoringCase(FullPathOf(path), cache.heldFull))) return;
+  cache.held.reset();
+}
+
+// Reads the file's text into the cache. False when it cannot; true with the
+// file written by the system's profile call when it is UTF-16 (done is then
+// set).
+bool LoadIni(IniCache& cache, const std::wstring& path, const char* section, const char* key, const char* value,
+             bool& exists, bool& done) {
+  exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  std::string text;
+  if (exists) {
+    FileHandle f = OpenForCommand(path, OpenFor::kRead, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!f || !ReadAll(f.get(), text)) return false;
+  }
+  if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
+    // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
+    // the code page. Below a confining folder it has just been read through
+    // a checked handle; the system's profile call then opens it by name.
+    done = true;
+    const auto ws = WideFromGbk(section);
+    const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
+    const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
+    if (!ws || !wk || !wv) return false;
+    return WritePrivateProfileStringW(ws->c_str(), key ? wk->c_str() : nullptr, value ? wv->c_str() : nullptr,
+                                      path.c_str()) != 0;
+  }
+  cache.path = path;
+  cache.size = text.size();
+  cache.doc.Load(text);
+  return true;
 }
 
 bool WriteIni(const std::wstring& path, const char* section, const char* key, const char* value) {
   IniCache& cache = TheIniCache();
-  WIN32_FILE_ATTRIBUTE_DATA attributes;
-  const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes) != 0;
-  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) {
-    cache.valid = false;
-    return false;
-  }
-  if (!(cache.valid && exists && cache.path == path && SameStamp(attributes, cache))) {
-    cache.valid = false;
-    std::string text;
-    if (exists) {
-      FileHandle f = OpenForCommand(path, OpenFor::kRead, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-      if (!f || !ReadAll(f.get(), text)) return false;
-    }
-    if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF && static_cast<uint8_t>(text[1]) == 0xFE) {
-      // A UTF-16 file stays UTF-16: the system writes those in UTF-16 whatever
-      // the code page. Below a confining folder it has just been read through
-      // a checked handle; the system's profile call then opens it by name.
-      const auto ws = WideFromGbk(section);
-      const auto wk = key ? WideFromGbk(key) : std::optional<std::wstring>(std::wstring());
-      const auto wv = value ? WideFromGbk(value) : std::optional<std::wstring>(std::wstring());
-      if (!ws || !wk || !wv) return false;
-      return WritePrivateProfileStringW(ws->c_str(), key ? wk->c_str() : nullptr, value ? wv->c_str() : nullptr,
-                                        path.c_str()) != 0;
-    }
-    cache.path = path;
-    cache.size.LowPart = exists ? attributes.nFileSizeLow : 0;
-    cache.size.HighPart = exists ? attributes.nFileSizeHigh : 0;
-    cache.written = exists ? attributes.ftLastWriteTime : FILETIME{};
-    cache.doc.Load(text);
-    cache.valid = exists;
+  if (cache.held && cache.path != path) ReleaseHeldIni();
+  bool exists = true;
+  if (!cache.held) {
+    bool done = false;
+    if (!LoadIni(cache, path, section, key, value, exists, done) || done) return done;
   }
   size_t from = 0;
   if (!cache.doc.Edit(section, key, value, &from)) return true;  // nothing to delete
   if (!exists && cache.doc.size() == 0) return true;
-  if (exists && from >= cache.doc.size() && cache.size.QuadPart == cache.doc.size()) return true;  // the same bytes
+  if (exists && from >= cache.doc.size() && cache.size == cache.doc.size()) return true;  // the same bytes
 
   // Only the bytes from the first change on are written; for an item added to
   // the last section that is the item's own line.
-  cache.valid = false;
+  if (!cache.held) {
+    cache.held = OpenForCommand(path, OpenFor::kUpdate, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
+    if (!cache.held) return false;
+    cache.heldFull = FullPathOf(path);
+  }
   const std::string tail = cache.doc.Tail(from);
-  {
-    FileHandle f = OpenForCommand(path, OpenFor::kUpdate, GENERIC_WRITE, 0, OPEN_ALWAYS);
-    if (!f) return false;
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(std::min(from, cache.doc.size()));
-    if (!SetFilePointerEx(f.get(), at, nullptr, FILE_BEGIN)) return false;
-    if (!WriteAll(f.get(), reinterpret_cast<const uint8_t*>(tail.data()), tail.size())) return false;
-    if (!SetEndOfFile(f.get())) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(std::min(from, cache.doc.size()));
+  // The file is cut only when the text got shorter than it.
+  const bool shorter = cache.doc.size() < cache.size;
+  if (!SetFilePointerEx(cache.held.get(), at, nullptr, FILE_BEGIN) ||
+      !WriteAll(cache.held.get(), reinterpret_cast<const uint8_t*>(tail.data()), tail.size()) ||
+      (shorter && !SetEndOfFile(cache.held.get()))) {
+    const DWORD error = GetLastError();
+    ReleaseHeldIni();
+    SetLastError(error);
+    return false;
   }
-  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
-    cache.size.LowPart = attributes.nFileSizeLow;
-    cache.size.HighPart = attributes.nFileSizeHigh;
-    cache.written = attributes.ftLastWriteTime;
-    cache.valid = cache.size.QuadPart == cache.doc.size();
-  }
+  cache.size = cache.doc.size();
   return true;
 }
 
@@ -240,6 +266,7 @@ bool IsShownAsText(TypeTag t) {
 }  // namespace
 
 void ConfineWrites(ValueRecord* r, int32_t argc, ValueRecord* a) {
+  ReleaseHeldIni();
   auto& confinement = TheConfinement();
   confinement.reset();
   if (!*TextArg(argc, a, 0)) return args::SetBool(r, true);
@@ -280,6 +307,7 @@ void FileExists(ValueRecord* r, int32_t argc, ValueRecord* a) {
 void ReadFile(ValueRecord* r, int32_t argc, ValueRecord* a) {
   const auto path = WidePath(argc, a, 0);
   if (!path) return;
+  ReleaseHeldIni(*path);
   FileHandle f(CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f) return;

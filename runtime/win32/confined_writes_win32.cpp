@@ -208,15 +208,25 @@ WriteConfinement::Place WriteConfinement::Locate(const std::wstring& path, std::
   return BelowAt(root_, spelled) != std::wstring::npos ? Place::kRefused : Place::kOutside;
 }
 
-bool WriteConfinement::Enter(const std::wstring& folder) {
-  if (!held()) return Fail(error_);
+const WriteConfinement::Held* WriteConfinement::Enter(const std::wstring& folder) {
+  if (!held()) {
+    Fail(error_);
+    return nullptr;
+  }
   const size_t at = SamePathIgnoringCase(folder, root_) ? folder.size() : BelowAt(root_, folder);
-  if (at == std::wstring::npos) return Fail(ERROR_ACCESS_DENIED);
+  if (at == std::wstring::npos) {
+    Fail(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   const auto parts = Components(std::wstring_view(folder).substr(at));
-  // The folders already held on the way stay; the first that differs and
-  // everything below it is given up.
   size_t keep = 0;
   while (keep < parts.size() && keep + 1 < chain_.size() && chain_[keep + 1].name == parts[keep]) ++keep;
+  // A folder on the way already held is used as it is, and what is held
+  // below it stays: files written one folder deep alternate with items of a
+  // record in the root, and giving the folder up would open it again each
+  // time. Only a folder off the held way gives up everything below where
+  // they part.
+  if (keep == parts.size()) return &chain_[keep];
   chain_.resize(keep + 1);
   for (size_t i = keep; i < parts.size(); ++i) {
     const Held& parent = chain_.back();
@@ -225,20 +235,21 @@ bool WriteConfinement::Enter(const std::wstring& folder) {
     if (OpenIn(parent.handle.get(), parts[i], kFolderAccess, kFolderSharing, kOpen, FILE_DIRECTORY_FILE | kForBackup,
                h) < 0 ||
         !Check(h.get(), true, path, Join(parent.final, parts[i]))) {
-      return false;
+      return nullptr;
     }
     std::wstring final = FinalPathOf(h.get());
     chain_.push_back({std::wstring(parts[i]), path, std::move(final), std::move(h)});
   }
-  return true;
+  return &chain_.back();
 }
 
 bool WriteConfinement::CreateFolder(const std::wstring& full) {
   const size_t slash = full.find_last_of(L'\\');
-  if (slash == std::wstring::npos || slash + 1 == full.size() || !Enter(full.substr(0, slash))) return false;
+  const Held* in = slash == std::wstring::npos || slash + 1 == full.size() ? nullptr : Enter(full.substr(0, slash));
+  if (!in) return false;
   // Made inside the held folder itself: it cannot land anywhere else.
   FileHandle h;
-  return OpenIn(chain_.back().handle.get(), std::wstring_view(full).substr(slash + 1), FILE_READ_ATTRIBUTES,
+  return OpenIn(in->handle.get(), std::wstring_view(full).substr(slash + 1), FILE_READ_ATTRIBUTES,
                 kFolderSharing, kCreate, FILE_DIRECTORY_FILE | kForBackup, h) >= 0;
 }
 
@@ -248,17 +259,18 @@ FileHandle WriteConfinement::OpenFile(const std::wstring& full, OpenFor how) {
     Fail(ERROR_INVALID_NAME);
     return {};
   }
-  if (!Enter(full.substr(0, slash))) return {};
-  const HANDLE folder = chain_.back().handle.get();
+  const Held* in = Enter(full.substr(0, slash));
+  if (!in) return {};
+  const HANDLE folder = in->handle.get();
   const std::wstring_view name = std::wstring_view(full).substr(slash + 1);
-  const std::wstring expected = Join(chain_.back().final, name);
+  const std::wstring expected = Join(in->final, name);
   ACCESS_MASK access = FILE_READ_ATTRIBUTES;
   ULONG share = 0;
   switch (how) {
     case OpenFor::kRead: access |= GENERIC_READ; share = FILE_SHARE_READ; break;
     case OpenFor::kReplace: access |= GENERIC_WRITE; break;
     case OpenFor::kAppend: access |= FILE_APPEND_DATA; break;
-    case OpenFor::kUpdate: access |= GENERIC_READ | GENERIC_WRITE; break;
+    case OpenFor::kUpdate: access |= GENERIC_READ | GENERIC_WRITE; share = FILE_SHARE_READ; break;
   }
   enum class Step { kDone, kTryOther };
   FileHandle h;

@@ -36,7 +36,7 @@ enum class OpenFor {
   kRead,     // reading an existing file
   kReplace,  // writing: an existing file emptied, a missing one created
   kAppend,   // writing at the end of an existing file
-  kUpdate,   // reading and writing, an existing file kept as it is
+  kUpdate,   // reading and writing, an existing file kept as it is; others may read it meanwhile
 };
 
 // The error a refused link leaves as the thread's last error.
@@ -76,8 +76,8 @@ class WriteConfinement {
   };
 
   // Opens (or keeps) every folder from the root down to folder, which is the
-  // root or below it.
-  bool Enter(const std::wstring& folder);
+  // root or below it; the held folder, or null with the last error set.
+  const Held* Enter(const std::wstring& folder);
 
   std::wstring root_;  // full form, without a final backslash (a drive root keeps it)
   DWORD error_ = ERROR_SUCCESS;

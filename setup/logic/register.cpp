@@ -105,6 +105,10 @@ void RegisterProductWith(bool desktopShortcut, bool menuGroup) {
   WriteRegistry(key, gbk::UninstString, g.InstallDir + gbk::UninstallExe);
   WriteIni(gbk::IniUnreg, gbk::IniOne, key);
   RegisterWithTheSystem(target);
+  // The install writes nothing more below its directory: writes are no longer
+  // confined to it, and the record, kept open while items were added, is let
+  // go (an uninstaller started while the finish page shows can remove it).
+  CoreInt(g_cmd.ConfineWrites, {rt::TextValue("")});
 }
 
 void OnRegisterTimer() { RegisterProduct(); }

@@ -55,6 +55,7 @@ bool ThroughLink(const std::string& p) {
 // ---- system commands ----
 void ConfineWrites(ValueRecord* r, int32_t argc, ValueRecord* a) {
   g_state.confinedTo = Arg(argc, a, 0);
+  g_state.confinements.push_back(g_state.confinedTo);
   r->v.i32 = !g_state.links.count(g_state.confinedTo);
 }
 void CreateDirectory(ValueRecord* r, int32_t argc, ValueRecord* a) {

@@ -28,8 +28,10 @@ struct State {
   std::set<std::string> dirs;
   std::set<std::string> unwritable;  // paths whose write fails
   // ConfineWrites: the folder given last; below it a path that is, or lies
-  // below, one of the links is neither created nor written.
+  // below, one of the links is neither created nor written. Every folder
+  // given, in order.
   std::string confinedTo;
+  std::vector<std::string> confinements;
   std::set<std::string> links;
   int partWrites = 0;                // writes of files inflated in parts
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini;

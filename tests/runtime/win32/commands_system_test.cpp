@@ -118,7 +118,13 @@ class IniCommand : public ::testing::Test {
     rtt::ReadBytes(dir_.File(L"uninst.ini"), &s);
     return s;
   }
-  void SetBytes(const std::string& s) { rtt::WriteBytes(dir_.File(L"uninst.ini"), s); }
+  bool SetBytes(const std::string& s) { return rtt::WriteBytes(dir_.File(L"uninst.ini"), s); }
+  // A new (here: no) confinement lets the written file go.
+  static void LetGo() {
+    ValueRecord none = Text("");
+    rt::CallCommand(rt::cmd::ConfineWrites, 1, &none);
+  }
+  ~IniCommand() override { LetGo(); }
   ScratchDir dir_;
 };
 
@@ -156,10 +162,12 @@ TEST_F(IniCommand, KeepsEveryOtherByteOfAnExistingFile) {
   EXPECT_EQ(Bytes(), "; note\n[ Info ]\ntitle=new\nadded=v\r\n\n[Other]\nx=1\r\ny=2\r\n");
 }
 
-TEST_F(IniCommand, ItemAfterItemGivesTheWholeFileAndSeesChangesFromOutside) {
-  // The command keeps the file's text between calls and writes only what
-  // changed; the file must still be exactly the edited text after each call,
-  // and a file changed by someone else in between must be read again.
+TEST_F(IniCommand, ItemAfterItemGivesTheWholeFileHeldUntilLetGo) {
+  // The command keeps the file's text and the file open between calls and
+  // writes only what changed; the file must still be exactly the edited text
+  // after each call. Meanwhile others may read it but not change it; once let
+  // go (a new confinement, or a command that opens it by name) a file changed
+  // by someone else must be read again.
   std::string expected = "[Info]\r\ntitle=t\r\n[uninst]\r\n";
   ASSERT_TRUE(Write("Info", "title", "t"));
   for (int i = 1; i <= 300; ++i) {
@@ -171,18 +179,34 @@ TEST_F(IniCommand, ItemAfterItemGivesTheWholeFileAndSeesChangesFromOutside) {
   ASSERT_TRUE(Write("Info", "InstallDir", "C:\\P"));
   expected.insert(expected.find("[uninst]"), "InstallDir=C:\\P\r\n");
   EXPECT_EQ(Bytes(), expected);
+  // Shorter again: the file is cut to the text.
+  ASSERT_TRUE(Write("uninst", nullptr, nullptr));
+  expected.erase(expected.find("[uninst]"));
+  EXPECT_EQ(Bytes(), expected);
+  EXPECT_FALSE(SetBytes("[uninst]\r\n1=other\r\n"));
+  EXPECT_FALSE(DeleteFileW(dir_.File(L"uninst.ini").c_str()));
 
-  SetBytes("[uninst]\r\n1=other\r\n");
+  LetGo();
+  ASSERT_TRUE(SetBytes("[uninst]\r\n1=other\r\n"));
   ASSERT_TRUE(Write("uninst", "2", "x"));
   EXPECT_EQ(Bytes(), "[uninst]\r\n1=other\r\n2=x\r\n");
+  // The program's own read of the file lets it go too.
+  const std::string path = Path();
+  ValueRecord name = Text(path);
+  ValueRecord read = rt::CallCommand(rt::cmd::ReadFile, 1, &name);
+  ASSERT_NE(read.v.ptr, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::ByteSetData(read.v.ptr)), rt::ByteSetLength(read.v.ptr)),
+            "[uninst]\r\n1=other\r\n2=x\r\n");
+  rt::FreeMemory(read.v.ptr);
   // Replaced by a file of the same size: still read again (its time of last
   // change differs; the pause lets a coarse file clock tick).
   Sleep(20);
-  SetBytes("[uninst]\r\n1=OTHER\r\n2=y\r\n");
+  ASSERT_TRUE(SetBytes("[uninst]\r\n1=OTHER\r\n2=y\r\n"));
   ASSERT_TRUE(Write("uninst", "3", "z"));
   EXPECT_EQ(Bytes(), "[uninst]\r\n1=OTHER\r\n2=y\r\n3=z\r\n");
   // Deleted in between: started afresh.
-  DeleteFileW(dir_.File(L"uninst.ini").c_str());
+  LetGo();
+  ASSERT_TRUE(DeleteFileW(dir_.File(L"uninst.ini").c_str()));
   ASSERT_TRUE(Write("uninst", "4", "w"));
   EXPECT_EQ(Bytes(), "[uninst]\r\n4=w\r\n");
 }

@@ -48,6 +48,9 @@ ScratchDir::ScratchDir() {
   GetTempPathW(MAX_PATH, tmp);
   static int serial = 0;
   path_ = std::wstring(tmp) + L"rtw32_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++serial);
+  // Wine gives the same process ids run after run: a folder an earlier run
+  // could not remove would otherwise be found again, files and all.
+  RemoveTree(path_);
   CreateDirectoryW(path_.c_str(), nullptr);
 }
 
