@@ -362,7 +362,9 @@ TEST(RunProgramCommand, ABoundedWaitTellsWhetherTheProgramEnded) {
               c.ended);
     EXPECT_LT(GetTickCount() - start, c.ended ? 15000u : 3000u);
     EXPECT_EQ(rtt::ReadBytes(marker, &got), c.ended);
-    if (c.ended) EXPECT_EQ(got, "done ");
+    if (c.ended) {
+      EXPECT_EQ(got, "done ");
+    }
     for (int i = 0; i < 100 && !rtt::ReadBytes(marker, &got); ++i) Sleep(100);  // let it finish
   }
 }
