@@ -165,14 +165,21 @@ TEST_P(Stamp, ImageWithoutResourcesGetsASection) {
   EXPECT_EQ(back.entries.size(), 1u);
 }
 
-TEST_P(Stamp, LastSectionSharedWithOtherDataIsNotOverwritten) {
+// An image whose resource section is the last one, with its headers read.
+pe::Bytes ResourcesLast(bool pe32plus, pe::PeInfo& info) {
   testpe::Options o;
-  o.pe32plus = GetParam();
+  o.pe32plus = pe32plus;
   o.rsrcLast = true;
-  pe::Bytes f = testpe::Make(o), out;
-  pe::PeInfo info;
+  pe::Bytes f = testpe::Make(o);
   std::string error;
-  ASSERT_TRUE(pe::ParsePe(f, info, error));
+  EXPECT_TRUE(pe::ParsePe(f, info, error)) << error;
+  return f;
+}
+
+TEST_P(Stamp, LastSectionSharedWithOtherDataIsNotOverwritten) {
+  pe::PeInfo info;
+  pe::Bytes f = ResourcesLast(GetParam(), info), out;
+  std::string error;
   // The tree lives in a section that a linker merged into its data.
   const uint32_t header = info.sectionTableOffset + 40 * uint32_t(info.sections.size() - 1);
   std::memcpy(&f[header], ".data\0\0\0", 8);
@@ -195,13 +202,9 @@ TEST_P(Stamp, LastSectionSharedWithOtherDataIsNotOverwritten) {
 TEST_P(Stamp, ResourceSectionPlacedOverOtherBytesIsMoved) {
   struct Shape { uint32_t codeRawSize, rsrcRawPointer; };
   for (const Shape shape : {Shape{0, 0}, Shape{0, 0x200}, Shape{0x400, 0x600}}) {
-    testpe::Options o;
-    o.pe32plus = GetParam();
-    o.rsrcLast = true;
-    pe::Bytes f = testpe::Make(o), out;
     pe::PeInfo info;
+    pe::Bytes f = ResourcesLast(GetParam(), info), out;
     std::string error;
-    ASSERT_TRUE(pe::ParsePe(f, info, error));
     const pe::Bytes before = f;
     testpe::P32(f, info.sectionTableOffset + 16, shape.codeRawSize);
     testpe::P32(f, info.sectionTableOffset + 40 + 20, shape.rsrcRawPointer);
