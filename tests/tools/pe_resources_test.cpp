@@ -16,8 +16,8 @@ std::string Str(const pe::Bytes& b) { return std::string(b.begin(), b.end()); }
 
 // Everything a loader relies on after a rewrite: aligned, non-overlapping
 // sections inside the file and the image, SizeOfImage covering them all, the
-// resource directory inside the last section, a correct checksum, and a tree
-// that reads back.
+// resource directory inside the last section (starting on a page), a correct
+// checksum, and a tree that reads back.
 void ExpectSoundImage(const pe::Bytes& f, pe::ResourceTable* tableOut = nullptr) {
   pe::PeInfo info;
   std::string error;
@@ -38,6 +38,8 @@ void ExpectSoundImage(const pe::Bytes& f, pe::ResourceTable* tableOut = nullptr)
   EXPECT_EQ(info.sizeOfImage, lastVa);
   const pe::Section& last = info.sections.back();
   EXPECT_EQ(last.name, ".rsrc");
+  // On a page boundary in the file as in memory: mapped, not read, at start.
+  if (info.sectionAlignment >= 0x1000) EXPECT_EQ(last.rawPointer % 0x1000, 0u);
   EXPECT_EQ(info.directories[pe::DirResource].rva, last.virtualAddress);
   EXPECT_EQ(info.directories[pe::DirResource].size, last.virtualSize);
   EXPECT_EQ(info.checksum, pe::ComputeChecksum(f, info.ChecksumOffset()));

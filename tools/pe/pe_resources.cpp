@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint16_t kMaxSections = 96;
+constexpr uint32_t kPageSize = 0x1000;
 constexpr uint32_t kRsrcCharacteristics = 0x40000040;  // initialised data, readable
 constexpr uint32_t kSubdirectory = 0x80000000;
 constexpr uint32_t kNameIsString = 0x80000000;
@@ -464,16 +465,20 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
     overlayAt = std::max<uint64_t>(overlayAt, uint64_t(info.sections[reuse].rawPointer) + info.sections[reuse].rawSize);
   overlayAt = std::min<uint64_t>(overlayAt, file.size());
 
+  // Where sections lie on page boundaries in memory, the tree starts on one in
+  // the file too: a loader can then map the resources rather than read them
+  // in whole when the program starts (a payload can be hundreds of MB).
+  const uint64_t place = sa >= kPageSize ? std::max<uint64_t>(fa, kPageSize) : fa;
   uint64_t newVa, newRaw;
   if (reuse >= 0) {
     newVa = info.sections[reuse].virtualAddress;
     // Its old place is kept only when nothing else lies at or after it: a
     // damaged table can put it inside the headers or another section's data.
     const Section& s = info.sections[reuse];
-    newRaw = s.rawSize && s.rawPointer >= rawEnd ? s.rawPointer : AlignUp(rawEnd, fa);
+    newRaw = AlignUp(s.rawSize && s.rawPointer >= rawEnd ? s.rawPointer : rawEnd, place);
   } else {
     newVa = AlignUp(vaEnd, sa);
-    newRaw = AlignUp(rawEnd, fa);
+    newRaw = AlignUp(rawEnd, place);
     const uint64_t tableEnd = info.sectionTableOffset + uint64_t(info.sections.size() + 1) * kSectionHeaderSize;
     if (tableEnd > info.sizeOfHeaders || tableEnd > lowestRaw || tableEnd > lowestVa) {
       error = "no room for another section header in the image's headers";
@@ -485,7 +490,7 @@ bool WriteResources(ByteView file, const ResourceTable& table, Bytes& out, std::
     }
   }
   if (sa < 0x1000) newVa = newRaw = std::max(newVa, newRaw);  // file layout mirrors memory
-  if (newRaw > file.size() + uint64_t(fa)) {
+  if (newRaw > file.size() + place) {
     error = "the image's sections do not match its file layout";
     return false;
   }
