@@ -1,7 +1,7 @@
 // Writes valid sample inputs for the setup's and the uninstaller's fuzz
 // targets: seed_setup <corpus-root> fills <root>/fuzz_{setup_payload,
 // uninst_record,ini_text,switches,text_rules}, and the packer's readers:
-// fuzz_{decompress,payload_format,stream_split,pe_resources}.
+// fuzz_{decompress,payload_format,stream_split,pe_resources,file_list}.
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   Write(root, "fuzz_stream_split", "files", std::string("\x00\x05\x02", 3) + joined);
   if (built.ok()) Write(root, "fuzz_payload_format", "payload", '\0' + std::string(built.payload.begin(), built.payload.end()));
   Write(root, "fuzz_payload_format", "pieces", "\x03MZ\xFE" "text\xFE" "a.exe\xFE" "b\xFE" "c\xFE" "d");
+  Write(root, "fuzz_file_list", "list", "\xEF\xBB\xBF# product\r\nbin/app.exe\tbin\\app.exe\r\n\r\nreadme.txt\n/abs/x.dll\tlib\\x.dll");
   testpe::Options pe64;
   pe64.pe32plus = true;
   pe64.rsrcLast = true;

@@ -239,32 +239,35 @@ std::vector<SourceFile> CollectFolder(const std::string& folder) {
   return files;
 }
 
+std::vector<ListedFile> ParseFileList(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::vector<ListedFile> listed;
+  size_t lineNo = 0;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    lineNo++;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty() || line[0] == '#') continue;
+    const size_t tab = line.find('\t');
+    listed.push_back({lineNo, std::string(line.substr(0, tab)),
+                      tab == std::string_view::npos ? std::string() : std::string(line.substr(tab + 1))});
+  }
+  return listed;
+}
+
 std::vector<SourceFile> ReadFileList(const std::string& listPath) {
-  Bytes raw = ReadWholeFile(listPath);
-  std::string text(raw.begin(), raw.end());
-  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  const Bytes raw = ReadWholeFile(listPath);
   const fs::path base = PathOf(listPath).parent_path();
   std::vector<SourceFile> files;
-  size_t lineNo = 0;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    lineNo++;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::string source = line, name;
-    if (size_t tab = line.find('\t'); tab != std::string::npos) {
-      source = line.substr(0, tab);
-      name = line.substr(tab + 1);
-    }
-    fs::path p = PathOf(source);
+  for (const ListedFile& l : ParseFileList(std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()))) {
+    fs::path p = PathOf(l.source);
     if (p.is_relative()) p = base / p;
-    if (name.empty()) name = Utf8Of(p.filename());
+    const std::string name = l.name.empty() ? Utf8Of(p.filename()) : l.name;
     std::error_code ec;
     if (!fs::is_regular_file(p, ec))
-      Throw(Problem::Io, listPath + " line " + std::to_string(lineNo) + ": " + Utf8Of(p) + " is not a file");
+      Throw(Problem::Io, listPath + " line " + std::to_string(l.line) + ": " + Utf8Of(p) + " is not a file");
     files.push_back({Utf8Of(p), ToBackslashes(name)});
   }
   return files;

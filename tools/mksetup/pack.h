@@ -10,6 +10,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "setup/payload_format.h"
@@ -78,9 +79,22 @@ struct PackSummary {
 // bytes of their names, the uninstaller last. Throws PackError.
 std::vector<SourceFile> CollectFolder(const std::string& folder);
 
-// Reads an explicit file list: one file per line, "SOURCE" or
-// "SOURCE<TAB>NAME"; blank lines and lines starting with "#" are skipped.
-// A SOURCE without NAME installs under its file name at the top level.
+// One line of a file list: its number (from 1), the source as written and
+// the name to install it under (empty: the source's own file name).
+struct ListedFile {
+  size_t line = 0;
+  std::string source;
+  std::string name;
+};
+
+// The lines of a file list's text: "SOURCE" or "SOURCE<TAB>NAME", LF or CRLF,
+// a UTF-8 byte order mark ignored; blank lines and lines starting with "#"
+// are skipped. Any bytes are read; nothing is checked here.
+std::vector<ListedFile> ParseFileList(std::string_view text);
+
+// Reads an explicit file list (ParseFileList) from a file; a relative
+// SOURCE is taken from the list's folder, and each must be a file. A SOURCE
+// without NAME installs under its file name at the top level.
 std::vector<SourceFile> ReadFileList(const std::string& listPath);
 
 // Packs; writes nothing at output unless everything succeeded. Throws PackError.
