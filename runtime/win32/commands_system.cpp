@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gbk/runtime_texts.h"
@@ -154,11 +155,21 @@ std::wstring FullPathOf(const std::wstring& path) {
   return full;
 }
 
+std::wstring_view FileNameOf(std::wstring_view path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
 // Closes the held INI file when path (empty: any) names it, before a command
-// opens that file by name: holding it would make the command fail.
+// opens that file by name: holding it would make the command fail. Every file
+// the install writes passes here, so another file name is told apart before
+// the full path is worked out.
 void ReleaseHeldIni(const std::wstring& path) {
   IniCache& cache = TheIniCache();
-  if (!cache.held || (!path.empty() && !win32::SamePathIgnoringCase(FullPathOf(path), cache.heldFull))) return;
+  if (!cache.held) return;
+  if (!path.empty() && (!win32::SamePathIgnoringCase(FileNameOf(path), FileNameOf(cache.heldFull)) ||
+                        !win32::SamePathIgnoringCase(FullPathOf(path), cache.heldFull)))
+    return;
   cache.held.reset();
 }
 
