@@ -229,6 +229,14 @@ struct CreateParams {
   uint32_t window_id = 0;
   uint32_t unit_id = 0;
   uint32_t flags = 0;     // create_flag
+
+  // Place and size from a rectangle in the parent's device pixels.
+  void SetBounds(const RECT& r) {
+    left = r.left;
+    top = r.top;
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+  }
 };
 
 // Request 1: the new unit object (its hwnd created, hidden), or null.

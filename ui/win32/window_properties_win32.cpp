@@ -320,10 +320,7 @@ void Recreate(WindowEntry& w, size_t i) {
   p.style = (disabled ? WS_DISABLED : 0) | (rec->TabStop() ? WS_TABSTOP : 0);
   p.parent = parent;
   p.control_id = control_id;
-  p.left = r.left;
-  p.top = r.top;
-  p.width = r.right - r.left;
-  p.height = r.bottom - r.top;
+  p.SetBounds(r);
   p.dpi = old->dpi;
   p.window_id = w.id;
   p.unit_id = w.live.Key(i);

@@ -116,10 +116,7 @@ Unit::Unit(const ui::UnitKindDescriptor& kind, HWND parent, RECT rect, ui::Bytes
   params_.style = WS_TABSTOP;
   params_.parent = parent;
   params_.control_id = control_id;
-  params_.left = rect.left;
-  params_.top = rect.top;
-  params_.width = rect.right - rect.left;
-  params_.height = rect.bottom - rect.top;
+  params_.SetBounds(rect);
   params_.window_id = kWindowId;
   params_.unit_id = unit_id;
   auto create = kind.Routine<ui::CreateRoutine>(ui::kRequestCreate);
@@ -204,10 +201,7 @@ void Unit::Recreate() {
   const bool visible = IsWindowVisible(unit_->hwnd);
   ui::CreateParams p = params_;
   p.kind_data = keep.back();
-  p.left = r.left;
-  p.top = r.top;
-  p.width = r.right - r.left;
-  p.height = r.bottom - r.top;
+  p.SetBounds(r);
   p.flags = ui::create_flag::kRecreating;
   ui::UnitObject* fresh = kind_.Routine<ui::CreateRoutine>(ui::kRequestCreate)(p);
   if (!fresh) return;
