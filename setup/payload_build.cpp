@@ -4,7 +4,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "setup/payload_format.h"
 #include "text/gbk.h"
@@ -46,41 +50,109 @@ const char* TextProblem(Error e) {
   }
 }
 
+// Up to a piece's size the block is one zlib stream made by compress2.
+bool CompressWhole(ByteView data, int level, Bytes& out) {
+  PutU32(out, BlockMagic);
+  PutU32(out, uint32_t(data.size()));
+  uLongf n = compressBound(uLong(data.size()));
+  out.resize(BlockHeaderSize + n);
+  if (compress2(out.data() + BlockHeaderSize, &n, data.data(), uLong(data.size()), level) != Z_OK) return false;
+  out.resize(BlockHeaderSize + n);
+  return true;
+}
+
+// Input compressed apart from its neighbours, so that pieces can be made side
+// by side. The split depends on the input alone, never on the number of
+// threads: the same files always give the same setup.
+constexpr size_t kPiece = size_t(1) << 20;
+constexpr size_t kWindow = size_t(1) << 15;
+
+size_t PieceSize(ByteView data, size_t i) { return std::min(kPiece, data.size() - i * kPiece); }
+
+struct Piece {
+  Bytes out;
+  uLong adler = 1;
+  bool ok = false;
+};
+
+// Piece i of a stream cut into kPiece bytes: the first carries the zlib
+// header, every later one starts from the 32 KB before it as its dictionary
+// (a match may reach back across the cut, as in one stream), every piece but
+// the last ends on a byte boundary with an empty stored block and the last one
+// ends the deflate data. Put together they are one valid zlib stream.
+void CompressPiece(ByteView data, size_t i, int level, Piece& p) {
+  const size_t at = i * kPiece, n = PieceSize(data, i);
+  const bool last = at + n == data.size();
+  z_stream z{};
+  const int init = i == 0 ? deflateInit(&z, level)
+                          : deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  if (init != Z_OK) return;
+  if (i > 0 && deflateSetDictionary(&z, data.data() + at - kWindow, uInt(kWindow)) != Z_OK) {
+    deflateEnd(&z);
+    return;
+  }
+  p.out.resize(deflateBound(&z, uLong(n)) + 64);
+  z.next_in = const_cast<Bytef*>(data.data() + at);
+  z.avail_in = uInt(n);
+  z.next_out = p.out.data();
+  z.avail_out = uInt(p.out.size());
+  const int rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+  p.ok = last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0 && z.avail_out > 0;
+  p.out.resize(p.out.size() - z.avail_out);
+  p.out.shrink_to_fit();  // a piece held at its bound would cost a megabyte each
+  deflateEnd(&z);
+  p.adler = adler32(1, data.data() + at, uInt(n));
+}
+
 }  // namespace
 
 bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress) {
   out.clear();
   if (data.size() > MaxUncompressedSize) return false;
-  z_stream z{};
-  // Same parameters as compress2: 32 KB window, zlib header, default memory.
-  if (deflateInit(&z, level) != Z_OK) return false;
-  out.reserve(BlockHeaderSize + deflateBound(&z, uLong(data.size())));
+  if (data.size() <= kPiece) {
+    const bool ok = CompressWhole(data, level, out);
+    if (!ok) out.clear();
+    if (ok && progress) progress(data.size(), data.size());
+    return ok;
+  }
+  const size_t count = (data.size() + kPiece - 1) / kPiece;
+  std::vector<Piece> pieces(count);
+  std::atomic<size_t> next{0}, doneBytes{0};
+  auto work = [&](bool report) {
+    for (size_t i; (i = next.fetch_add(1)) < count;) {
+      CompressPiece(data, i, level, pieces[i]);
+      const size_t done = doneBytes.fetch_add(PieceSize(data, i)) + PieceSize(data, i);
+      if (report && progress) progress(done, data.size());
+    }
+  };
+  const size_t threads = std::min<size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < threads; t++) {
+    try {
+      helpers.emplace_back(work, false);
+    } catch (const std::system_error&) {
+      break;  // fewer hands; the pieces and the stream stay the same
+    }
+  }
+  work(true);
+  for (std::thread& t : helpers) t.join();
+
+  size_t size = BlockHeaderSize + 4;
+  uLong adler = 1;
+  for (size_t i = 0; i < count; i++) {
+    if (!pieces[i].ok) return false;
+    size += pieces[i].out.size();
+    adler = adler32_combine(adler, pieces[i].adler, z_off_t(PieceSize(data, i)));
+  }
+  out.reserve(size);
   PutU32(out, BlockMagic);
   PutU32(out, uint32_t(data.size()));
-  constexpr size_t kChunk = size_t(1) << 20;
-  size_t fed = 0;
-  int rc = Z_OK;
-  uint8_t buf[1 << 16];
-  while (rc != Z_STREAM_END) {
-    if (z.avail_in == 0 && fed < data.size()) {
-      size_t n = std::min(kChunk, data.size() - fed);
-      z.next_in = const_cast<Bytef*>(data.data() + fed);
-      z.avail_in = uInt(n);
-      fed += n;
-    }
-    const int flush = fed == data.size() ? Z_FINISH : Z_NO_FLUSH;
-    z.next_out = buf;
-    z.avail_out = sizeof buf;
-    rc = deflate(&z, flush);
-    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
-    out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
-    if (progress && z.avail_in == 0) progress(fed, data.size());
+  for (Piece& p : pieces) {
+    out.insert(out.end(), p.out.begin(), p.out.end());
+    Bytes().swap(p.out);
   }
-  deflateEnd(&z);
-  if (rc != Z_STREAM_END) {
-    out.clear();
-    return false;
-  }
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(adler >> shift));
+  if (progress) progress(data.size(), data.size());
   return true;
 }
 

@@ -168,8 +168,11 @@ inline bool IsPublisherField(std::string_view field) { return field.starts_with(
 // Called while compressing with the input bytes consumed so far and in all.
 using Progress = std::function<void(uint64_t done, uint64_t total)>;
 
-// Header plus a zlib stream at the given level (the same stream compress2
-// makes). False only when zlib itself fails (out of memory, bad level).
+// Header plus a zlib stream at the given level. Up to 1 MB of input gives the
+// stream compress2 makes; more is compressed a megabyte at a time on every
+// core, each piece primed with the 32 KB before it, into one stream whose
+// bytes depend on the input alone. False only when zlib itself fails (out of
+// memory, bad level).
 bool CompressBlock(ByteView data, int level, Bytes& out, const Progress& progress = {});
 
 // The setup's decompression: the magic must match, the stored size s must be

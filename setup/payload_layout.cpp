@@ -1,6 +1,7 @@
 // The payload's layout: how its pieces are joined and found again. The one
 // place that knows the delimiters; the packer, the setup's loader and the
 // tests' payloads go through it.
+#include <cstdint>
 #include <cstring>
 
 #include "setup/payload_format.h"
@@ -16,16 +17,41 @@ void Append(Bytes& out, ByteView b) { out.insert(out.end(), b.begin(), b.end());
 }  // namespace
 
 size_t FindBytes(ByteView hay, ByteView needle, size_t from) {
-  if (needle.empty() || from > hay.size() || hay.size() - from < needle.size()) return npos;
+  const size_t m = needle.size();
+  if (m == 0 || from > hay.size() || hay.size() - from < m) return npos;
+  const uint8_t* base = hay.data();
   const uint8_t first = needle[0];
-  const uint8_t* p = hay.data() + from;
-  const uint8_t* last = hay.data() + (hay.size() - needle.size());
-  while (p <= last) {
-    p = static_cast<const uint8_t*>(std::memchr(p, first, size_t(last - p) + 1));
-    if (!p) return npos;
-    if (std::memcmp(p, needle.data(), needle.size()) == 0) return size_t(p - hay.data());
-    ++p;
+  const size_t lastAt = hay.size() - m;  // the last place a match can start
+  auto matchesAt = [&](size_t at) {
+    return base[at] == first && std::memcmp(base + at + 1, needle.data() + 1, m - 1) == 0;
+  };
+  // A machine word at a time: the test below flags every word holding the
+  // needle's first byte (and now and then one that does not), and only a
+  // flagged word is looked at byte by byte. The delimiters begin with bytes
+  // that are rare in compressed data and in most files, and the words are
+  // tested independently of each other, so a large payload is scanned at
+  // several bytes a cycle: the scan runs before the first page and again
+  // over every installed byte. (A search that skips ahead by a table waits
+  // on each byte it reads before it can read the next.)
+  using Word = uintptr_t;
+  constexpr size_t kWord = sizeof(Word);
+  constexpr Word kOnes = ~Word(0) / 0xFF;
+  constexpr Word kHighs = kOnes * 0x80;
+  const Word pattern = kOnes * first;
+  size_t at = from;
+  for (; at + 2 * kWord - 1 <= lastAt; at += 2 * kWord) {
+    Word a, b;
+    std::memcpy(&a, base + at, kWord);
+    std::memcpy(&b, base + at + kWord, kWord);
+    a ^= pattern;
+    b ^= pattern;
+    if ((((a - kOnes) & ~a) | ((b - kOnes) & ~b)) & kHighs) {
+      for (size_t i = 0; i < 2 * kWord; i++)
+        if (matchesAt(at + i)) return at + i;
+    }
   }
+  for (; at <= lastAt; at++)
+    if (matchesAt(at)) return at;
   return npos;
 }
 

@@ -60,6 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (ByteView f : payload::SplitBytes(whole, payload::FileSeparator)) expected.emplace_back(f.begin(), f.end());
   } else {
     for (ByteView f : payload::SplitBytes(body, payload::FileSeparator)) expected.emplace_back(f.begin(), f.end());
+    // The whole split's search against a plain one.
+    const std::string text(body.begin(), body.end()), sep(payload::FileSeparator);
+    size_t start = 0, piece = 0;
+    for (size_t at; (at = text.find(sep, start)) != std::string::npos; start = at + sep.size())
+      Check(piece < expected.size() && expected[piece++] == text.substr(start, at - start));
+    Check(piece + 1 == expected.size() && expected[piece] == text.substr(start));
   }
 
   std::vector<std::string> got;
