@@ -5,9 +5,10 @@
 # host builds are left as they are.
 if(WIN32 AND CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
   add_compile_options(-ffunction-sections -fdata-sections)
-  # No thread initialises a function's static: the programs create none, and
-  # window and dialog callbacks run on the thread that made the window. The
-  # guarded form would bring the threads library (some 35 KB).
+  # No thread initialises a function's static: window and dialog callbacks
+  # run on the thread that made the window, and the one other thread the
+  # setup starts only reads its own mapped payload. The guarded form would
+  # bring the threads library (some 35 KB).
   add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
   add_link_options(-Wl,--gc-sections)
   # The 32-bit build is the one that ships. Its code is also kept in the

@@ -27,6 +27,8 @@ ByteSet CopyOf(payload::ByteView bytes) {
 
 }  // namespace
 
+void (*g_readPagesAside)(payload::ByteView bytes) = nullptr;
+
 payload::ByteView PayloadResource() {
   void* res = FindResourceA(nullptr, reinterpret_cast<const char*>(kPayloadResource), reinterpret_cast<const char*>(kRcData));
   if (!res) return {};
@@ -56,6 +58,7 @@ void LoadPayload() {
     Exit(0);
   }
 
+  if (g_readPagesAside) g_readPagesAside(resource);
   const payload::Layout layout = payload::ReadLayout(resource);
   if (!layout.ok) RejectDamagedPayload(gbk::LogTooFewSections);
   BlockArray fields = BlockArray::Texts(layout.fields);

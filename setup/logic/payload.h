@@ -13,6 +13,13 @@ namespace setup {
 // missing or empty.
 payload::ByteView PayloadResource();
 
+// The first read of each page of the mapped program costs more than reading
+// it, and before the first page the payload is read whole, from the front. The
+// program's entry may set this to have the pages read from the end on a
+// second thread meanwhile, which only reads and which nobody waits for: the
+// mapping lasts as long as the process. Left null, one thread reads it all.
+extern void (*g_readPagesAside)(payload::ByteView bytes);
+
 // Fills the SetupConfig globals and the file lists. Ends the process (exit
 // code 0) silently for a missing resource, and with the "file error" message
 // for a damaged payload.
