@@ -137,14 +137,15 @@ void BrowseForFolder(rt::ValueRecord* result, int32_t argc, rt::ValueRecord* arg
   {
     ProgramWindowsDisabled modal;
     info.hwndOwner = modal.Owner();
-    chosen.reset(SHBrowseForFolderW(&info));
+    if (auto* browse = detail::g_shBrowseForFolder.get()) chosen.reset(browse(&info));
   }
   if (!chosen) return;  // cancelled
 
   std::wstring path = state.typed;
   if (path.empty()) {
     wchar_t buf[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(chosen.get(), buf)) return;  // not a file-system folder
+    auto* pathOf = detail::g_shGetPathFromIDList.get();
+    if (!pathOf || !pathOf(chosen.get(), buf)) return;  // not a file-system folder
     buf[MAX_PATH - 1] = L'\0';
     path = buf;
   }

@@ -43,8 +43,9 @@ void ExecuteShellOperation(rt::ValueRecord* result, int32_t argc, rt::ValueRecor
   const wchar_t* params = parameters && !parameters->empty() ? parameters->c_str() : nullptr;
   const wchar_t* dir = directory && !directory->empty() ? directory->c_str() : nullptr;
   // The shell's answer is not passed on: the command has no result.
-  ShellExecuteW(nullptr, VerbOf(detail::IntArg(argc, args, 0)), file->c_str(), params, dir,
-                ShowCommandOf(detail::IntArg(argc, args, 4)));
+  if (auto* execute = detail::g_shellExecute.get())
+    execute(nullptr, VerbOf(detail::IntArg(argc, args, 0)), file->c_str(), params, dir,
+            ShowCommandOf(detail::IntArg(argc, args, 4)));
 }
 
 }  // namespace shell

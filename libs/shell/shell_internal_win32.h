@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "runtime/service.h"
+#include "runtime/win32/dll_binding_win32.h"
 #include "runtime/win32/gbk_win32.h"
 #include "runtime/value.h"
 
@@ -30,6 +31,14 @@ size_t GbkLength(std::wstring_view wide);
 
 // The runtime's request entry, stored by LibraryNotify request 1.
 const rt::LibraryLink& Link();
+
+// The shell's DLL is loaded when one of these is first called, not at start:
+// a setup needs it only at its end (or for the folder browser).
+extern rt::win32::LateFunction<decltype(SHGetSpecialFolderPathW)> g_shGetSpecialFolderPath;
+extern rt::win32::LateFunction<decltype(SHChangeNotify)> g_shChangeNotify;
+extern rt::win32::LateFunction<decltype(ShellExecuteW)> g_shellExecute;
+extern rt::win32::LateFunction<decltype(SHBrowseForFolderW)> g_shBrowseForFolder;
+extern rt::win32::LateFunction<decltype(SHGetPathFromIDListW)> g_shGetPathFromIDList;
 
 // Argument i when the call carries it and its tag is not 0.
 inline const rt::ValueRecord* Arg(int32_t argc, const rt::ValueRecord* args, int32_t i) {

@@ -19,6 +19,14 @@ intptr_t LibraryNotify(int32_t code, intptr_t p1, intptr_t p2) {
 
 namespace detail {
 
+rt::win32::LateFunction<decltype(SHGetSpecialFolderPathW)> g_shGetSpecialFolderPath{L"shell32.dll",
+                                                                                  "SHGetSpecialFolderPathW"};
+rt::win32::LateFunction<decltype(SHChangeNotify)> g_shChangeNotify{L"shell32.dll", "SHChangeNotify"};
+rt::win32::LateFunction<decltype(ShellExecuteW)> g_shellExecute{L"shell32.dll", "ShellExecuteW"};
+rt::win32::LateFunction<decltype(SHBrowseForFolderW)> g_shBrowseForFolder{L"shell32.dll", "SHBrowseForFolderW"};
+rt::win32::LateFunction<decltype(SHGetPathFromIDListW)> g_shGetPathFromIDList{L"shell32.dll",
+                                                                               "SHGetPathFromIDListW"};
+
 const rt::LibraryLink& Link() { return g_link; }
 
 std::optional<std::string_view> TextArg(int32_t argc, const rt::ValueRecord* args, int32_t i) {
@@ -77,7 +85,8 @@ void SetTextResult(rt::ValueRecord* result, std::string_view gbk) {
 
 std::optional<std::wstring> ShellFolderPath(int csidl) {
   wchar_t buf[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, buf, csidl, FALSE)) return std::nullopt;
+  auto* folderPath = g_shGetSpecialFolderPath.get();
+  if (!folderPath || !folderPath(nullptr, buf, csidl, FALSE)) return std::nullopt;
   buf[MAX_PATH - 1] = L'\0';
   if (buf[0] == L'\0') return std::nullopt;
   return std::wstring(buf);
@@ -98,9 +107,11 @@ std::wstring ParentPath(const std::wstring& path) {
 
 void NotifyCreated(LONG event, const std::wstring& path) {
   constexpr UINT kFlags = SHCNF_PATHW | SHCNF_FLUSH;
-  SHChangeNotify(event | SHCNE_INTERRUPT, kFlags, path.c_str(), nullptr);
+  auto* notify = g_shChangeNotify.get();
+  if (!notify) return;
+  notify(event | SHCNE_INTERRUPT, kFlags, path.c_str(), nullptr);
   const std::wstring parent = ParentPath(path);
-  SHChangeNotify(SHCNE_UPDATEDIR | SHCNE_INTERRUPT, kFlags, parent.c_str(), nullptr);
+  notify(SHCNE_UPDATEDIR | SHCNE_INTERRUPT, kFlags, parent.c_str(), nullptr);
 }
 
 }  // namespace detail

@@ -7,6 +7,7 @@
 
 #include "libs/shell/shell_internal_win32.h"
 #include "libs/shell/shell_library.h"
+#include "runtime/win32/dll_binding_win32.h"
 #include "runtime/win32/handles_win32.h"
 
 // The system headers name the shell's own function ShellExecute as a macro;
@@ -21,15 +22,22 @@ namespace {
 
 using rt::win32::ObjectHandle;
 
-// A VARIANT that clears itself.
+rt::win32::LateFunction<decltype(VariantClear)> g_variantClear{L"oleaut32.dll", "VariantClear"};
+rt::win32::LateFunction<decltype(SysAllocStringLen)> g_sysAllocStringLen{L"oleaut32.dll", "SysAllocStringLen"};
+rt::win32::LateFunction<decltype(SysFreeString)> g_sysFreeString{L"oleaut32.dll", "SysFreeString"};
+
+// A VARIANT that clears itself. Made empty by hand: an empty VARIANT is one
+// whose type is VT_EMPTY.
 struct Variant {
   VARIANT v;
-  Variant() { VariantInit(&v); }
+  Variant() : v{} { v.vt = VT_EMPTY; }
   explicit Variant(int32_t i) : Variant() {
     v.vt = VT_I4;
     v.lVal = i;
   }
-  ~Variant() { VariantClear(&v); }
+  ~Variant() {
+    if (auto* clear = g_variantClear.get()) clear(&v);
+  }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
 };
@@ -116,15 +124,18 @@ bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring* direc
       FAILED(application->QueryInterface(IID_IShellDispatch2, shellDispatch.Put()))) {
     return false;
   }
-  BSTR name = SysAllocStringLen(file.data(), static_cast<UINT>(file.size()));
+  auto* allocate = g_sysAllocStringLen.get();
+  auto* release = g_sysFreeString.get();
+  if (!allocate || !release) return false;
+  BSTR name = allocate(file.data(), static_cast<UINT>(file.size()));
   if (!name) return false;
   Variant folder;
   if (directory) {
     folder.v.vt = VT_BSTR;
-    folder.v.bstrVal = SysAllocStringLen(directory->data(), static_cast<UINT>(directory->size()));
+    folder.v.bstrVal = allocate(directory->data(), static_cast<UINT>(directory->size()));
   }
   const HRESULT hr = shellDispatch->ShellExecute(name, none.v, folder.v, none.v, Variant(show).v);
-  SysFreeString(name);
+  release(name);
   return SUCCEEDED(hr);
 }
 

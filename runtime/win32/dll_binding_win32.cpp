@@ -100,6 +100,12 @@ HMODULE LoadNamed(const std::string& file) {
 ModuleLoader SystemModuleLoader() { return {SystemLoad, SystemFind, SystemUnload, SystemLoaded}; }
 void SetModuleLoader(const ModuleLoader& loader) { g_loader = loader; }
 
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+  // The module is kept for the process's life: never unloaded.
+  const HMODULE m = LoadSystemCopy(dll);
+  return m ? g_loader.find(m, name) : nullptr;
+}
+
 void AssignDllCommands(int32_t count, const char* const* fileNames, const char* const* commandNames) {
   UnloadDllCommands();
   if (count <= 0) return;

@@ -45,4 +45,28 @@ struct ModuleLoader {
 ModuleLoader SystemModuleLoader();
 void SetModuleLoader(const ModuleLoader& loader);
 
+// A function of one of the system's own DLLs, named by its bare file name:
+// the module of that name already in the process, else the file in the
+// system directory by its full path, loaded on the first call and kept. For
+// DLLs that cost much to load at start (the shell's, automation's) and that
+// most runs need late or never. Null when the DLL or the function is missing.
+FARPROC SystemFunction(const wchar_t* dll, const char* name);
+
+// Such a function, looked up on its first use and kept. Constant-initialised:
+// one at namespace scope costs no start-up code.
+template <typename Fn>
+class LateFunction {
+ public:
+  constexpr LateFunction(const wchar_t* dll, const char* name) : dll_(dll), name_(name) {}
+  Fn* get() {
+    if (!fn_) fn_ = reinterpret_cast<Fn*>(reinterpret_cast<void*>(SystemFunction(dll_, name_)));
+    return fn_;
+  }
+
+ private:
+  const wchar_t* dll_;
+  const char* name_;
+  Fn* fn_ = nullptr;
+};
+
 }  // namespace rt::win32
