@@ -155,9 +155,13 @@ std::wstring FullPathOf(const std::wstring& path) {
   return full;
 }
 
+// The last name of a path as the system takes it: trailing dots and blanks
+// are dropped when a path is opened ("uninst.ini. " is "uninst.ini").
 std::wstring_view FileNameOf(std::wstring_view path) {
   const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+  std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+  while (name.ends_with(L'.') || name.ends_with(L' ')) name.remove_suffix(1);
+  return name;
 }
 
 // Closes the held INI file when path (empty: any) names it, before a command
