@@ -92,10 +92,11 @@ TEST(PayloadBuild, LaysOutTheSectionsExactly) {
   EXPECT_EQ(S(stream), joined);
 }
 
-// The search that cuts the payload and the file stream apart skips ahead by
-// the byte under the needle's end: against a plain search on text made of the
-// needle's own bytes (partial matches everywhere), for needles that repeat
-// themselves, a one-byte needle and one longer than the skip table counts.
+// The search that cuts the payload and the file stream apart tests a word at
+// a time for the needle's first byte: against a plain search on text made of
+// the needle's own bytes (first bytes and partial matches everywhere, in every
+// place of a word), for needles that repeat themselves, a one-byte needle and
+// one longer than the words of the scan.
 TEST(PayloadLayout, FindBytesFindsTheFirstMatchAsAPlainSearchDoes) {
   std::string longNeedle(300, 'a');
   longNeedle[150] = 'b';
@@ -115,47 +116,6 @@ TEST(PayloadLayout, FindBytesFindsTheFirstMatchAsAPlainSearchDoes) {
       const size_t expected = from > hay.size() ? std::string::npos : hay.find(needle, from);
       ASSERT_EQ(found, expected) << "round " << round;
     }
-  }
-}
-
-// Up to a megabyte the block is compress2's stream; beyond, pieces made side
-// by side must still read back as one stream, in one go and a read at a time,
-// and compress about as well (a piece that lost the 32 KB before it would
-// lose every match across the cut: the repeats below are 20,000 bytes apart).
-TEST(PayloadBuild, LargeInputIsOneStreamMadeOfPieces) {
-  std::string unit;
-  uint32_t x = 12345;
-  for (int i = 0; i < 20000; i++) unit += char((x = x * 1103515245u + 12345u) >> 24);
-  auto repeated = [&](size_t n) {
-    std::string s;
-    while (s.size() < n) s += unit;
-    s.resize(n);
-    return s;
-  };
-  for (size_t n : {size_t(300000), size_t(1) << 20, (size_t(1) << 20) + 1, size_t(3500000)}) {
-    SCOPED_TRACE(n);
-    const std::string data = repeated(n);
-    Bytes block;
-    ASSERT_TRUE(payload::CompressBlock(payload::AsBytes(data), 9, block));
-    const Bytes ref = Block(data, uint32_t(data.size()), 9);
-    if (n <= (size_t(1) << 20)) {
-      EXPECT_EQ(block, ref);
-    }
-    EXPECT_LE(block.size(), ref.size() + ref.size() / 50 + 64);
-    Bytes whole;
-    ASSERT_TRUE(payload::DecompressBlock(block, whole));
-    EXPECT_TRUE(S(whole) == data);
-    payload::BlockInflater inflater;
-    ASSERT_TRUE(inflater.Open(block));
-    std::string streamed;
-    uint8_t buf[4093];
-    size_t got = 0;
-    payload::SourceStatus st;
-    while ((st = inflater.Read(buf, sizeof buf, &got)) == payload::SourceStatus::More)
-      streamed.append(reinterpret_cast<char*>(buf), got);
-    ASSERT_EQ(st, payload::SourceStatus::End);
-    streamed.append(reinterpret_cast<char*>(buf), got);
-    EXPECT_TRUE(streamed == data);
   }
 }
 
