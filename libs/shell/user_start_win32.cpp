@@ -26,11 +26,12 @@ rt::win32::LateFunction<decltype(VariantClear)> g_variantClear{L"oleaut32.dll", 
 rt::win32::LateFunction<decltype(SysAllocStringLen)> g_sysAllocStringLen{L"oleaut32.dll", "SysAllocStringLen"};
 rt::win32::LateFunction<decltype(SysFreeString)> g_sysFreeString{L"oleaut32.dll", "SysFreeString"};
 
-// A VARIANT that clears itself. Made empty by hand: an empty VARIANT is one
-// whose type is VT_EMPTY.
+// A VARIANT that clears itself. Zeroed is empty (VT_EMPTY is 0), without a
+// call into automation's DLL.
 struct Variant {
-  VARIANT v;
-  Variant() : v{} { v.vt = VT_EMPTY; }
+  static_assert(VT_EMPTY == 0);
+  VARIANT v{};
+  Variant() = default;
   explicit Variant(int32_t i) : Variant() {
     v.vt = VT_I4;
     v.lVal = i;
