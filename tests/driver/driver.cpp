@@ -282,9 +282,16 @@ class Driver {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
-                        &si, &pi)) {
-      return Fail("cannot start (" + std::to_string(GetLastError()) + ")");
+    // Wine on a loaded machine now and then fails a start with an internal
+    // error before the program's first instruction; that start is tried
+    // again. Any other failure (a missing or damaged program) is reported.
+    for (int attempt = 1;; attempt++) {
+      if (CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+        break;
+      const DWORD error = GetLastError();
+      if (error != ERROR_INTERNAL_ERROR || attempt == 3) return Fail("cannot start (" + std::to_string(error) + ")");
+      Sleep(500);
     }
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
